@@ -1,0 +1,35 @@
+// The key -> text map of the chosen language section, and the loading of language sections.
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+namespace velmoro {
+
+struct ProgramPaths;
+
+// Read by worker threads as well as the main thread, so every access takes the lock.
+class LanguageTexts {
+public:
+    // The text of key; a missing key yields the empty text and leaves an empty entry.
+    QString Text(const QString& key);
+    void Set(const QString& key, const QString& text);
+    bool Contains(const QString& key) const;
+    int Size() const;
+
+private:
+    mutable QMutex mutex_;
+    QHash<QString, QString> map_;
+};
+
+// Loads section `name` of the settings file into texts (adding or replacing entries, keeping the
+// others) and writes [Settings] Language := name. Returns false, and changes nothing, when the
+// file cannot be read or the section is missing or empty.
+bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts& texts);
+
+// Names of every section of the settings file except [Settings] and [Modells], in file order.
+QStringList LanguageSectionNames(const ProgramPaths& paths);
+
+} // namespace velmoro

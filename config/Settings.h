@@ -1,0 +1,77 @@
+// The settings of section [Settings], the model table and the program's own place on disk.
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <array>
+
+namespace velmoro {
+
+// ECU family numbers as stored in LinkSettings::family.
+enum EcuFamily : int { FamilyMiug4 = 0, Family11mp = 1 };
+
+struct LinkSettings {
+    QString port;
+    QString model;
+    QString ecuId;
+    int family = FamilyMiug4;
+    QString ecuVariant;
+    int slowInit = 0;
+};
+
+struct ModelEntry {
+    QString name;
+    QString ecuId;
+    QString ecuVariant;
+};
+using ModelList = QVector<ModelEntry>;
+
+// Where the program lives: the directory of the executable (with a trailing separator) and the
+// executable's name without extension. Every file the program writes is named from these.
+struct ProgramPaths {
+    QString directory;
+    QString baseName;
+    QString SettingsFile() const { return directory + baseName + QStringLiteral(".ini"); }
+};
+
+// The [Settings] keys other than Port and Modell (those live in LinkSettings).
+struct Settings {
+    int windowX = 0;
+    int windowY = 0;
+    float windowScale = 1.0f; // key WindowFactor
+    std::array<QString, 8> values; // Value1 ... Value8: saved chooser names
+    int maxWindow = 1;
+    int debug = 0;
+    int logging = 0;
+    QString loggingDirectory; // always ends with a separator once read
+    int csv = 0;
+    QString language = QStringLiteral("Deutsch");
+};
+
+// What ReadSettingsFile found besides the settings themselves.
+struct SettingsReadResult {
+    bool firstStart = false; // the file was just written from the built-in default
+    bool opened = false;     // the file could be read at all
+    // ECU identifiers of every [Modells] entry whose name equals LinkSettings::model, in file
+    // order; the caller fills the ECU family table once per entry so that the last one wins.
+    QVector<ModelEntry> matchingModels;
+};
+
+// Reads (and on first start creates) the settings file. Fills settings, link (port, model,
+// ecuId, ecuVariant, slowInit := 0) and models. Never throws; a missing, unreadable or garbled
+// file leaves the absent-key values.
+SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& settings,
+                                    LinkSettings& link, ModelList& models);
+
+// Writes every [Settings] key of the exit save except Language, keeping the rest of the file.
+// restartPending writes WindowX/WindowY as 0. Returns false (old file intact) on failure.
+bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,
+                        const LinkSettings& link, bool restartPending);
+
+// Writes [Settings] Language := name, keeping the rest of the file.
+bool SaveLanguageSetting(const ProgramPaths& paths, const QString& name);
+
+// The built-in default settings file, byte for byte as written on first start.
+QByteArray DefaultSettingsFile();
+
+} // namespace velmoro

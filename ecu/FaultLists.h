@@ -1,0 +1,28 @@
+// The current and stored fault lines, shared by the fault reader, the faults view and the report.
+#pragma once
+
+#include <QMutex>
+#include <QStringList>
+#include <functional>
+
+namespace velmoro {
+
+// Written by whichever thread reads the faults; the faults view redraws on `changed`, which is
+// called on the writing thread (the GUI queues it to the main thread).
+class FaultLists {
+public:
+    void Clear();
+    void AddCurrent(const QString& line);
+    void AddStored(const QString& line);
+    QStringList Current() const;
+    QStringList Stored() const;
+    std::function<void()> changed;
+
+private:
+    void Notify();
+    mutable QMutex mutex_;
+    QStringList current_;
+    QStringList stored_;
+};
+
+} // namespace velmoro

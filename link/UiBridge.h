@@ -1,0 +1,27 @@
+// What core threads need from the user interface. The GUI queues every call to the main thread;
+// tests implement it with a recorder.
+#pragma once
+
+#include <QString>
+
+namespace velmoro {
+
+class UiBridge {
+public:
+    virtual ~UiBridge() = default;
+
+    // Shows text in a message box titled "VelmoroCanDiag V0.02" and returns once it was closed
+    // (EventWorkerMessage + MessageGate). Called from threads other than the main thread.
+    virtual void ShowMessageAndWait(const QString& text) = 0;
+
+    // The connect thread's results: the ECU information text, then either Connected() or a
+    // Disconnect request (wait, fromWorkerThread) as the connection control describes.
+    virtual void SetEcuInfoText(const QString& text) = 0;
+    virtual void Connected() = 0;
+    virtual void Disconnect(bool wait, bool fromWorkerThread) = 0;
+
+    // The adapter port failed while connected (unplugged, Bluetooth or TCP dropped).
+    virtual void LinkLost() = 0;
+};
+
+} // namespace velmoro

@@ -1,0 +1,10 @@
+// Test entry for the core suites: a QCoreApplication so that Qt's event-driven ports work.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,33 @@
+// The actuator tests and procedures a family offers, as the actors view lists them.
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <functional>
+
+namespace velmoro {
+
+// Shared by the kind-4 and kind-5 procedures; one instance per program.
+struct ProcedureRecord {
+    QString resultText;
+    int routineId = 0;
+    int pollsLeft = 0;
+    int returnControl = 0;
+};
+
+enum ActionKind : int { KindSwitch = 3, KindProcedure = 4, KindSelfLearning = 5 };
+
+struct ActionEntry {
+    int position = 0;
+    QString text; // language text of `key`, for some 11MP entries followed by " 1" or " 2"
+    QString key;  // the language key of the entry (View_xx)
+    int kind = KindSwitch;
+    int group = 1; // 1: engine off, 0: engine running
+    // Kind 3: switch on (1) or off (0); returns the Exchange result.
+    std::function<int(int on)> switchActuator;
+    // Kinds 4 and 5: runs on a thread of its own; returns 0.
+    std::function<int(ProcedureRecord&)> procedure;
+};
+using ActionList = QVector<ActionEntry>;
+
+} // namespace velmoro
