@@ -1,0 +1,100 @@
+// The start/stop logic of the actors view without widgets: the GUI forwards list selections,
+// button presses and timer ticks, and mirrors the button and list states it is told.
+#pragma once
+
+#include "config/LanguageTexts.h"
+#include "values/ActionList.h"
+
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace velmoro {
+
+struct CoreState;
+
+// Timer ids and periods of the actors view.
+constexpr int kProcedureTimer = 2; // kind 4: polls for the end of the procedure thread
+constexpr int kProcedureTimerMs = 100;
+constexpr int kSelfLearningTimer = 4; // kind 5: polls the routine result
+constexpr int kSelfLearningTimerMs = 500;
+constexpr int kActorsButtonControl = 76; // ProcedureRecord::returnControl for kind 4
+
+// Button data (running state).
+enum ActorsButtonState : int {
+    ActorsIdle = 0,
+    ActorsSwitchOn = 1,
+    ActorsProcedureRunning = 3,
+    ActorsSelfLearningRunning = 4
+};
+
+// Everything the controller asks of the GUI. Every callback is called on the thread that called
+// the controller (the main thread); unset callbacks are skipped.
+struct ActorsCallbacks {
+    std::function<void(const QString& text)> showMessage; // modal, returns once closed
+    std::function<void(int timerId, int periodMs)> startTimer;
+    std::function<void(int timerId)> stopTimer;
+    std::function<void(bool wait, bool fromWorkerThread)> disconnect;
+    std::function<void()> quit; // sets QuitFlag so the program ends
+    std::function<void(bool enabled)> setListEnabled;
+    std::function<void(const QString& text, bool enabled)> setButton;
+    // The family's RoutineResult (EcuOps slot); returns 0 when unset.
+    std::function<int(ProcedureRecord&)> routineResult;
+};
+
+class ActorsController {
+public:
+    ActorsController(ActionList& actions, ProcedureRecord& record, LanguageTexts& texts,
+                     ActorsCallbacks callbacks);
+    // Wires actions, record, texts and routineResult (state.ops.RoutineResult) from the state;
+    // the other callbacks come from `callbacks`.
+    ActorsController(CoreState& state, ActorsCallbacks callbacks);
+    ~ActorsController(); // waits for a running procedure thread
+
+    ActorsController(const ActorsController&) = delete;
+    ActorsController& operator=(const ActorsController&) = delete;
+
+    // List selection: item data of the selected row, -1 for a heading or no selection. The GUI
+    // calls it after every selection change, including the one FillActorsList makes.
+    void Select(int itemData);
+    // Button 76 pressed (ignored while the button is disabled).
+    void Press();
+    // A tick of timer kProcedureTimer or kSelfLearningTimer.
+    void Tick(int timerId);
+    // SetActorsEnabled: disconnect disables list and button; connect enables them with the
+    // button reading View_100 and its data 0.
+    void SetEnabled(bool enabled);
+
+    int ButtonState() const { return buttonState_; }
+    bool ButtonEnabled() const { return buttonEnabled_; }
+    bool ListEnabled() const { return listEnabled_; }
+    QString ButtonText() const { return buttonText_; }
+    bool ProcedureThreadRunning() const;
+
+private:
+    void EnableControls();
+    void SetButton(const QString& text, bool enabled);
+    void SetList(bool enabled);
+    void StartThread(const ActionEntry& entry);
+    void JoinThread();
+    const ActionEntry* EntryAt(int position) const;
+
+    ActionList& actions_;
+    ProcedureRecord& record_;
+    LanguageTexts& texts_;
+    ActorsCallbacks cb_;
+
+    int selected_ = -1;
+    int lastStarted_ = -1;
+    int buttonState_ = ActorsIdle;
+    bool buttonEnabled_ = false;
+    bool listEnabled_ = false;
+    bool linkUp_ = false;
+    QString buttonText_;
+    std::thread thread_;
+    std::shared_ptr<std::atomic<bool>> threadDone_;
+};
+
+} // namespace velmoro

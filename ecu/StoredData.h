@@ -1,0 +1,23 @@
+// Download of the ECU's stored data blocks into a binary file next to the program.
+#pragma once
+
+#include "ecu/Procedures.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace velmoro {
+
+// <directory><base name>_<stamp>_MIUG4_StoredData.bin or ..._11MP_StoredData.bin.
+QString StoredDataFileName(const ProgramPaths& paths, const QDateTime& now, int family);
+
+// MIUG4: start 31 01 02 24 (result >= 1), block count in data byte 1, blocks 31 03 02 24 i;
+// a block whose data byte 2 is 0xAA is skipped, otherwise data bytes 3..result-1 are written.
+// resultText: "View_68: Error", or on success "View_68: Ok" + LF + the file name.
+int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record);
+
+// 11MP: start 31 24 (result exactly 2), block count in data byte 0, blocks 33 24 i; each block
+// contributes result - 2 bytes starting at data byte 1 (without its first and last data byte).
+int DownloadStoredData11mp(const ProcedureContext& ctx, ProcedureRecord& record);
+
+} // namespace velmoro
