@@ -1,0 +1,69 @@
+// The communication worker: the one thread that owns the adapter port.
+//
+// Run() does everything on the calling thread and returns when the worker has ended:
+//   clear stopFlag; open the port (failure: workerState 0 at once, nothing sent, no prompt);
+//   drain the input; the ignition prompt through UiBridge::ShowMessageAndWait; workerStartTimeMs;
+//   the adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8); session
+//   request 10 03; workerState 1; the request loop (pause after each request, keep-alive 3E 00
+//   after idle); on stopFlag: ATZ, close, workerState 0.
+// A stop requested during the prompt or the set-up is honoured: the worker skips to the end stage
+// instead of entering the request loop. A port that fails while connected ends the worker like a
+// stop without the ATZ: pending and later Exchange calls return -1, the port is closed,
+// workerState becomes 0 and UiBridge::LinkLost() is called once.
+#pragma once
+
+#include "link/AdapterPort.h"
+#include "link/Clock.h"
+#include "link/LinkTimings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace velmoro {
+
+class LanguageTexts;
+class RequestChannel;
+class UiBridge;
+
+// Called once per adapter exchange (set-up, requests, keep-alive), on the worker thread.
+using ExchangeLogger =
+    std::function<void(qint64 msSinceStart, QByteArray command, QByteArray answer)>;
+
+// Overridable timings; tests shorten them, the program keeps the defaults.
+struct CommWorkerTimings {
+    int adapterTimeoutMs = kAdapterTimeoutMs;
+    int pauseAfterRequestMs = kPauseAfterRequestMs;
+    int keepAliveIdleMs = kKeepAliveIdleMs;
+};
+
+class CommWorker {
+public:
+    // clock: nullptr = the steady clock. portFactory: empty = OpenAdapterPort. Every referenced
+    // object must outlive Run().
+    CommWorker(RequestChannel& channel, LanguageTexts& texts, UiBridge& ui, QString portName,
+               Clock* clock = nullptr, AdapterPortFactory portFactory = {},
+               ExchangeLogger logger = {});
+
+    void SetTimings(const CommWorkerTimings& timings) { timings_ = timings; }
+
+    void Run();
+
+private:
+    QByteArray Command(AdapterPort& port, const QByteArray& text);
+    QByteArray Request(AdapterPort& port, const std::uint8_t* bytes, int length);
+    bool StopRequested() const;
+    void RequestLoop(AdapterPort& port);
+
+    RequestChannel& channel_;
+    LanguageTexts& texts_;
+    UiBridge& ui_;
+    QString portName_;
+    Clock& clock_;
+    AdapterPortFactory portFactory_;
+    ExchangeLogger logger_;
+    CommWorkerTimings timings_;
+    qint64 linkStartMs_ = 0;
+};
+
+} // namespace velmoro

@@ -1,0 +1,144 @@
+// The simulated OBD adapter (ELM327 command set) in front of a simulated ECU of either family.
+//
+// The simulator is a byte stream: the host writes command bytes, the adapter answers after its
+// latency. It is thread-safe: the worker thread reads and writes while a test configures it.
+// Used in-process (port name "Simulator", SharedSimulator()), on a pseudo-terminal or TCP port
+// (the velmoro-sim tool), and from tests with fault injection.
+//
+// Adapter behaviour: after ATZ echo is on and the banner "ELM327 v1.5" is sent; ATE 0 / ATE0
+// switch echo off; known AT/ST commands answer "OK", unknown ones "?"; spaces on, headers off;
+// ATSH / ATCRA are honoured (the ECU only hears requests to 7A0 and only answers are passed that
+// match the receive filter); "NO DATA" when the ECU is silent; single frames as
+// "62 10 30 0B B8 \r\r>", multi-frame answers as the length line and numbered lines
+// "008 \r0: 62 10 3C 01 02 03 \r1: 04 05 \r\r>" (indexes wrap after F).
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QtGlobal>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace velmoro {
+
+// ECU family numbers, as in LinkSettings::family.
+constexpr int kSimFamilyMiug4 = 0;
+constexpr int kSimFamily11mp = 1;
+
+enum class AdapterIdentity {
+    Elm327Clone, // STMFR and VTPROI answer "?"
+    Stn,         // STMFR answers a text containing "OBD Solutions"
+    Vgate,       // VTPROI answers a text containing "Vgate"
+};
+
+// One fault record. MIUG4 answers hi lo type status; 11MP hi lo status.
+struct SimFault {
+    std::uint8_t hi = 0;
+    std::uint8_t lo = 0;
+    std::uint8_t type = 0;
+    std::uint8_t status = 0;
+};
+
+// One stored-data block as the ECU hands it out.
+struct SimStoredBlock {
+    bool skipped = false; // MIUG4: marked 0xAA (no data)
+    QByteArray data;
+};
+
+struct SimulatorOptions {
+    int family = kSimFamilyMiug4;
+    int latencyMs = 0; // from the command's CR to the answer
+    AdapterIdentity identity = AdapterIdentity::Elm327Clone;
+    bool trailingSpaces = true; // false: numbered lines and length line without trailing space
+    bool crlf = false;          // line ends CR LF instead of CR (like ATL1)
+};
+
+class Simulator {
+public:
+    explicit Simulator(const SimulatorOptions& options = {});
+
+    // ---- byte stream (host side) ----
+    void Write(const QByteArray& bytes);
+    // Bytes whose latency has passed.
+    qint64 BytesAvailable();
+    QByteArray Read(qint64 maxBytes);
+    // Waits up to timeoutMs (real time) for readable bytes; true when some are readable.
+    // Returns false at once when the simulator vanished.
+    bool WaitForOutput(int timeoutMs);
+    // Milliseconds until the next queued byte becomes readable: 0 = now, -1 = nothing queued.
+    int MsUntilNextOutput();
+
+    // ---- configuration ----
+    void SetFamily(int family); // also resets the ECU state for that family
+    int Family() const;
+    void SetLatencyMs(int ms);
+    void SetIdentity(AdapterIdentity identity);
+    void SetTrailingSpaces(bool on);
+    void SetCrLf(bool on);
+
+    // ---- fault injection ----
+    void SetSilent(bool on);                   // commands are swallowed, nothing is answered
+    void SetGarbage(bool on);                  // answers are binary junk (with a prompt)
+    void SetMissingPrompt(bool on);            // answers come without '>'
+    void DelayAnswers(int count, int extraMs); // the next count answers come extraMs late
+    void Vanish();                             // the device is gone: reads, writes and waits fail
+    void Restore();
+    bool Vanished() const;
+
+    // ---- what the adapter received ----
+    // Every command line received (without CR), in order, including echo-less set-up commands.
+    QByteArrayList ReceivedCommands() const;
+    QByteArray ReceivedBytes() const;
+    void ClearReceived();
+
+    // ---- ECU state (visible to and settable by tests) ----
+    void SetCurrentFaults(const std::vector<SimFault>& faults);
+    void SetStoredFaults(const std::vector<SimFault>& faults);
+    std::vector<SimFault> CurrentFaults() const;
+    std::vector<SimFault> StoredFaults() const;
+    int FaultClearCount() const;
+    // Actuator on/off by identifier (MIUG4 0x50xx low byte, 11MP local identifier).
+    bool ActuatorOn(int id) const;
+    void SetRoutineSucceeds(bool success); // throttle / handle self-learning outcome
+    void SetStoredData(const std::vector<SimStoredBlock>& blocks);
+    int StoredDataClearCount() const;
+    int AdaptationResetCount() const;
+    // Freezes the engine's simulated time at ms since start (deterministic values); -1 runs free.
+    void SetEngineTimeMs(qint64 ms);
+    // The ECU does not answer at all (adapter says NO DATA).
+    void SetEcuSilent(bool on);
+
+    // The data bytes the ECU answers to request (empty: no answer). No adapter formatting.
+    QByteArray EcuAnswer(const QByteArray& request);
+
+private:
+    struct Pending {
+        qint64 readyAtMs;
+        QByteArray bytes;
+    };
+    struct State;
+
+    void HandleLine(const QByteArray& line, qint64 nowMs);
+    QByteArray AdapterReply(const QByteArray& line);
+    QByteArray FormatEcuAnswer(const QByteArray& data) const;
+    QByteArray HandleEcu(const QByteArray& request);
+    void Queue(QByteArray bytes, qint64 nowMs);
+    qint64 NowMs() const;
+
+    mutable std::mutex mutex_;
+    std::condition_variable outputChanged_;
+    std::shared_ptr<State> state_;
+};
+
+// The process-wide simulator behind the port name "Simulator" (created on first use, MIUG4,
+// latency 0).
+std::shared_ptr<Simulator> SharedSimulator();
+// Chooses the ECU family of the shared simulator; the program calls it before each connect
+// with LinkSettings::family.
+void SetSimulatedFamily(int family);
+
+} // namespace velmoro
