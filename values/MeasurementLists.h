@@ -24,9 +24,10 @@ void BuildActionList11mp(LanguageTexts& texts, ActionList& actions);
 void BuildActionListMiug4(LanguageTexts& texts, ActionList& actions);
 
 // Refills `chooser` with every non-empty name of 0..lastIndex (entry 0 always), item data =
-// the index. position != -1 selects entry `position`; position == -1 selects the entry whose
-// name equals `name` exactly; either sets row.valueIndex to the selected entry number. When
-// nothing matched, entry 0 is selected and row.valueIndex is left unchanged.
+// the index. position != -1 selects the entry whose item data equals `position` (the row's
+// current valueIndex); position == -1 selects the entry whose name equals `name` exactly. A
+// selection sets row.valueIndex to the entry's item data (equal to its entry number while every
+// name is present). When nothing matched, entry 0 is selected and row.valueIndex is unchanged.
 void FillValueChooser(ValueChooser& chooser, MeasurementRow& row, const QVector<QString>& names,
                       int lastIndex, const QString& name, int position);
 

@@ -1,0 +1,35 @@
+// Start-up loading of the settings into the core state, with the first-start row defaults.
+#include "ecu/StateSetup.h"
+
+#include "ecu/CoreState.h"
+
+namespace velmoro {
+
+namespace {
+constexpr int kFirstStartIndices[] = {9, 7, 4, 5};
+}
+
+SettingsReadResult LoadSettings(CoreState& state)
+{
+    SettingsReadResult result =
+        ReadSettingsFile(state.paths, state.settings, state.link, state.models);
+    state.firstStart = result.firstStart;
+    if (result.firstStart) {
+        int r = 0;
+        for (const int index : kFirstStartIndices) {
+            state.rows[static_cast<std::size_t>(r++)].valueIndex = index;
+        }
+    }
+    for (int r = 0; r < kDisplayRows; ++r) {
+        state.rows[static_cast<std::size_t>(r)].valueText =
+            state.settings.values[static_cast<std::size_t>(r)];
+    }
+    for (const ModelEntry& model : result.matchingModels) {
+        state.link.ecuId = model.ecuId;
+        state.link.ecuVariant = model.ecuVariant;
+        FillEcuOps(state);
+    }
+    return result;
+}
+
+} // namespace velmoro
