@@ -92,6 +92,7 @@ private:
     bool buttonEnabled_ = false;
     bool listEnabled_ = false;
     bool linkUp_ = false;
+    bool busy_ = false;
     QString buttonText_;
     std::thread thread_;
     std::shared_ptr<std::atomic<bool>> threadDone_;

@@ -36,7 +36,8 @@ FaultLine DecodeFault11mp(const std::uint8_t* record, LanguageTexts& texts);
 void ReadFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
 
 // Request 18 00 FF 00; the answer is 58, the number of records, then three-byte records. The
-// count is taken from that byte and bounded by the bytes actually received.
+// count is taken from that byte and bounded by the bytes actually received; a result of 0 or
+// less, or an answer not starting with 58, leaves the lists as they are.
 void ReadFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
 
 // Request 14 FF FF FF (MIUG4) / 14 FF 00 (11MP), answer ignored, then read again.

@@ -1,0 +1,229 @@
+// Start/stop state machine of the actors view, driven by the GUI's events.
+#include "ecu/ActorsController.h"
+
+#include "ecu/CoreState.h"
+
+namespace velmoro {
+
+namespace {
+
+// Ignores re-entrant calls that arrive while a modal message of an earlier call is open.
+class BusyGuard {
+public:
+    explicit BusyGuard(bool& busy) : busy_(busy), entered_(!busy) { busy_ = true; }
+    ~BusyGuard()
+    {
+        if (entered_)
+            busy_ = false;
+    }
+    bool Entered() const { return entered_; }
+
+private:
+    bool& busy_;
+    bool entered_;
+};
+
+} // namespace
+
+ActorsController::ActorsController(ActionList& actions, ProcedureRecord& record,
+                                   LanguageTexts& texts, ActorsCallbacks callbacks)
+    : actions_(actions), record_(record), texts_(texts), cb_(std::move(callbacks))
+{
+}
+
+ActorsController::ActorsController(CoreState& state, ActorsCallbacks callbacks)
+    : ActorsController(state.actions, state.procedure, state.texts, std::move(callbacks))
+{
+    if (!cb_.routineResult) {
+        cb_.routineResult = [&state](ProcedureRecord& record) {
+            return state.ops.RoutineResult ? state.ops.RoutineResult(record) : 0;
+        };
+    }
+}
+
+ActorsController::~ActorsController()
+{
+    JoinThread();
+}
+
+bool ActorsController::ProcedureThreadRunning() const
+{
+    return threadDone_ && !threadDone_->load();
+}
+
+const ActionEntry* ActorsController::EntryAt(int position) const
+{
+    for (const ActionEntry& entry : actions_)
+        if (entry.position == position)
+            return &entry;
+    return nullptr;
+}
+
+void ActorsController::SetButton(const QString& text, bool enabled)
+{
+    buttonText_ = text;
+    buttonEnabled_ = enabled;
+    if (cb_.setButton)
+        cb_.setButton(text, enabled);
+}
+
+void ActorsController::SetList(bool enabled)
+{
+    listEnabled_ = enabled;
+    if (cb_.setListEnabled)
+        cb_.setListEnabled(enabled);
+}
+
+void ActorsController::EnableControls()
+{
+    buttonState_ = ActorsIdle;
+    const QString start = texts_.Text(QStringLiteral("View_100"));
+    // After a disconnect the controls stay off until the link is up again.
+    SetList(linkUp_);
+    SetButton(start, linkUp_ && selected_ >= 0);
+}
+
+void ActorsController::SetEnabled(bool enabled)
+{
+    linkUp_ = enabled;
+    const bool procedureRunning =
+        buttonState_ == ActorsProcedureRunning || buttonState_ == ActorsSelfLearningRunning;
+    if (!enabled) {
+        SetList(false);
+        SetButton(buttonText_, false);
+    } else if (!procedureRunning) {
+        EnableControls();
+    }
+    // A running procedure re-enables the controls itself when it ends.
+}
+
+void ActorsController::Select(int itemData)
+{
+    selected_ = itemData;
+    if (!listEnabled_ || buttonState_ != ActorsIdle)
+        return;
+    SetButton(buttonText_.isEmpty() ? texts_.Text(QStringLiteral("View_100")) : buttonText_,
+              itemData >= 0 && EntryAt(itemData) != nullptr);
+}
+
+void ActorsController::Press()
+{
+    if (!buttonEnabled_)
+        return;
+    BusyGuard guard(busy_);
+    if (!guard.Entered())
+        return;
+
+    if (buttonState_ != ActorsIdle) {
+        const ActionEntry* last = EntryAt(lastStarted_);
+        if (buttonState_ == ActorsSwitchOn && last && last->kind == KindSwitch &&
+            last->switchActuator)
+            last->switchActuator(0);
+        EnableControls();
+        return;
+    }
+
+    const ActionEntry* entry = EntryAt(selected_);
+    if (!entry)
+        return;
+    lastStarted_ = entry->position;
+    switch (entry->kind) {
+    case KindSwitch:
+        SetList(false);
+        // The on answer is not examined: a refused switch-on still offers Stop.
+        if (entry->switchActuator)
+            entry->switchActuator(1);
+        buttonState_ = ActorsSwitchOn;
+        SetButton(texts_.Text(QStringLiteral("View_101")), true);
+        break;
+    case KindProcedure:
+        SetList(false);
+        SetButton(buttonText_, false);
+        record_.returnControl = kActorsButtonControl;
+        StartThread(*entry);
+        buttonState_ = ActorsProcedureRunning;
+        if (cb_.startTimer)
+            cb_.startTimer(kProcedureTimer, kProcedureTimerMs);
+        break;
+    case KindSelfLearning:
+        SetList(false);
+        SetButton(buttonText_, false);
+        StartThread(*entry);
+        buttonState_ = ActorsSelfLearningRunning;
+        if (cb_.startTimer)
+            cb_.startTimer(kSelfLearningTimer, kSelfLearningTimerMs);
+        break;
+    default:
+        break;
+    }
+}
+
+void ActorsController::Tick(int timerId)
+{
+    BusyGuard guard(busy_);
+    if (!guard.Entered())
+        return;
+
+    if (timerId == kProcedureTimer) {
+        if (buttonState_ != ActorsProcedureRunning || !threadDone_ || ProcedureThreadRunning())
+            return;
+        JoinThread();
+        if (cb_.stopTimer)
+            cb_.stopTimer(kProcedureTimer);
+        if (!record_.resultText.isEmpty() && cb_.showMessage)
+            cb_.showMessage(record_.resultText);
+        EnableControls();
+        return;
+    }
+
+    if (timerId != kSelfLearningTimer || buttonState_ != ActorsSelfLearningRunning ||
+        ProcedureThreadRunning())
+        return;
+    JoinThread();
+    const int ok = cb_.routineResult ? cb_.routineResult(record_) : 0;
+    if (ok) {
+        if (cb_.stopTimer)
+            cb_.stopTimer(kSelfLearningTimer);
+        EnableControls();
+        if (cb_.showMessage)
+            cb_.showMessage(texts_.Text(QStringLiteral("View_52")));
+        if (cb_.disconnect)
+            cb_.disconnect(true, false);
+        if (cb_.showMessage)
+            cb_.showMessage(texts_.Text(QStringLiteral("View_57")));
+        if (cb_.quit)
+            cb_.quit();
+        return;
+    }
+    // Bounded even when the count was never set: a non-positive count ends the polling too.
+    if (--record_.pollsLeft <= 0) {
+        if (cb_.stopTimer)
+            cb_.stopTimer(kSelfLearningTimer);
+        if (cb_.showMessage)
+            cb_.showMessage(record_.resultText);
+        EnableControls();
+    }
+}
+
+void ActorsController::StartThread(const ActionEntry& entry)
+{
+    JoinThread();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    threadDone_ = done;
+    std::function<int(ProcedureRecord&)> procedure = entry.procedure;
+    ProcedureRecord* record = &record_;
+    thread_ = std::thread([procedure, record, done] {
+        if (procedure)
+            procedure(*record);
+        done->store(true);
+    });
+}
+
+void ActorsController::JoinThread()
+{
+    if (thread_.joinable())
+        thread_.join();
+    threadDone_.reset();
+}
+
+} // namespace velmoro
