@@ -1,0 +1,73 @@
+// The language text map and the loading of language sections from the settings file.
+#include "config/LanguageTexts.h"
+
+#include "config/IniFile.h"
+#include "config/Settings.h"
+
+#include <QMutexLocker>
+
+namespace velmoro {
+
+QString LanguageTexts::Text(const QString& key)
+{
+    QMutexLocker lock(&mutex_);
+    return map_[key];
+}
+
+void LanguageTexts::Set(const QString& key, const QString& text)
+{
+    QMutexLocker lock(&mutex_);
+    map_.insert(key, text);
+}
+
+bool LanguageTexts::Contains(const QString& key) const
+{
+    QMutexLocker lock(&mutex_);
+    return map_.contains(key);
+}
+
+int LanguageTexts::Size() const
+{
+    QMutexLocker lock(&mutex_);
+    return int(map_.size());
+}
+
+bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts& texts)
+{
+    IniFile ini;
+    const QString path = paths.SettingsFile();
+    if (!ini.Load(path)) {
+        return false;
+    }
+    const IniEntries entries = ini.Entries(name);
+    if (entries.isEmpty()) {
+        return false;
+    }
+    for (const auto& [key, text] : entries) {
+        texts.Set(key, text);
+    }
+    // The texts are applied even when the choice cannot be stored; the next start then simply
+    // uses the language the file still names.
+    ini.WriteString(QStringLiteral("Settings"), QStringLiteral("Language"), name);
+    ini.Save(path);
+    return true;
+}
+
+QStringList LanguageSectionNames(const ProgramPaths& paths)
+{
+    IniFile ini;
+    if (!ini.Load(paths.SettingsFile())) {
+        return {};
+    }
+    QStringList names;
+    for (const QString& name : ini.SectionNames()) {
+        if (name.isEmpty() || name.compare(QStringLiteral("Settings"), Qt::CaseInsensitive) == 0 ||
+            name.compare(QStringLiteral("Modells"), Qt::CaseInsensitive) == 0) {
+            continue;
+        }
+        names.append(name);
+    }
+    return names;
+}
+
+} // namespace velmoro
