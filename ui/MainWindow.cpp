@@ -1,0 +1,664 @@
+// The main window: construction, language, menus, connection control and quitting.
+#include "ui/MainWindow.h"
+
+#include "config/LanguageTexts.h"
+#include "config/Settings.h"
+#include "link/CommWorker.h"
+#include "link/PortDiscovery.h"
+#include "sim/Simulator.h"
+#include "ui/AboutBox.h"
+#include "ui/DiagramWindow.h"
+#include "ui/ExternalTools.h"
+#include "ui/GuiEvents.h"
+#include "ui/Layout.h"
+#include "ui/Logo.h"
+#include "ui/SettingsDialog.h"
+#include "ui/Views.h"
+#include "ui/WindowScaleDialog.h"
+#include "values/RefreshCycle.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <chrono>
+
+namespace velmoro {
+
+MainWindow::MainWindow(AppState& state, MainWindowOptions options)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      state_(state), options_(std::move(options)), bridge_(this)
+{
+    const float scale = state_.settings.windowScale;
+    setWindowTitle(kWindowTitle);
+    move(state_.settings.windowX, state_.settings.windowY);
+
+    client_ = new QWidget(this);
+    client_->setFixedSize(Scaled(scale, kDesignWidth), Scaled(scale, kDesignHeight));
+    FillBackground(client_, kBackgroundRed);
+    setCentralWidget(client_);
+    BuildMenu();
+
+    const ViewFonts fonts{state_.bigFont, state_.normalFont};
+    measurements_ = new MeasurementsView(client_, scale, fonts);
+    faults_ = new FaultsView(client_, scale);
+    faults_->hide();
+    diagram_ = new DiagramWindow(this, state_.paths.directory);
+    diagram_->hide();
+    actors_ = new ActorsView(client_, scale, fonts);
+    actors_->hide();
+    coTrim_ = new CoTrimView(client_, scale, fonts);
+    coTrim_->hide();
+    report_ = new ReportView(client_, scale);
+    report_->hide();
+    state_.viewMode = ViewMeasurements;
+    items_[ItemMeasurements]->setChecked(true);
+
+    BuildStatusBar();
+    info_ = new QLabel(client_);
+    info_->setGeometry(ScaledRect(scale, 250, 460, 370, 30));
+    info_->setFont(state_.bigFont);
+    info_->setTextFormat(Qt::PlainText);
+    FillBackground(info_, kBackgroundRed);
+    BuildQuickMenu();
+    logo_ = new Logo(client_);
+    logo_->move(Scaled(scale, 590), Scaled(scale, 360));
+    connect(logo_, &Logo::leftClicked, this, &MainWindow::ShowQuickMenu);
+    connect(logo_, &Logo::rightClicked, this, &MainWindow::OpenHelp);
+
+    WireViews();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    state_.ui = &bridge_;
+    state_.onEcuOpsFilled = [this] {
+        for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
+            items_[id]->setEnabled(false);
+    };
+    state_.faults.changed = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { MirrorFaults(); }, Qt::QueuedConnection);
+    };
+    reportList_.changed = [this](ReportChange change, int line) {
+        QMetaObject::invokeMethod(
+            this, [this, change, line] { MirrorReport(change, line); }, Qt::QueuedConnection);
+    };
+}
+
+MainWindow::~MainWindow()
+{
+    StopAll();
+    actorsController_.reset();
+    state_.faults.changed = nullptr;
+    state_.onEcuOpsFilled = nullptr;
+    if (state_.ui == &bridge_)
+        state_.ui = nullptr;
+}
+
+void MainWindow::BuildMenu()
+{
+    auto* bar = menuBar();
+    auto add = [this](QMenu* menu, int id, bool checkable = false) {
+        QAction* action = menu->addAction(QString());
+        action->setCheckable(checkable);
+        connect(action, &QAction::triggered, this, [this, id] { HandleMenu(id); });
+        items_[id] = action;
+    };
+    titles_[0] = bar->addMenu(QString());
+    add(titles_[0], ItemConnect);
+    titles_[0]->addSeparator();
+    add(titles_[0], ItemPreferences);
+    titles_[0]->addSeparator();
+    add(titles_[0], ItemQuit);
+    titles_[1] = bar->addMenu(QString());
+    add(titles_[1], ItemMeasurements, true);
+    add(titles_[1], ItemDiagram, true);
+    add(titles_[1], ItemFaults, true);
+    add(titles_[1], ItemActors, true);
+    add(titles_[1], ItemCoTrim, true);
+    add(titles_[1], ItemReport, true);
+    titles_[2] = bar->addMenu(QString());
+    add(titles_[2], ItemEcuRead);
+    add(titles_[2], ItemEcuWrite);
+    add(titles_[2], ItemEeprom);
+    titles_[3] = bar->addMenu(QString());
+    add(titles_[3], ItemAbout);
+}
+
+void MainWindow::BuildStatusBar()
+{
+    const int widths[3] = {150, 100, 350}; // pixels, not scaled
+    for (int i = 0; i < 3; ++i) {
+        status_[i] = new QLabel(this);
+        status_[i]->setFixedWidth(widths[i]);
+        status_[i]->setTextFormat(Qt::PlainText);
+        status_[i]->setAlignment(i < 2 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
+        statusBar()->addWidget(status_[i]);
+    }
+    statusBar()->setSizeGripEnabled(false);
+    status_[0]->setText(state_.link.model);
+    status_[2]->setText(state_.settings.logging != 0
+                            ? state_.paths.directory + state_.paths.baseName +
+                                  QStringLiteral(".log")
+                            : QStringLiteral(" "));
+}
+
+void MainWindow::BuildQuickMenu()
+{
+    const float scale = state_.settings.windowScale;
+    quickMenu_ = new QFrame(client_);
+    quickMenu_->setGeometry(ScaledRect(scale, 0, 120, 800, 420));
+    FillBackground(quickMenu_, kBackgroundRed);
+    const int xs[7] = {10, 110, 230, 330, 430, 530, 680};
+    const int ids[7] = {ItemConnect, ItemQuit, ItemMeasurements, ItemFaults, ItemActors,
+                        ItemCoTrim,  -1};
+    for (int i = 0; i < 7; ++i) {
+        quickButtons_[i] = new QPushButton(quickMenu_);
+        quickButtons_[i]->setGeometry(ScaledRect(scale, xs[i], 10, 100, 100));
+        const int id = ids[i];
+        connect(quickButtons_[i], &QPushButton::clicked, this,
+                [this, id] { QuickMenuPressed(id); });
+    }
+    quickButtons_[6]->setText(QStringLiteral("X"));
+    quickMenu_->hide();
+}
+
+void MainWindow::FinishStartup()
+{
+    ApplyLanguage(state_.settings.language);
+    if (!state_.link.ecuId.isEmpty()) {
+        RefreshChoosers(state_, false, [this] { FillActorsList(); });
+        MirrorChoosers();
+    }
+    SetLinkMenuState(true);
+    state_.flags.quitFlag = 0;
+    show();
+    if (state_.link.model.isEmpty()) {
+        state_.setupPending = 1;
+        OpenSettings();
+    } else {
+        SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QStringLiteral(" ") +
+                       state_.link.ecuVariant);
+        for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
+            items_[id]->setEnabled(true);
+    }
+}
+
+void MainWindow::ApplyLanguage(const QString& name)
+{
+    LanguageTexts& t = state_.texts;
+    if (!LoadLanguage(state_.paths, name, t))
+        return;
+    state_.settings.language = name;
+
+    titles_[0]->setTitle(t.Text(QStringLiteral("Menu_1")));
+    titles_[1]->setTitle(t.Text(QStringLiteral("Menu_2")));
+    titles_[2]->setTitle(t.Text(QStringLiteral("Menu_4")));
+    titles_[3]->setTitle(t.Text(QStringLiteral("Menu_3")));
+    const std::pair<int, const char*> itemKeys[] = {
+        {ItemConnect, "Menu_11a"},     {ItemPreferences, "Menu_12"}, {ItemQuit, "Menu_13"},
+        {ItemMeasurements, "Menu_21"}, {ItemFaults, "Menu_22"},      {ItemDiagram, "Menu_23"},
+        {ItemActors, "Menu_24"},       {ItemCoTrim, "Menu_25"},      {ItemReport, "Menu_26"},
+        {ItemEcuRead, "Menu_41"},      {ItemEcuWrite, "Menu_42"},    {ItemEeprom, "Menu_43"},
+        {ItemAbout, "Menu_31"}};
+    for (const auto& [id, key] : itemKeys)
+        items_[id]->setText(t.Text(QString::fromLatin1(key)));
+
+    info_->setText(t.Text(QStringLiteral("Info_1")));
+    measurements_->ecuInfoCaption->setText(t.Text(QStringLiteral("View_11")));
+    measurements_->readAllButton->setText(t.Text(QStringLiteral("View_12")));
+    measurements_->statusCaption->setText(t.Text(QStringLiteral("Value_13")));
+    faults_->newCaption->setText(t.Text(QStringLiteral("View_21")));
+    faults_->storedCaption->setText(t.Text(QStringLiteral("View_22")));
+    faults_->readButton->setText(t.Text(QStringLiteral("View_23")));
+    faults_->clearButton->setText(t.Text(QStringLiteral("View_24")));
+    diagram_->ApplyTexts(t);
+    coTrim_->startButton->setText(t.Text(QStringLiteral("View_51")));
+    report_->readButton->setText(
+        t.Text(reportList_.Building() ? QStringLiteral("Report_5") : QStringLiteral("Report_2")));
+    report_->saveButton->setText(t.Text(QStringLiteral("Report_3")));
+    status_[1]->setText(t.Text(QStringLiteral("PStatus_2")));
+    if (settings_)
+        settings_->ApplyTexts();
+    logo_->setToolTip(t.Text(QStringLiteral("Tip_2")));
+    if (actorsController_ && actorsController_->ButtonState() == ActorsIdle &&
+        actorsController_->ButtonEnabled())
+        actors_->startButton->setText(t.Text(QStringLiteral("View_100")));
+
+    if (state_.ops.BuildMeasurementList) {
+        RefreshChoosers(state_, true, [this] { FillActorsList(); });
+        MirrorChoosers();
+    }
+}
+
+void MainWindow::SetLinkMenuState(bool disconnected)
+{
+    for (int id : {ItemFaults, ItemDiagram, ItemActors, ItemReport})
+        items_[id]->setEnabled(!disconnected);
+    items_[ItemCoTrim]->setEnabled(state_.ops.CoTrimOperation ? !disconnected : false);
+    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty()) {
+        for (int id : {ItemConnect, ItemEcuRead, ItemEcuWrite, ItemEeprom})
+            items_[id]->setEnabled(false);
+    } else {
+        items_[ItemConnect]->setEnabled(true);
+        for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
+            items_[id]->setEnabled(disconnected);
+    }
+}
+
+void MainWindow::PostMenu(int id)
+{
+    QMetaObject::invokeMethod(
+        this, [this, id] { HandleMenu(id); }, Qt::QueuedConnection);
+}
+
+void MainWindow::HandleMenu(int id)
+{
+    if (stopped_)
+        return;
+    switch (id) {
+    case ItemConnect:
+        // The item's text toggles with the link; the link state itself decides, so that a
+        // language whose Connect and Disconnect texts are equal (or missing) still works.
+        if (!linkActive_)
+            Connect();
+        else if (workerAlive_)
+            Disconnect(true, false);
+        break;
+    case ItemPreferences:
+        OpenSettings();
+        break;
+    case ItemQuit:
+        StopAll();
+        break;
+    case ItemMeasurements:
+    case ItemFaults:
+    case ItemActors:
+    case ItemCoTrim:
+    case ItemReport:
+        ShowView(id);
+        break;
+    case ItemDiagram:
+        ShowDiagram(!diagram_->isVisible());
+        break;
+    case ItemEcuRead:
+    case ItemEcuWrite:
+    case ItemEeprom: {
+        const QString kind = id == ItemEcuRead    ? QStringLiteral("Reader")
+                             : id == ItemEcuWrite ? QStringLiteral("Writer")
+                                                  : QStringLiteral("EEPROMTool");
+        ExternalToolHooks hooks;
+        hooks.mainWindow = this;
+        hooks.showMessage = [this](const QString& title, const QString& text) {
+            ShowMessage(title, text);
+        };
+        RunExternalTool(state_.paths.directory, state_.link, kind, hooks);
+        break;
+    }
+    case ItemAbout:
+        if (options_.showMessage)
+            ShowMessage(kWindowTitle, AboutText(state_.texts));
+        else
+            ShowAbout(state_.texts, this);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::OpenSettings()
+{
+    if (settings_) {
+        settings_->raise();
+        return;
+    }
+    SettingsHooks hooks;
+    hooks.applyLanguage = [this](const QString& name) { ApplyLanguage(name); };
+    hooks.setEcuInfoText = [this](const QString& text) { SetEcuInfoText(text); };
+    hooks.updateCoTrimMenu = [this] {
+        items_[ItemCoTrim]->setEnabled(state_.ops.CoTrimOperation &&
+                                       state_.flags.workerState.load() == kWorkerRunning);
+    };
+    hooks.setStatusModel = [this](const QString& model) { status_[0]->setText(model); };
+    hooks.setStatusLog = [this](const QString& text) {
+        status_[2]->setText(text.isEmpty() ? QStringLiteral(" ") : text);
+    };
+    hooks.debugChanged = [this] {
+        if (state_.viewMode == ViewMeasurements)
+            ShowMeasurements(true);
+    };
+    hooks.choosersRefreshed = [this] {
+        MirrorChoosers();
+        FillActorsList();
+        if (state_.viewMode == ViewMeasurements)
+            ShowMeasurements(true);
+    };
+    hooks.enableConnect = [this] { SetLinkMenuState(true); };
+    hooks.askWindowScale = [this] { return AskWindowScale(state_.texts, this, state_.bigFont); };
+    hooks.stopAll = [this] { StopAll(); };
+    if (options_.discoverPorts)
+        hooks.discoverPorts = options_.discoverPorts;
+    settings_ = OpenSettingsDialog(state_, state_.restartPending, state_.setupPending,
+                                   std::move(hooks), this);
+}
+
+void MainWindow::SetEcuInfoText(const QString& text)
+{
+    measurements_->ecuInfoText->setPlainText(text);
+}
+
+// ---- connection control ----
+
+void MainWindow::Connect()
+{
+    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ops.Connect)
+        return;
+    // A finished earlier run: its threads have ended, collect them.
+    WaitForWorker();
+    JoinThread(connect_);
+
+    items_[ItemConnect]->setEnabled(false);
+    items_[ItemPreferences]->setEnabled(false);
+    const QDateTime now = QDateTime::currentDateTime();
+    if (state_.settings.logging != 0)
+        debugLog_.OpenDebugLog(state_.settings.loggingDirectory, state_.paths.baseName, now);
+    if (state_.settings.csv != 0) {
+        std::array<QString, 8> header;
+        const QStringList texts = ChooserTexts();
+        for (int i = 0; i < 8; ++i)
+            header[i] = texts.value(i);
+        csvLog_.OpenCsvLog(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                           state_.texts.Text(QStringLiteral("CSV_1")), header);
+    }
+    if (state_.link.port == kSimulatorPortName)
+        SetSimulatedFamily(state_.link.family);
+    state_.channel.Reset();
+    state_.flags.workerState = kWorkerStarting;
+    linkActive_ = true;
+    workerAlive_ = true;
+    try {
+        worker_ = std::thread([this] {
+            ExchangeLogger logger;
+            if (debugLog_.IsOpen())
+                logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
+                    debugLog_.Log(ms, command, answer);
+                };
+            CommWorker worker(state_.channel, state_.texts, bridge_, state_.link.port, nullptr, {},
+                              logger);
+            worker.Run();
+            {
+                std::lock_guard<std::mutex> lock(workerMutex_);
+                workerAlive_ = false;
+            }
+            workerEnded_.notify_all();
+        });
+    } catch (const std::system_error&) {
+        // No worker: the connect thread is not started and items 0 and 1 stay disabled.
+        workerAlive_ = false;
+        state_.flags.workerState = kWorkerStopped;
+        linkActive_ = false;
+        return;
+    }
+    connect_ = std::thread([this] { state_.ops.Connect(35); });
+}
+
+void MainWindow::WaitForWorker()
+{
+    std::unique_lock<std::mutex> lock(workerMutex_);
+    while (workerAlive_) {
+        // The worker clears stopFlag when it starts; keep asking until it has ended.
+        state_.flags.stopFlag = 1;
+        workerEnded_.wait_for(lock, std::chrono::milliseconds(20),
+                              [this] { return !workerAlive_; });
+    }
+    lock.unlock();
+    JoinThread(worker_);
+}
+
+void MainWindow::JoinThread(std::thread& thread)
+{
+    if (thread.joinable())
+        thread.join();
+}
+
+void MainWindow::OnConnected()
+{
+    if (!linkActive_ || stopped_)
+        return;
+    status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_1")));
+    items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11b")));
+    measurements_->readAllButton->setEnabled(true);
+    if (state_.viewMode == ViewMeasurements)
+        StartRefreshPass();
+    SetFaultButtonsDisabled(false);
+    actorsController_->SetEnabled(true);
+    SetLinkMenuState(false);
+}
+
+void MainWindow::Disconnect(bool wait, bool /*fromWorkerThread*/)
+{
+    // Every caller reaches this on the main thread (the bridge queues the others), so the
+    // message is shown directly; a second request for the same link is ignored.
+    if (!linkActive_ || stopped_)
+        return;
+    linkActive_ = false;
+    state_.flags.stopFlag = 1;
+    SetFaultButtonsDisabled(true);
+    actorsController_->SetEnabled(false);
+    measurements_->readAllButton->setEnabled(false);
+    for (int r = 0; r < kDisplayRows; ++r) {
+        if (state_.rows[r].valueIndex > 0) {
+            measurements_->valueTexts[r]->setText(QStringLiteral("----"));
+            measurements_->rawTexts[r]->clear();
+            measurements_->bars[r]->setValue(0);
+        }
+    }
+    if (!measurements_->statusText->text().isEmpty())
+        measurements_->statusText->clear();
+    if (wait)
+        WaitForWorker();
+    state_.channel.Abort();
+    status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_2")));
+    ShowMessage(kWindowTitle, state_.texts.Text(QStringLiteral("View_56")));
+    items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11a")));
+    items_[ItemPreferences]->setEnabled(true);
+    SetLinkMenuState(true);
+    debugLog_.Close();
+    csvLog_.FlushCsvLog();
+    PostMenu(ItemMeasurements);
+}
+
+void MainWindow::SetFaultButtonsDisabled(bool disabled)
+{
+    faultButtonsDisabled_ = disabled;
+    const bool enabled = !disabled && !faultsBusy_;
+    faults_->readButton->setEnabled(enabled);
+    faults_->clearButton->setEnabled(enabled);
+}
+
+void MainWindow::StopAll()
+{
+    if (stopped_)
+        return;
+    stopped_ = true;
+    state_.flags.stopFlag = 1;
+    state_.flags.quitFlag = 1;
+    bridge_.OpenAllGates();
+    WaitForWorker();
+    // The other threads end quickly now: every Exchange returns -1 without a worker.
+    JoinThread(connect_);
+    JoinThread(refresh_);
+    JoinThread(faultThread_);
+    JoinThread(reportThread_);
+    if (procedureTimer_)
+        procedureTimer_->stop();
+    if (selfLearningTimer_)
+        selfLearningTimer_->stop();
+    if (settings_)
+        settings_->hide();
+    diagram_->hide();
+    emit quitRequested();
+    if (isVisible())
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+bool MainWindow::SaveOnExit()
+{
+    debugLog_.Close();
+    csvLog_.FlushCsvLog();
+    velmoro::Settings saved = state_.settings;
+    saved.windowX = pos().x();
+    saved.windowY = pos().y();
+    const QStringList texts = ChooserTexts();
+    for (int i = 0; i < 8; ++i)
+        saved.values[i] = texts.value(i);
+    state_.settings.values = saved.values;
+    SaveSettingsOnExit(state_.paths, saved, state_.link, state_.restartPending != 0);
+    return state_.restartPending != 0;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    StopAll();
+    event->accept();
+}
+
+// ---- events ----
+
+bool MainWindow::event(QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type == EventWorkerMessage()) {
+        auto* message = static_cast<WorkerMessageEvent*>(event);
+        if (!stopped_)
+            ShowMessage(kWindowTitle, message->text);
+        bridge_.Release(message->gate);
+        return true;
+    }
+    if (type == EventRefreshDone() || type == EventReadAllStep()) {
+        // Only the measurements view handles these; an event of a pass the window already
+        // waited for (the view was hidden meanwhile) is dropped.
+        const auto* pass = static_cast<PassEvent*>(event);
+        if (pass->generation != passGeneration_)
+            return true;
+        passRunning_ = false;
+        if (state_.viewMode != ViewMeasurements)
+            return true;
+        if (type == EventRefreshDone())
+            OnRefreshDone();
+        else
+            OnReadAllStep();
+        return true;
+    }
+    if (type == EventReportDone()) {
+        OnReportDone();
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void MainWindow::ShowMessage(const QString& title, const QString& text)
+{
+    if (options_.showMessage) {
+        options_.showMessage(title, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void MainWindow::OpenHelp()
+{
+    QString path = state_.paths.directory + QStringLiteral("docs/help.html");
+    if (!QFileInfo::exists(path))
+        path = QStringLiteral(VELMORO_DOCS_DIR "/help.html");
+    if (options_.openHelp)
+        options_.openHelp(path);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+qint64 MainWindow::NowMs() const
+{
+    return SteadyClockInstance().NowMs();
+}
+
+QAction* MainWindow::MenuItem(int id) const
+{
+    auto it = items_.find(id);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+QMenu* MainWindow::MenuTitle(int index) const
+{
+    return index >= 0 && index < 4 ? titles_[index] : nullptr;
+}
+
+QString MainWindow::StatusText(int field) const
+{
+    return field >= 0 && field < 3 ? status_[field]->text() : QString();
+}
+
+// ---- quick menu ----
+
+void MainWindow::ShowQuickMenu()
+{
+    LanguageTexts& t = state_.texts;
+    quickButtons_[0]->setText(items_[ItemConnect]->text());
+    quickButtons_[1]->setText(t.Text(QStringLiteral("Menu_13")));
+    quickButtons_[2]->setText(t.Text(QStringLiteral("Menu_21")));
+    quickButtons_[3]->setText(t.Text(QStringLiteral("Menu_22")));
+    quickButtons_[4]->setText(t.Text(QStringLiteral("Menu_24")));
+    quickButtons_[5]->setText(t.Text(QStringLiteral("Menu_25")));
+    const bool running = state_.flags.workerState.load() == kWorkerRunning;
+    quickButtons_[3]->setEnabled(running);
+    quickButtons_[4]->setEnabled(running);
+    quickButtons_[5]->setEnabled(running && state_.ops.CoTrimOperation);
+    quickButtons_[0]->setEnabled(items_[ItemConnect]->isEnabled());
+    info_->hide();
+    logo_->hide();
+    SetHeaderGadgetsVisible(false);
+    quickMenu_->show();
+    quickMenu_->raise();
+    quickMenuShown_ = true;
+}
+
+void MainWindow::QuickMenuPressed(int id)
+{
+    if (id >= 0)
+        PostMenu(id);
+    quickMenu_->hide();
+    info_->show();
+    logo_->show();
+    quickMenuShown_ = false;
+    SetHeaderGadgetsVisible(true);
+}
+
+void MainWindow::SetHeaderGadgetsVisible(bool visible)
+{
+    if (state_.viewMode == ViewMeasurements) {
+        measurements_->ecuInfoCaption->setVisible(visible);
+        measurements_->ecuInfoText->setVisible(visible);
+        measurements_->readAllButton->setVisible(visible);
+    } else if (state_.viewMode == ViewFaults) {
+        faults_->readButton->setVisible(visible);
+        faults_->clearButton->setVisible(visible && state_.ops.ClearFaults);
+    }
+}
+
+} // namespace velmoro

@@ -1,0 +1,471 @@
+// The main window's views: show/hide rules, choosers, the refresh loop, the survey, the faults,
+// the actors and the report.
+#include "ui/MainWindow.h"
+
+#include "output/Report.h"
+#include "output/Survey.h"
+#include "ui/DiagramWindow.h"
+#include "ui/GuiEvents.h"
+#include "ui/Layout.h"
+#include "ui/Views.h"
+#include "values/RefreshCycle.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace velmoro {
+
+void MainWindow::WireViews()
+{
+    for (int r = 0; r < 8; ++r)
+        connect(measurements_->choosers[r], qOverload<int>(&QComboBox::activated), this,
+                [this, r](int entry) { OnChooserPicked(r, entry); });
+    connect(measurements_->readAllButton, &QPushButton::clicked, this, &MainWindow::OnReadAll);
+    connect(faults_->readButton, &QPushButton::clicked, this, [this] { RunFaultOperation(false); });
+    connect(faults_->clearButton, &QPushButton::clicked, this, [this] { RunFaultOperation(true); });
+    connect(report_->readButton, &QPushButton::clicked, this, &MainWindow::OnReportRead);
+    connect(report_->saveButton, &QPushButton::clicked, this, &MainWindow::OnReportSave);
+    connect(diagram_, &DiagramWindow::closeRequested, this, [this] { PostMenu(ItemDiagram); });
+
+    procedureTimer_ = new QTimer(this);
+    selfLearningTimer_ = new QTimer(this);
+    connect(procedureTimer_, &QTimer::timeout, this,
+            [this] { actorsController_->Tick(kProcedureTimer); });
+    connect(selfLearningTimer_, &QTimer::timeout, this,
+            [this] { actorsController_->Tick(kSelfLearningTimer); });
+
+    ActorsCallbacks callbacks;
+    callbacks.showMessage = [this](const QString& text) { ShowMessage(kWindowTitle, text); };
+    callbacks.startTimer = [this](int id, int periodMs) {
+        QTimer* timer = id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_;
+        timer->start(periodMs);
+    };
+    callbacks.stopTimer = [this](int id) {
+        (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_)->stop();
+    };
+    callbacks.disconnect = [this](bool wait, bool fromWorker) { Disconnect(wait, fromWorker); };
+    callbacks.quit = [this] {
+        state_.flags.quitFlag = 1;
+        QMetaObject::invokeMethod(
+            this, [this] { StopAll(); }, Qt::QueuedConnection);
+    };
+    callbacks.setListEnabled = [this](bool enabled) { actors_->list->setEnabled(enabled); };
+    callbacks.setButton = [this](const QString& text, bool enabled) {
+        actors_->startButton->setText(text);
+        actors_->startButton->setEnabled(enabled);
+    };
+    actorsController_ = std::make_unique<ActorsController>(state_, std::move(callbacks));
+    connect(actors_->list, &QListWidget::currentRowChanged, this, [this](int row) {
+        QListWidgetItem* item = row >= 0 ? actors_->list->item(row) : nullptr;
+        actorsController_->Select(item ? item->data(Qt::UserRole).toInt() : -1);
+    });
+    connect(actors_->startButton, &QPushButton::clicked, this,
+            [this] { actorsController_->Press(); });
+}
+
+// ---- show / hide ----
+
+void MainWindow::ShowView(int id)
+{
+    switch (id) {
+    case ItemMeasurements:
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowActors(false);
+        ShowCoTrim(false);
+        ShowReport(false);
+        ShowMeasurements(true);
+        if (state_.viewMode != ViewMeasurements) {
+            state_.viewMode = ViewMeasurements;
+            StartRefreshPass();
+        }
+        break;
+    case ItemFaults:
+        state_.viewMode = ViewFaults;
+        ShowMeasurements(false);
+        ShowDiagram(false);
+        ShowActors(false);
+        ShowCoTrim(false);
+        ShowFaults(true);
+        ShowReport(false);
+        break;
+    case ItemActors:
+        state_.viewMode = ViewActors;
+        ShowMeasurements(false);
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowCoTrim(false);
+        ShowActors(true);
+        ShowReport(false);
+        break;
+    case ItemCoTrim:
+        state_.viewMode = ViewCoTrim;
+        ShowMeasurements(false);
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowActors(false);
+        ShowCoTrim(true);
+        ShowReport(false);
+        break;
+    case ItemReport:
+        state_.viewMode = ViewReport;
+        ShowMeasurements(false);
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowActors(false);
+        ShowCoTrim(false);
+        ShowReport(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::ShowMeasurements(bool show)
+{
+    if (!show) {
+        // Wait for the running pass (or survey step) without starting another: its event is
+        // dropped because its generation is no longer current.
+        JoinThread(refresh_);
+        ++passGeneration_;
+        passRunning_ = false;
+        items_[ItemDiagram]->setEnabled(false);
+        for (QProgressBar* bar : measurements_->bars)
+            bar->hide();
+        measurements_->hide();
+    } else {
+        items_[ItemDiagram]->setEnabled(true);
+        const bool raw = state_.settings.debug == 1;
+        for (QLabel* label : measurements_->rawTexts)
+            label->setVisible(raw);
+        measurements_->show();
+        if (quickMenuShown_)
+            SetHeaderGadgetsVisible(false);
+    }
+    items_[ItemMeasurements]->setChecked(show);
+}
+
+void MainWindow::ShowFaults(bool show)
+{
+    if (show) {
+        state_.faults.Clear();
+        faults_->newList->clear();
+        faults_->storedList->clear();
+        const bool stored = static_cast<bool>(state_.ops.ClearFaults);
+        faults_->storedCaption->setVisible(stored);
+        faults_->storedList->setVisible(stored);
+        faults_->clearButton->setVisible(stored && !quickMenuShown_);
+        faults_->readButton->setVisible(!quickMenuShown_);
+    }
+    faults_->setVisible(show);
+    items_[ItemFaults]->setChecked(show);
+}
+
+void MainWindow::ShowActors(bool show)
+{
+    actors_->setVisible(show);
+    items_[ItemActors]->setChecked(show);
+}
+
+void MainWindow::ShowReport(bool show)
+{
+    report_->setVisible(show);
+    items_[ItemReport]->setChecked(show);
+}
+
+void MainWindow::ShowCoTrim(bool show)
+{
+    coTrim_->setVisible(show);
+    items_[ItemCoTrim]->setChecked(show);
+}
+
+void MainWindow::ShowDiagram(bool show)
+{
+    diagram_->setVisible(show);
+    items_[ItemDiagram]->setChecked(show);
+}
+
+// ---- choosers and the actors list ----
+
+void MainWindow::MirrorChoosers()
+{
+    for (int r = 0; r < 8; ++r) {
+        QComboBox* box = measurements_->choosers[r];
+        const ValueChooser& chooser = state_.choosers[r];
+        const QSignalBlocker block(box);
+        box->clear();
+        for (const ChooserEntry& entry : chooser.entries)
+            box->addItem(entry.text, entry.itemData);
+        box->setCurrentIndex(chooser.selected);
+        // A named row shows "----" until its first read; an empty row shows nothing.
+        if (state_.rows[r].valueIndex > 0 && measurements_->valueTexts[r]->text().isEmpty())
+            measurements_->valueTexts[r]->setText(QStringLiteral("----"));
+        else if (state_.rows[r].valueIndex == 0)
+            measurements_->valueTexts[r]->clear();
+    }
+}
+
+QStringList MainWindow::ChooserTexts() const
+{
+    QStringList texts;
+    for (QComboBox* box : measurements_->choosers)
+        texts << box->currentText();
+    return texts;
+}
+
+void MainWindow::OnChooserPicked(int chooser, int entry)
+{
+    const int index = ChooseValue(state_, chooser, entry);
+    if (index == 0) {
+        measurements_->bars[chooser]->hide();
+        measurements_->valueTexts[chooser]->clear();
+        measurements_->rawTexts[chooser]->clear();
+    } else if (!workerAlive_) {
+        measurements_->valueTexts[chooser]->setText(QStringLiteral("----"));
+    }
+}
+
+void MainWindow::FillActorsList()
+{
+    QListWidget* list = actors_->list;
+    const QSignalBlocker block(list);
+    list->clear();
+    auto addLine = [list](const QString& text, int data) {
+        auto* item = new QListWidgetItem(text, list);
+        item->setData(Qt::UserRole, data);
+    };
+    addLine(state_.texts.Text(QStringLiteral("Status_12")), -1);
+    for (const ActionEntry& entry : state_.actions)
+        if (entry.group == 1)
+            addLine(QStringLiteral("    ") + entry.text, entry.position);
+    bool headed = false;
+    for (const ActionEntry& entry : state_.actions) {
+        if (entry.group != 0)
+            continue;
+        if (!headed) {
+            addLine(state_.texts.Text(QStringLiteral("Status_11")), -1);
+            headed = true;
+        }
+        addLine(QStringLiteral("    ") + entry.text, entry.position);
+    }
+    list->setCurrentRow(list->count() > 1 ? 1 : -1);
+    QListWidgetItem* item = list->currentItem();
+    actorsController_->Select(item ? item->data(Qt::UserRole).toInt() : -1);
+}
+
+// ---- refresh loop ----
+
+void MainWindow::StartRefreshPass()
+{
+    if (stopped_)
+        return;
+    JoinThread(refresh_);
+    const quint64 generation = ++passGeneration_;
+    passRunning_ = true;
+    refresh_ = std::thread([this, generation] {
+        RunRefreshPass(state_);
+        QCoreApplication::postEvent(this, new PassEvent(EventRefreshDone(), generation));
+    });
+}
+
+void MainWindow::OnRefreshDone()
+{
+    if (state_.flags.stopFlag.load() != 0)
+        return;
+    DisplayRows();
+    if (survey_.Running()) {
+        QCoreApplication::postEvent(this, new PassEvent(EventReadAllStep(), passGeneration_));
+        return;
+    }
+    // Passes follow one another only while the link is up: without it every read fails at once
+    // and the chain would only burn a processor.
+    if (state_.flags.workerState.load() == kWorkerRunning)
+        StartRefreshPass();
+}
+
+void MainWindow::DisplayRows()
+{
+    const bool raw = state_.settings.debug == 1;
+    std::array<QString, 8> values;
+    for (int r = 0; r < kDisplayRows; ++r) {
+        const MeasurementRow& row = state_.rows[r];
+        values[r] = row.valueText;
+        if (row.valueIndex == 0)
+            continue;
+        const RowDisplay shown = DisplayRow(row);
+        measurements_->valueTexts[r]->setText(shown.valueText);
+        if (raw)
+            measurements_->rawTexts[r]->setText(shown.rawText);
+        QProgressBar* bar = measurements_->bars[r];
+        if (shown.barVisible) {
+            bar->setRange(shown.barMin, shown.barMax);
+            bar->setValue(shown.barValue);
+            bar->show();
+        } else {
+            bar->hide();
+        }
+    }
+    if (state_.ops.ReadEngineStatus)
+        measurements_->statusText->setText(state_.rows[kEngineStatusRow].valueText);
+    diagram_->DiagramStep(state_.rows, ChooserTexts());
+    csvLog_.AddCsvLine(state_.settings.csv != 0, NowMs() - state_.flags.workerStartTimeMs.load(),
+                       values);
+}
+
+// ---- read-all survey ----
+
+void MainWindow::OnReadAll()
+{
+    LanguageTexts& t = state_.texts;
+    const QString lf = QStringLiteral("\n");
+    ShowMessage(QStringLiteral("Info"), t.Text(QStringLiteral("ReadAll_1")) + lf +
+                                            t.Text(QStringLiteral("ReadAll_2")) + lf + lf +
+                                            t.Text(QStringLiteral("ReadAll_3")) + lf + lf +
+                                            t.Text(QStringLiteral("ReadAll_4")));
+    measurements_->readAllButton->setEnabled(false);
+    if (!survey_.Start(state_.paths, state_.link, QDateTime::currentDateTime(), NowMs()))
+        return;
+    // The running pass hands over to the survey when it ends; when the chain had stopped,
+    // a pass is started so the survey does not wait forever.
+    if (!passRunning_ && state_.viewMode == ViewMeasurements)
+        StartRefreshPass();
+}
+
+void MainWindow::OnReadAllStep()
+{
+    if (!survey_.Running())
+        return;
+    LanguageTexts& t = state_.texts;
+    measurements_->readAllButton->setText(SurveyButtonText(t, survey_.counter));
+    const int nn = survey_.NextStep(NowMs());
+    if (nn == SurveyState::kFinished) {
+        measurements_->readAllButton->setText(t.Text(QStringLiteral("View_12")));
+        measurements_->readAllButton->setEnabled(linkActive_);
+        StartRefreshPass();
+    } else if (nn >= 0) {
+        StartSurveyStep(nn);
+    }
+}
+
+void MainWindow::StartSurveyStep(int nn)
+{
+    JoinThread(refresh_);
+    const quint64 generation = ++passGeneration_;
+    passRunning_ = true;
+    refresh_ = std::thread([this, generation, nn] {
+        RunSurveyStep(state_.channel, survey_.file, nn);
+        QCoreApplication::postEvent(this, new PassEvent(EventReadAllStep(), generation));
+    });
+}
+
+// ---- faults ----
+
+void MainWindow::RunFaultOperation(bool clear)
+{
+    const auto operation = clear ? state_.ops.ClearFaults : state_.ops.ReadFaults;
+    if (!operation || faultsBusy_)
+        return;
+    if (!clear) {
+        state_.faults.Clear();
+        faults_->newList->clear();
+        faults_->storedList->clear();
+    }
+    JoinThread(faultThread_);
+    faultsBusy_ = true;
+    SetFaultButtonsDisabled(faultButtonsDisabled_);
+    faultThread_ = std::thread([this, operation] {
+        operation();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                faultsBusy_ = false;
+                SetFaultButtonsDisabled(faultButtonsDisabled_);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::MirrorFaults()
+{
+    faults_->newList->clear();
+    faults_->newList->addItems(state_.faults.Current());
+    faults_->storedList->clear();
+    faults_->storedList->addItems(state_.faults.Stored());
+}
+
+// ---- report ----
+
+void MainWindow::OnReportRead()
+{
+    if (!reportList_.RequestRead())
+        return;
+    report_->saveButton->setEnabled(false);
+    report_->readButton->setText(state_.texts.Text(QStringLiteral("Report_5")));
+    report_->list->setFocus();
+    const QString info = measurements_->ecuInfoText->toPlainText();
+    JoinThread(reportThread_);
+    reportThread_ = std::thread([this, info] {
+        BuildReport(state_, info, reportList_);
+        QCoreApplication::postEvent(this, new QEvent(EventReportDone()));
+    });
+}
+
+void MainWindow::OnReportDone()
+{
+    JoinThread(reportThread_);
+    const bool kept = reportList_.FinishBuild();
+    if (kept) {
+        report_->saveButton->setEnabled(true);
+        if (QTreeWidgetItem* first = report_->list->topLevelItem(0))
+            report_->list->setCurrentItem(first);
+    }
+    report_->list->setFocus();
+    report_->readButton->setText(state_.texts.Text(QStringLiteral("Report_2")));
+}
+
+void MainWindow::OnReportSave()
+{
+    const bool saved = SaveReport(reportList_, state_.paths, QDateTime::currentDateTime());
+    ShowMessage(kWindowTitle, state_.texts.Text(saved ? QStringLiteral("Report_61")
+                                                      : QStringLiteral("Report_62")));
+    if (QTreeWidgetItem* first = report_->list->topLevelItem(0))
+        report_->list->setCurrentItem(first);
+    report_->list->setFocus();
+}
+
+void MainWindow::MirrorReport(ReportChange change, int line)
+{
+    QTreeWidget* tree = report_->list;
+    auto fill = [](QTreeWidgetItem* item, const ReportLine& data) {
+        for (int c = 0; c < 4; ++c)
+            item->setText(c, data.columns[c]);
+        item->setData(0, Qt::UserRole, data.kind);
+    };
+    const int count = reportList_.Count();
+    if (change == ReportChange::Cleared)
+        tree->clear();
+    // The queued notifications may lag behind the list: bring the tree up to the list's size,
+    // then refresh the line named.
+    while (tree->topLevelItemCount() > count)
+        delete tree->takeTopLevelItem(tree->topLevelItemCount() - 1);
+    for (int i = tree->topLevelItemCount(); i < count; ++i)
+        fill(new QTreeWidgetItem(tree), reportList_.Line(i));
+    if (line >= 0 && line < count) {
+        QTreeWidgetItem* item = tree->topLevelItem(line);
+        fill(item, reportList_.Line(line));
+        if (change == ReportChange::Selected || change == ReportChange::Added) {
+            tree->setCurrentItem(item);
+            tree->scrollToItem(item);
+        }
+    }
+}
+
+} // namespace velmoro
