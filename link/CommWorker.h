@@ -18,6 +18,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace velmoro {

@@ -15,7 +15,7 @@ using RequestBuffer = std::array<std::uint8_t, kRequestBufferSize>;
 using ResponseBuffer = std::array<std::uint8_t, kResponseBufferSize>;
 
 // Result codes of Exchange besides a count of data bytes.
-constexpr int kExchangeNoData = 0;       // negative answer, adapter message, time-out, <= 3 bytes
+constexpr int kExchangeNoData = 0;        // negative answer, adapter message, time-out, <= 3 bytes
 constexpr int kExchangeNotConnected = -1; // worker not running, or stopped while waiting
 constexpr int kExchangeNothingSent = -5;  // the request text was empty
 

@@ -18,12 +18,14 @@
 #include <QtGlobal>
 #include <condition_variable>
 #include <cstdint>
-#include <map>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 namespace velmoro {
+
+class SimulatedEcu;
 
 // ECU family numbers, as in LinkSettings::family.
 constexpr int kSimFamilyMiug4 = 0;
@@ -60,6 +62,7 @@ struct SimulatorOptions {
 class Simulator {
 public:
     explicit Simulator(const SimulatorOptions& options = {});
+    ~Simulator();
 
     // ---- byte stream (host side) ----
     void Write(const QByteArray& bytes);
@@ -94,6 +97,8 @@ public:
     QByteArrayList ReceivedCommands() const;
     QByteArray ReceivedBytes() const;
     void ClearReceived();
+    // Waits up to timeoutMs (real time) until command has been received `times` times in all.
+    bool WaitForReceived(const QByteArray& command, int timeoutMs, int times = 1);
 
     // ---- ECU state (visible to and settable by tests) ----
     void SetCurrentFaults(const std::vector<SimFault>& faults);
@@ -112,7 +117,7 @@ public:
     // The ECU does not answer at all (adapter says NO DATA).
     void SetEcuSilent(bool on);
 
-    // The data bytes the ECU answers to request (empty: no answer). No adapter formatting.
+    // The bytes the ECU answers to request (empty: no answer), without adapter formatting.
     QByteArray EcuAnswer(const QByteArray& request);
 
 private:
@@ -120,18 +125,46 @@ private:
         qint64 readyAtMs;
         QByteArray bytes;
     };
-    struct State;
 
-    void HandleLine(const QByteArray& line, qint64 nowMs);
-    QByteArray AdapterReply(const QByteArray& line);
-    QByteArray FormatEcuAnswer(const QByteArray& data) const;
-    QByteArray HandleEcu(const QByteArray& request);
-    void Queue(QByteArray bytes, qint64 nowMs);
-    qint64 NowMs() const;
+    void HandleLine(QByteArray line, qint64 nowMs);
+    QByteArray AdapterReply(const QByteArray& command);
+    QByteArray EcuReply(const QByteArray& hexRequest);
+    QByteArray FormatFrames(const QByteArray& data) const;
+    QByteArray Eol() const;
+    void ResetAdapter();
+    void Queue(QByteArray bytes, qint64 readyAtMs);
+    qint64 ReadableLocked(qint64 nowMs) const;
+    qint64 EngineTimeLocked(qint64 nowMs) const;
+    static qint64 NowMs();
 
     mutable std::mutex mutex_;
-    std::condition_variable outputChanged_;
-    std::shared_ptr<State> state_;
+    std::condition_variable changed_;
+    SimulatorOptions options_;
+    std::unique_ptr<SimulatedEcu> ecu_;
+    // Adapter state, as ATZ leaves it.
+    bool echo_ = true;
+    bool spaces_ = true;
+    bool headers_ = false;
+    bool linefeeds_ = false;
+    int header_ = 0x7DF;
+    int receiveFilter_ = -1; // -1: every identifier
+    QByteArray lastCommand_;
+    QByteArray lineBuffer_;
+    std::deque<Pending> output_;
+    qint64 lastReadyAtMs_ = 0;
+    // Fault injection.
+    bool silent_ = false;
+    bool garbage_ = false;
+    bool missingPrompt_ = false;
+    bool vanished_ = false;
+    bool ecuSilent_ = false;
+    int delayedAnswers_ = 0;
+    int delayExtraMs_ = 0;
+    // What arrived.
+    QByteArrayList received_;
+    QByteArray receivedBytes_;
+    qint64 engineStartMs_ = 0;
+    qint64 frozenEngineMs_ = -1;
 };
 
 // The process-wide simulator behind the port name "Simulator" (created on first use, MIUG4,

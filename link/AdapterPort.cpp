@@ -1,0 +1,261 @@
+// The adapter port implementations: serial device, TCP socket, in-process simulator.
+#include "link/AdapterPort.h"
+
+#include "sim/Simulator.h"
+
+#include <QSerialPort>
+#include <QTcpSocket>
+#include <algorithm>
+
+namespace velmoro {
+
+namespace {
+
+constexpr int kTcpConnectTimeoutMs = 3000;
+// Write time-out: a constant plus a share per byte, as the serial driver's write time-out.
+constexpr int kWriteTimeoutBaseMs = 10;
+constexpr int kWriteTimeoutPerByteMs = 100;
+constexpr int kWriteTimeoutMaxMs = 2000;
+
+int WriteTimeoutMs(qsizetype bytes)
+{
+    return static_cast<int>(std::min<qsizetype>(
+        kWriteTimeoutBaseMs + kWriteTimeoutPerByteMs * bytes, kWriteTimeoutMaxMs));
+}
+
+class SerialAdapterPort : public AdapterPort {
+public:
+    bool Open(const QString& name)
+    {
+        QString system = name;
+#ifdef Q_OS_WIN
+        if (name.startsWith(QStringLiteral("COM"), Qt::CaseInsensitive)) {
+            system = QStringLiteral("\\\\.\\") + name;
+        }
+#endif
+        port_.setPortName(system);
+        if (!port_.open(QIODevice::ReadWrite)) {
+            return false;
+        }
+        const bool configured =
+            port_.setBaudRate(115200) && port_.setDataBits(QSerialPort::Data8) &&
+            port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop) &&
+            port_.setFlowControl(QSerialPort::NoFlowControl);
+        if (!configured) {
+            port_.close();
+            return false;
+        }
+        // Pseudo-terminals and some USB bridges refuse modem-line calls: best effort only.
+        port_.setRequestToSend(false);
+        port_.clearError();
+        return true;
+    }
+
+    qint64 BytesWaiting() override
+    {
+        return failed_ ? 0 : port_.bytesAvailable();
+    }
+
+    QByteArray Read(qint64 maxBytes) override
+    {
+        if (failed_) {
+            return {};
+        }
+        QByteArray bytes = port_.read(maxBytes);
+        Check();
+        return bytes;
+    }
+
+    bool Write(const QByteArray& bytes) override
+    {
+        if (failed_) {
+            return false;
+        }
+        const bool ok =
+            port_.write(bytes) == bytes.size() &&
+            (port_.bytesToWrite() == 0 || port_.waitForBytesWritten(WriteTimeoutMs(bytes.size())));
+        Check();
+        return ok && !failed_;
+    }
+
+    bool WaitForReadable(int timeoutMs) override
+    {
+        if (failed_) {
+            return false;
+        }
+        if (port_.bytesAvailable() > 0) {
+            return true;
+        }
+        port_.waitForReadyRead(timeoutMs);
+        Check();
+        return !failed_ && port_.bytesAvailable() > 0;
+    }
+
+    void Close() override
+    {
+        port_.close();
+    }
+    bool Failed() const override
+    {
+        return failed_;
+    }
+
+private:
+    void Check()
+    {
+        switch (port_.error()) {
+        case QSerialPort::ResourceError:
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::PermissionError:
+        case QSerialPort::NotOpenError:
+            failed_ = true;
+            break;
+        default:
+            break;
+        }
+        if (!port_.isOpen()) {
+            failed_ = true;
+        }
+    }
+
+    QSerialPort port_;
+    bool failed_ = false;
+};
+
+class TcpAdapterPort : public AdapterPort {
+public:
+    bool Open(const QString& host, quint16 port)
+    {
+        socket_.connectToHost(host, port);
+        if (!socket_.waitForConnected(kTcpConnectTimeoutMs)) {
+            return false;
+        }
+        socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        return true;
+    }
+
+    qint64 BytesWaiting() override { return socket_.bytesAvailable(); }
+    QByteArray Read(qint64 maxBytes) override { return socket_.read(maxBytes); }
+
+    bool Write(const QByteArray& bytes) override
+    {
+        if (Failed()) {
+            return false;
+        }
+        const bool ok = socket_.write(bytes) == bytes.size() &&
+                        (socket_.bytesToWrite() == 0 ||
+                         socket_.waitForBytesWritten(WriteTimeoutMs(bytes.size())));
+        return ok && !Failed();
+    }
+
+    bool WaitForReadable(int timeoutMs) override
+    {
+        if (socket_.bytesAvailable() > 0) {
+            return true;
+        }
+        if (Failed()) {
+            return false;
+        }
+        socket_.waitForReadyRead(timeoutMs);
+        return socket_.bytesAvailable() > 0;
+    }
+
+    void Close() override { socket_.abort(); }
+    bool Failed() const override { return socket_.state() != QAbstractSocket::ConnectedState; }
+
+private:
+    QTcpSocket socket_;
+};
+
+class SimulatorAdapterPort : public AdapterPort {
+public:
+    explicit SimulatorAdapterPort(std::shared_ptr<Simulator> simulator)
+        : simulator_(std::move(simulator))
+    {
+    }
+
+    qint64 BytesWaiting() override { return Failed() ? 0 : simulator_->BytesAvailable(); }
+    QByteArray Read(qint64 maxBytes) override
+    {
+        return Failed() ? QByteArray() : simulator_->Read(maxBytes);
+    }
+    bool Write(const QByteArray& bytes) override
+    {
+        if (Failed()) {
+            return false;
+        }
+        simulator_->Write(bytes);
+        return true;
+    }
+    bool WaitForReadable(int timeoutMs) override
+    {
+        return !Failed() && simulator_->WaitForOutput(timeoutMs);
+    }
+    void Close() override { closed_ = true; }
+    bool Failed() const override
+    {
+        // Once gone, stays gone for this port, even if the simulator is restored.
+        if (!failed_ && (closed_ || simulator_->Vanished())) {
+            failed_ = true;
+        }
+        return failed_;
+    }
+
+private:
+    std::shared_ptr<Simulator> simulator_;
+    bool closed_ = false;
+    mutable bool failed_ = false;
+};
+
+// "host:port" with a numeric port of 1..65535 and a non-empty host.
+bool SplitHostPort(const QString& name, QString& host, quint16& port)
+{
+    const qsizetype colon = name.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0 || colon == name.size() - 1) {
+        return false;
+    }
+    bool ok = false;
+    const uint value = name.mid(colon + 1).toUInt(&ok);
+    if (!ok || value == 0 || value > 65535) {
+        return false;
+    }
+    host = name.left(colon);
+    port = static_cast<quint16>(value);
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<AdapterPort> OpenSimulatorPort(std::shared_ptr<Simulator> simulator)
+{
+    if (!simulator || simulator->Vanished()) {
+        return nullptr;
+    }
+    return std::make_unique<SimulatorAdapterPort>(std::move(simulator));
+}
+
+std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
+{
+    if (name == QLatin1String("Simulator")) {
+        return OpenSimulatorPort(SharedSimulator());
+    }
+    QString host;
+    quint16 tcpPort = 0;
+    if (SplitHostPort(name, host, tcpPort)) {
+        auto port = std::make_unique<TcpAdapterPort>();
+        if (!port->Open(host, tcpPort)) {
+            return nullptr;
+        }
+        return port;
+    }
+    if (name.isEmpty()) {
+        return nullptr;
+    }
+    auto port = std::make_unique<SerialAdapterPort>();
+    if (!port->Open(name)) {
+        return nullptr;
+    }
+    return port;
+}
+
+} // namespace velmoro

@@ -1,0 +1,170 @@
+// The communication worker: port, adapter set-up, request loop and end stage.
+#include "link/CommWorker.h"
+
+#include "config/LanguageTexts.h"
+#include "link/AdapterCommand.h"
+#include "link/AnswerParser.h"
+#include "link/RequestChannel.h"
+#include "link/UiBridge.h"
+
+#include <algorithm>
+
+namespace velmoro {
+
+namespace {
+// Reading what an adapter left in the port before we talk to it; bounded so that a device that
+// never stops sending cannot hold the worker here.
+constexpr int kMaxDrainReads = 1000;
+} // namespace
+
+CommWorker::CommWorker(RequestChannel& channel, LanguageTexts& texts, UiBridge& ui,
+                       QString portName, Clock* clock, AdapterPortFactory portFactory,
+                       ExchangeLogger logger)
+    : channel_(channel), texts_(texts), ui_(ui), portName_(std::move(portName)),
+      clock_(clock != nullptr ? *clock : SteadyClockInstance()),
+      portFactory_(std::move(portFactory)), logger_(std::move(logger))
+{
+}
+
+bool CommWorker::StopRequested() const
+{
+    return channel_.Flags().stopFlag.load() != 0;
+}
+
+QByteArray CommWorker::Command(AdapterPort& port, const QByteArray& text)
+{
+    AdapterCommand command;
+    command.port = &port;
+    command.timeoutMs = timings_.adapterTimeoutMs;
+    command.command = text;
+    SendAdapterCommand(command, clock_);
+    if (logger_) {
+        logger_(clock_.NowMs() - linkStartMs_, command.command, command.answer);
+    }
+    return command.answer;
+}
+
+QByteArray CommWorker::Request(AdapterPort& port, const std::uint8_t* bytes, int length)
+{
+    return Command(port, EncodeRequest(bytes, length));
+}
+
+void CommWorker::Run()
+{
+    LinkFlags& flags = channel_.Flags();
+    // A stop that arrives from here on is honoured; an old one from the last link is not.
+    flags.stopFlag.store(0);
+    channel_.Reset();
+
+    std::unique_ptr<AdapterPort> port =
+        portFactory_ ? portFactory_(portName_) : OpenAdapterPort(portName_);
+    if (!port) {
+        channel_.Abort();
+        flags.workerState.store(kWorkerStopped);
+        return;
+    }
+
+    for (int i = 0; i < kMaxDrainReads; ++i) {
+        if (port->BytesWaiting() == 0 && !port->WaitForReadable(0)) {
+            break;
+        }
+        port->Read(port->BytesWaiting());
+    }
+
+    ui_.ShowMessageAndWait(texts_.Text(QStringLiteral("Thread_2")) + QLatin1Char('\n') +
+                           texts_.Text(QStringLiteral("Thread_3")));
+    linkStartMs_ = clock_.NowMs();
+    flags.workerStartTimeMs.store(linkStartMs_);
+
+    bool lost = false;
+    const auto proceed = [&] {
+        if (port->Failed()) {
+            lost = true;
+        }
+        return !lost && !StopRequested();
+    };
+
+    if (proceed()) {
+        QByteArray protocol = QByteArrayLiteral("ATSP 6");
+        const QByteArray setUp[] = {QByteArray(), QByteArrayLiteral("ATZ"),
+                                    QByteArrayLiteral("ATE 0")};
+        for (const QByteArray& text : setUp) {
+            if (!proceed()) {
+                break;
+            }
+            Command(*port, text);
+        }
+        if (proceed()) {
+            if (Command(*port, QByteArrayLiteral("STMFR")).contains("OBD Solutions")) {
+                protocol = QByteArrayLiteral("STP 33");
+            } else if (proceed() && Command(*port, QByteArrayLiteral("VTPROI")).contains("Vgate")) {
+                protocol = QByteArrayLiteral("VTP2 33");
+            }
+        }
+        for (const QByteArray& text :
+             {protocol, QByteArrayLiteral("ATSH 7A0"), QByteArrayLiteral("ATCRA 7A8")}) {
+            if (!proceed()) {
+                break;
+            }
+            Command(*port, text);
+        }
+        if (proceed()) {
+            const std::uint8_t session[] = {0x10, 0x03};
+            Request(*port, session, 2);
+        }
+    }
+
+    if (proceed()) {
+        flags.workerState.store(kWorkerRunning);
+        RequestLoop(*port);
+        lost = port->Failed();
+    }
+
+    // A vanished port cannot take the reset; a live one always gets it.
+    if (!lost && !port->Failed()) {
+        Command(*port, QByteArrayLiteral("ATZ"));
+    } else {
+        lost = true;
+    }
+    port->Close();
+    channel_.Abort();
+    const bool wasConnected = flags.workerState.exchange(kWorkerStopped) == kWorkerRunning;
+    if (lost && wasConnected) {
+        ui_.LinkLost();
+    }
+}
+
+void CommWorker::RequestLoop(AdapterPort& port)
+{
+    ResponseBuffer response = channel_.WorkerResponseBuffer();
+    qint64 lastActivityMs = clock_.NowMs();
+
+    while (!StopRequested() && !port.Failed()) {
+        const qint64 idleMs = clock_.NowMs() - lastActivityMs;
+        const int waitMs = static_cast<int>(
+            std::clamp<qint64>(timings_.keepAliveIdleMs - idleMs + 1, 0, kStopPollMs));
+        RequestBuffer request{};
+        int length = 0;
+        if (channel_.WaitForRequest(waitMs, request, length)) {
+            const QByteArray answer = Request(port, request.data(), length);
+            if (port.Failed()) {
+                break; // the end stage aborts the waiting caller with -1
+            }
+            const ParsedAnswer parsed = ParseAnswer(answer, response);
+            channel_.Complete(parsed.count, response, parsed.answerBytes);
+            lastActivityMs = clock_.NowMs();
+            clock_.SleepMs(timings_.pauseAfterRequestMs);
+        } else if (clock_.NowMs() - lastActivityMs > timings_.keepAliveIdleMs) {
+            // Encoded from its own bytes, so a request being prepared is never overwritten;
+            // the answer, positive or not, is ignored.
+            const std::uint8_t keepAlive[] = {0x3E, 0x00};
+            Request(port, keepAlive, 2);
+            lastActivityMs = clock_.NowMs();
+        } else {
+            // Lets a port notice that its device went away while the link is idle.
+            port.WaitForReadable(0);
+        }
+    }
+}
+
+} // namespace velmoro

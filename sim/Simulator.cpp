@@ -1,0 +1,563 @@
+// The simulated ELM327 adapter: command lines in, formatted answers out after a latency.
+#include "sim/Simulator.h"
+
+#include "sim/SimulatedEcu.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace velmoro {
+
+namespace {
+
+const QByteArray kBanner = QByteArrayLiteral("ELM327 v1.5");
+constexpr int kMaxSingleFrameBytes = 7;
+constexpr int kFirstFrameBytes = 6;
+constexpr int kNextFrameBytes = 7;
+
+bool IsHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+bool AllHex(const QByteArray& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), IsHex);
+}
+
+QByteArray Hex2(std::uint8_t b)
+{
+    return QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+}
+
+} // namespace
+
+Simulator::Simulator(const SimulatorOptions& options)
+    : options_(options), ecu_(std::make_unique<SimulatedEcu>(options.family)),
+      engineStartMs_(NowMs())
+{
+    ResetAdapter();
+}
+
+Simulator::~Simulator() = default;
+
+qint64 Simulator::NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void Simulator::ResetAdapter()
+{
+    echo_ = true;
+    spaces_ = true;
+    headers_ = false;
+    linefeeds_ = options_.crlf;
+    header_ = 0x7DF;
+    receiveFilter_ = -1;
+}
+
+QByteArray Simulator::Eol() const
+{
+    return linefeeds_ ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\r");
+}
+
+// ---- byte stream ----
+
+void Simulator::Write(const QByteArray& bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (vanished_) {
+        return;
+    }
+    const qint64 now = NowMs();
+    receivedBytes_.append(bytes);
+    for (char c : bytes) {
+        if (c == '\r') {
+            HandleLine(lineBuffer_, now);
+            lineBuffer_.clear();
+        } else if (c != '\n' && lineBuffer_.size() < 256) {
+            lineBuffer_.append(c);
+        }
+    }
+    changed_.notify_all();
+}
+
+qint64 Simulator::ReadableLocked(qint64 nowMs) const
+{
+    qint64 n = 0;
+    for (const Pending& p : output_) {
+        if (p.readyAtMs > nowMs) {
+            break;
+        }
+        n += p.bytes.size();
+    }
+    return n;
+}
+
+qint64 Simulator::BytesAvailable()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return vanished_ ? 0 : ReadableLocked(NowMs());
+}
+
+QByteArray Simulator::Read(qint64 maxBytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    QByteArray out;
+    if (vanished_) {
+        return out;
+    }
+    const qint64 now = NowMs();
+    while (!output_.empty() && out.size() < maxBytes && output_.front().readyAtMs <= now) {
+        Pending& p = output_.front();
+        const qint64 take = std::min<qint64>(maxBytes - out.size(), p.bytes.size());
+        out.append(p.bytes.left(take));
+        p.bytes.remove(0, take);
+        if (p.bytes.isEmpty()) {
+            output_.pop_front();
+        }
+    }
+    return out;
+}
+
+bool Simulator::WaitForOutput(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (vanished_) {
+            return false;
+        }
+        const qint64 now = NowMs();
+        if (ReadableLocked(now) > 0) {
+            return true;
+        }
+        auto wakeAt = deadline;
+        if (!output_.empty()) {
+            wakeAt =
+                std::min(wakeAt, std::chrono::steady_clock::now() +
+                                     std::chrono::milliseconds(output_.front().readyAtMs - now));
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        changed_.wait_until(lock, wakeAt);
+    }
+}
+
+int Simulator::MsUntilNextOutput()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (output_.empty() || vanished_) {
+        return -1;
+    }
+    return static_cast<int>(std::max<qint64>(0, output_.front().readyAtMs - NowMs()));
+}
+
+void Simulator::Queue(QByteArray bytes, qint64 readyAtMs)
+{
+    if (bytes.isEmpty()) {
+        return;
+    }
+    // Answers leave the adapter in the order they were made.
+    lastReadyAtMs_ = std::max(lastReadyAtMs_, readyAtMs);
+    output_.push_back({lastReadyAtMs_, std::move(bytes)});
+}
+
+// ---- the adapter ----
+
+void Simulator::HandleLine(QByteArray line, qint64 nowMs)
+{
+    received_.append(line);
+    if (silent_) {
+        return;
+    }
+    if (echo_) {
+        Queue(line + Eol(), nowMs);
+    }
+    QByteArray command = line.toUpper();
+    command.replace(" ", "");
+    command.replace("\t", "");
+    if (command.isEmpty()) {
+        command = lastCommand_; // a bare CR repeats the last command
+    } else {
+        lastCommand_ = command;
+    }
+    QByteArray reply = command.isEmpty() ? QByteArray() : AdapterReply(command);
+    reply += Eol() + ">";
+    if (garbage_) {
+        reply = QByteArray("\x01\xFE\x7FZ\x00%#\x80?", 10) + ">";
+    }
+    if (missingPrompt_) {
+        reply.chop(1);
+    }
+    qint64 readyAt = nowMs + options_.latencyMs;
+    if (delayedAnswers_ > 0) {
+        --delayedAnswers_;
+        readyAt += delayExtraMs_;
+    }
+    Queue(reply, readyAt);
+}
+
+// The reply text of one command without the final blank line and prompt.
+QByteArray Simulator::AdapterReply(const QByteArray& c)
+{
+    const QByteArray eol = Eol();
+    const QByteArray ok = QByteArrayLiteral("OK") + eol;
+    const QByteArray unknown = QByteArrayLiteral("?") + eol;
+    const auto isOneOf = [&c](std::initializer_list<const char*> names) {
+        return std::any_of(names.begin(), names.end(), [&c](const char* n) { return c == n; });
+    };
+
+    if (c == "ATZ" || c == "ATWS") {
+        ResetAdapter();
+        return eol + eol + kBanner + eol;
+    }
+    if (c == "ATI") {
+        return kBanner + eol;
+    }
+    if (c == "AT@1") {
+        return QByteArrayLiteral("OBDII to RS232 Interpreter") + eol;
+    }
+    if (c == "ATRV") {
+        return QByteArrayLiteral("14.1V") + eol;
+    }
+    if (c == "ATDPN") {
+        return QByteArrayLiteral("6") + eol;
+    }
+    if (c == "ATDP") {
+        return QByteArrayLiteral("ISO 15765-4 (CAN 11/500)") + eol;
+    }
+    if (c == "ATE0" || c == "ATE1") {
+        echo_ = c.endsWith('1');
+        return ok;
+    }
+    if (c == "ATS0" || c == "ATS1") {
+        spaces_ = c.endsWith('1');
+        return ok;
+    }
+    if (c == "ATH0" || c == "ATH1") {
+        headers_ = c.endsWith('1');
+        return ok;
+    }
+    if (c == "ATL0" || c == "ATL1") {
+        const bool on = c.endsWith('1');
+        linefeeds_ = on;
+        return on ? QByteArrayLiteral("OK\r\n") : QByteArrayLiteral("OK\r");
+    }
+    if (c == "ATD") {
+        ResetAdapter();
+        echo_ = false; // defaults keep the echo setting the set-up gave
+        return ok;
+    }
+    if (isOneOf({"ATM0", "ATM1", "ATAT0", "ATAT1", "ATAT2", "ATCAF0", "ATCAF1", "ATPC"})) {
+        return ok;
+    }
+    if (c.startsWith("ATSP") || c.startsWith("ATTP")) {
+        return c.size() == 5 && IsHex(c[4]) ? ok : unknown;
+    }
+    if (c.startsWith("ATST") && c.size() == 6 && AllHex(c.mid(4))) {
+        return ok;
+    }
+    if (c.startsWith("ATSH") && (c.size() == 7 || c.size() == 10) && AllHex(c.mid(4))) {
+        header_ = c.mid(4).right(3).toInt(nullptr, 16);
+        return ok;
+    }
+    if (c == "ATCRA") {
+        receiveFilter_ = -1;
+        return ok;
+    }
+    if (c.startsWith("ATCRA") && c.size() == 8 && AllHex(c.mid(5))) {
+        receiveFilter_ = c.mid(5).toInt(nullptr, 16);
+        return ok;
+    }
+    if (options_.identity == AdapterIdentity::Stn) {
+        if (c == "STMFR") {
+            return QByteArrayLiteral("OBD Solutions LLC") + eol;
+        }
+        if (c == "STI") {
+            return QByteArrayLiteral("STN1110 v4.2.1") + eol;
+        }
+        if (c == "STP33") {
+            return ok;
+        }
+    }
+    if (options_.identity == AdapterIdentity::Vgate) {
+        if (c == "VTPROI") {
+            return QByteArrayLiteral("Vgate adapter V2.1") + eol;
+        }
+        if (c == "VTP233") {
+            return ok;
+        }
+    }
+    if (AllHex(c) && c.size() % 2 == 0 && c.size() / 2 <= kMaxSingleFrameBytes) {
+        return EcuReply(c);
+    }
+    return unknown;
+}
+
+QByteArray Simulator::EcuReply(const QByteArray& hexRequest)
+{
+    const QByteArray eol = Eol();
+    const QByteArray noData = QByteArrayLiteral("NO DATA") + eol;
+    // Only a request to the ECU's own identifier reaches it; only answers the receive filter
+    // lets through come back.
+    if (ecuSilent_ || header_ != 0x7A0 || (receiveFilter_ != -1 && receiveFilter_ != 0x7A8)) {
+        return noData;
+    }
+    const QByteArray answer =
+        ecu_->Answer(QByteArray::fromHex(hexRequest), EngineTimeLocked(NowMs()));
+    if (answer.isEmpty()) {
+        return noData;
+    }
+    return FormatFrames(answer);
+}
+
+QByteArray Simulator::FormatFrames(const QByteArray& data) const
+{
+    const QByteArray eol = Eol();
+    const QByteArray sep = spaces_ ? QByteArrayLiteral(" ") : QByteArray();
+    const bool trail = spaces_ && options_.trailingSpaces;
+    const auto bytesText = [&](int from, int count) {
+        QByteArray text;
+        for (int i = from; i < from + count && i < data.size(); ++i) {
+            if (i > from) {
+                text += sep;
+            }
+            text += Hex2(static_cast<std::uint8_t>(data[i]));
+        }
+        return trail ? text + " " : text;
+    };
+    const QByteArray header = headers_ ? QByteArrayLiteral("7A8") + sep : QByteArray();
+    if (data.size() <= kMaxSingleFrameBytes) {
+        const QByteArray pci =
+            headers_ ? Hex2(static_cast<std::uint8_t>(data.size())) + sep : QByteArray();
+        return header + pci + bytesText(0, static_cast<int>(data.size())) + eol;
+    }
+    QByteArray out = QByteArray::number(data.size(), 16).toUpper().rightJustified(3, '0');
+    out += (trail ? " " : "") + eol;
+    int index = 0;
+    for (int from = 0; from < data.size(); ++index) {
+        const int count = from == 0 ? kFirstFrameBytes : kNextFrameBytes;
+        out += header + QByteArray::number(index % 16, 16).toUpper() + ":" + sep +
+               bytesText(from, count) + eol;
+        from += count;
+    }
+    return out;
+}
+
+qint64 Simulator::EngineTimeLocked(qint64 nowMs) const
+{
+    return frozenEngineMs_ >= 0 ? frozenEngineMs_ : nowMs - engineStartMs_;
+}
+
+// ---- configuration and injection ----
+
+void Simulator::SetFamily(int family)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    options_.family = family == kSimFamily11mp ? kSimFamily11mp : kSimFamilyMiug4;
+    ecu_ = std::make_unique<SimulatedEcu>(options_.family);
+}
+
+int Simulator::Family() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return options_.family;
+}
+
+void Simulator::SetLatencyMs(int ms)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    options_.latencyMs = std::max(0, ms);
+}
+
+void Simulator::SetIdentity(AdapterIdentity identity)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    options_.identity = identity;
+}
+
+void Simulator::SetTrailingSpaces(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    options_.trailingSpaces = on;
+}
+
+void Simulator::SetCrLf(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    options_.crlf = on;
+    linefeeds_ = on;
+}
+
+void Simulator::SetSilent(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    silent_ = on;
+}
+
+void Simulator::SetGarbage(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    garbage_ = on;
+}
+
+void Simulator::SetMissingPrompt(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    missingPrompt_ = on;
+}
+
+void Simulator::DelayAnswers(int count, int extraMs)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    delayedAnswers_ = std::max(0, count);
+    delayExtraMs_ = std::max(0, extraMs);
+}
+
+void Simulator::Vanish()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    vanished_ = true;
+    output_.clear();
+    changed_.notify_all();
+}
+
+void Simulator::Restore()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    vanished_ = false;
+    lineBuffer_.clear();
+    changed_.notify_all();
+}
+
+bool Simulator::Vanished() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return vanished_;
+}
+
+QByteArrayList Simulator::ReceivedCommands() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return received_;
+}
+
+QByteArray Simulator::ReceivedBytes() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return receivedBytes_;
+}
+
+void Simulator::ClearReceived()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    received_.clear();
+    receivedBytes_.clear();
+}
+
+bool Simulator::WaitForReceived(const QByteArray& command, int timeoutMs, int times)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return received_.count(command) >= times; });
+}
+
+void Simulator::SetCurrentFaults(const std::vector<SimFault>& faults)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ecu_->currentFaults = faults;
+}
+
+void Simulator::SetStoredFaults(const std::vector<SimFault>& faults)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ecu_->storedFaults = faults;
+}
+
+std::vector<SimFault> Simulator::CurrentFaults() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_->currentFaults;
+}
+
+std::vector<SimFault> Simulator::StoredFaults() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_->storedFaults;
+}
+
+int Simulator::FaultClearCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_->faultClearCount;
+}
+
+bool Simulator::ActuatorOn(int id) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = ecu_->actuators.find(id);
+    return it != ecu_->actuators.end() && it->second;
+}
+
+void Simulator::SetRoutineSucceeds(bool success)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ecu_->routineSucceeds = success;
+}
+
+void Simulator::SetStoredData(const std::vector<SimStoredBlock>& blocks)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ecu_->storedData = blocks;
+}
+
+int Simulator::StoredDataClearCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_->storedDataClearCount;
+}
+
+int Simulator::AdaptationResetCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_->adaptationResetCount;
+}
+
+void Simulator::SetEngineTimeMs(qint64 ms)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    frozenEngineMs_ = ms < 0 ? -1 : ms;
+    if (ms < 0) {
+        engineStartMs_ = NowMs();
+    }
+}
+
+void Simulator::SetEcuSilent(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ecuSilent_ = on;
+}
+
+QByteArray Simulator::EcuAnswer(const QByteArray& request)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_->Answer(request, EngineTimeLocked(NowMs()));
+}
+
+// ---- the shared instance ----
+
+std::shared_ptr<Simulator> SharedSimulator()
+{
+    static const std::shared_ptr<Simulator> shared = std::make_shared<Simulator>();
+    return shared;
+}
+
+void SetSimulatedFamily(int family)
+{
+    SharedSimulator()->SetFamily(family);
+}
+
+} // namespace velmoro

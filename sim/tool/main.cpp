@@ -1,0 +1,238 @@
+// velmoro-sim: the simulated adapter and ECU on a pseudo-terminal or a loopback TCP port.
+//
+//   velmoro-sim --pty            prints the slave device path, e.g. /dev/pts/7
+//   velmoro-sim --tcp PORT       listens on 127.0.0.1:PORT (0 = any free port), prints the port
+// Options: --family miug4|11mp, --latency MS, --identity elm|stn|vgate, --no-trailing-spaces,
+//          --crlf, --trace (prints "RX <command>" for every command line received).
+// Runs until killed; killing it is how tests make the device vanish.
+#include "sim/Simulator.h"
+
+#include <QByteArray>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#ifdef Q_OS_UNIX
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+using velmoro::AdapterIdentity;
+using velmoro::Simulator;
+using velmoro::SimulatorOptions;
+
+namespace {
+
+struct ToolOptions {
+    bool pty = false;
+    bool tcp = false;
+    int tcpPort = 0;
+    bool trace = false;
+    SimulatorOptions sim;
+};
+
+int Usage()
+{
+    std::fprintf(stderr, "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
+                         "[--latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
+                         "[--crlf] [--trace]\n");
+    return 2;
+}
+
+bool ParseArguments(int argc, char** argv, ToolOptions& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--pty") {
+            options.pty = true;
+        } else if (arg == "--tcp" && hasValue) {
+            options.tcp = true;
+            options.tcpPort = std::atoi(argv[++i]);
+        } else if (arg == "--family" && hasValue) {
+            const std::string v = argv[++i];
+            if (v == "miug4" || v == "0") {
+                options.sim.family = velmoro::kSimFamilyMiug4;
+            } else if (v == "11mp" || v == "1") {
+                options.sim.family = velmoro::kSimFamily11mp;
+            } else {
+                return false;
+            }
+        } else if (arg == "--latency" && hasValue) {
+            options.sim.latencyMs = std::atoi(argv[++i]);
+        } else if (arg == "--identity" && hasValue) {
+            const std::string v = argv[++i];
+            if (v == "elm") {
+                options.sim.identity = AdapterIdentity::Elm327Clone;
+            } else if (v == "stn") {
+                options.sim.identity = AdapterIdentity::Stn;
+            } else if (v == "vgate") {
+                options.sim.identity = AdapterIdentity::Vgate;
+            } else {
+                return false;
+            }
+        } else if (arg == "--no-trailing-spaces") {
+            options.sim.trailingSpaces = false;
+        } else if (arg == "--crlf") {
+            options.sim.crlf = true;
+        } else if (arg == "--trace") {
+            options.trace = true;
+        } else {
+            return false;
+        }
+    }
+    return options.pty != options.tcp && options.tcpPort >= 0 && options.tcpPort <= 65535;
+}
+
+#ifdef Q_OS_UNIX
+
+void PrintLine(const QByteArray& line)
+{
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+bool WriteAll(int fd, const QByteArray& bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) {
+                continue;
+            }
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+// Moves bytes between fd and the simulator until fd closes or fails. Returns when the peer went
+// away (TCP) or on an error.
+void Serve(int fd, Simulator& sim, bool trace, qsizetype& traced)
+{
+    for (;;) {
+        const int waitMs = sim.MsUntilNextOutput();
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, waitMs < 0 ? 1000 : waitMs);
+        if (ready < 0 && errno != EINTR) {
+            return;
+        }
+        if (ready > 0 && (p.revents & POLLIN) != 0) {
+            char buffer[512];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                return;
+            }
+            sim.Write(QByteArray(buffer, static_cast<qsizetype>(n)));
+            if (trace) {
+                const QByteArrayList received = sim.ReceivedCommands();
+                for (; traced < received.size(); ++traced) {
+                    PrintLine("RX " + received[traced]);
+                }
+            }
+        } else if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            return;
+        }
+        const QByteArray out = sim.Read(1 << 16);
+        if (!out.isEmpty() && !WriteAll(fd, out)) {
+            return;
+        }
+    }
+}
+
+int RunPty(Simulator& sim, bool trace)
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        std::perror("velmoro-sim: pseudo-terminal");
+        return 1;
+    }
+    const char* slaveName = ::ptsname(master);
+    if (slaveName == nullptr) {
+        std::perror("velmoro-sim: ptsname");
+        return 1;
+    }
+    const QByteArray path(slaveName);
+    // Holding the slave open keeps the master from seeing a hang-up between two clients.
+    const int keeper = ::open(slaveName, O_RDWR | O_NOCTTY);
+    if (keeper >= 0) {
+        termios tio{};
+        if (::tcgetattr(keeper, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(keeper, TCSANOW, &tio);
+        }
+    }
+    PrintLine(path);
+    qsizetype traced = 0;
+    for (;;) {
+        Serve(master, sim, trace, traced);
+        ::usleep(10000); // the master only fails while no client holds the slave
+    }
+}
+
+int RunTcp(Simulator& sim, int port, bool trace)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (listener < 0) {
+        std::perror("velmoro-sim: socket");
+        return 1;
+    }
+    const int one = 1;
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, 1) != 0) {
+        std::perror("velmoro-sim: bind");
+        return 1;
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    PrintLine(QByteArray::number(ntohs(address.sin_port)));
+    qsizetype traced = 0;
+    for (;;) {
+        const int client = ::accept(listener, nullptr, nullptr);
+        if (client < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return 1;
+        }
+        ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        Serve(client, sim, trace, traced);
+        ::close(client);
+    }
+}
+
+#endif
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ToolOptions options;
+    if (!ParseArguments(argc, argv, options)) {
+        return Usage();
+    }
+    Simulator sim(options.sim);
+#ifdef Q_OS_UNIX
+    return options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
+#else
+    std::fprintf(stderr, "velmoro-sim: pseudo-terminals and the TCP mode need a Unix system\n");
+    return 1;
+#endif
+}
