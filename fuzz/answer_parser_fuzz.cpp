@@ -1,0 +1,58 @@
+// Fuzz target: the adapter answer parser and the request encoder.
+#include "link/AnswerParser.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+using velmoro::ResponseBuffer;
+
+namespace {
+
+constexpr std::uint8_t kCanary = 0xA5;
+
+void Check(bool condition)
+{
+    if (!condition) {
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray text(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+
+    // On the heap and exactly its own size, so a write past element 127 hits AddressSanitizer's
+    // red zone instead of a neighbouring variable.
+    auto response = std::make_unique<ResponseBuffer>();
+    response->fill(kCanary);
+    const velmoro::ParsedAnswer parsed = velmoro::ParseAnswer(text, *response);
+
+    Check(parsed.count >= 0 && parsed.count <= velmoro::kMaxAnswerDataBytes);
+    // Nothing beyond the stored count is touched, and DtcCount only by fault answers.
+    for (int i = parsed.count + 1; i < velmoro::kResponseBufferSize; ++i) {
+        Check((*response)[static_cast<std::size_t>(i)] == kCanary);
+    }
+    if (!text.contains("59 02")) {
+        Check((*response)[0] == kCanary);
+    } else {
+        Check((*response)[0] == parsed.count / 4);
+    }
+    if (text.startsWith("7F")) {
+        Check(parsed.count == 0);
+    }
+
+    // Encoding: two upper-case hex digits per byte, and they read back as the same bytes.
+    const int length = static_cast<int>(size < 64 ? size : 64);
+    const QByteArray encoded = velmoro::EncodeRequest(data, length);
+    Check(encoded.size() == 2 * length);
+    for (int i = 0; i < length; ++i) {
+        bool ok = false;
+        const int value = encoded.mid(2 * i, 2).toInt(&ok, 16);
+        Check(ok && value == data[i]);
+        Check(encoded.mid(2 * i, 2) == encoded.mid(2 * i, 2).toUpper());
+    }
+    return 0;
+}
