@@ -180,7 +180,9 @@ TEST(DefaultLanguages, NineSectionsInOrderOnceAllPiecesExist)
     }
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const ProgramPaths paths{dir.path() + "/", "Prog"};
+    ProgramPaths paths;
+    paths.directory = dir.path() + "/";
+    paths.baseName = "Prog";
     Settings settings;
     LinkSettings link;
     ModelList models;
