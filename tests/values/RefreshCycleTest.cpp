@@ -1,0 +1,158 @@
+// One measurement pass, the chooser refresh, value picking and the display step of a row.
+#include "values/RefreshCycle.h"
+#include "ecu/CoreState.h"
+#include "values/EnglishTexts.h"
+#include "values/MeasurementLists.h"
+#include "values/ScriptedExchange.h"
+#include "values/ValueCatalog.h"
+
+#include <gtest/gtest.h>
+
+namespace velmoro {
+namespace {
+
+// A core state whose operations are the MIUG4 value functions over a scripted link.
+class RefreshCycleTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::SetEnglishTexts(state.texts);
+        state.ops.ValueDispatcher = [this](MeasurementRow& row) {
+            ReaderContext ctx{link, state.texts, state.rpmSmoothingMiug4};
+            return ValueDispatcherMiug4(ctx, row);
+        };
+        state.ops.ReadEngineStatus = [this](MeasurementRow& row) {
+            return ReadEngineStatusMiug4(link, state.texts, row);
+        };
+        state.ops.BuildMeasurementList = [this] {
+            ++builds;
+            BuildValueNamesMiug4(state.texts, state.valueNamesMiug4);
+        };
+        state.ops.FillValueChooser = [this](int c, const QString& name, int position) {
+            FillValueChooser(state.choosers[c], state.rows[c], state.valueNamesMiug4,
+                             kLastIndexMiug4, name, position);
+        };
+    }
+
+    CoreState state;
+    test::ScriptedExchange link;
+    int builds = 0;
+};
+
+TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
+{
+    state.rows[0].valueIndex = 5;
+    state.rows[1].valueText = "left over";
+    state.rows[3].valueIndex = 13;
+    state.rows[7].valueIndex = 86;
+    link.Answer("005A");
+    link.Answer("008C");
+    link.Answer("00FF000000");
+    RunRefreshPass(state);
+
+    ASSERT_EQ(link.requests.size(), 3);
+    EXPECT_EQ(link.requests[0], QByteArray::fromHex("221033"));
+    EXPECT_EQ(link.requests[1], QByteArray::fromHex("22103C"));
+    EXPECT_EQ(link.requests[2], QByteArray::fromHex("221074"));
+    EXPECT_EQ(DisplayRow(state.rows[0]).valueText, QString::fromUtf8("50°C"));
+    EXPECT_EQ(state.rows[1].valueText, "");
+    EXPECT_EQ(DisplayRow(state.rows[3]).valueText, "14.0V");
+    EXPECT_EQ(state.rows[7].valueText, "----");
+    EXPECT_EQ(state.rows[kEngineStatusRow].valueText, QString("Engine on\n").repeated(8));
+
+    // Without the status slot (11MP) and with every row empty nothing is sent.
+    link.requests.clear();
+    state.ops.ReadEngineStatus = nullptr;
+    for (auto& row : state.rows) {
+        row.valueIndex = 0;
+    }
+    RunRefreshPass(state);
+    EXPECT_TRUE(link.requests.isEmpty());
+    EXPECT_EQ(state.rows[0].valueText, "");
+}
+
+TEST_F(RefreshCycleTest, StopFlagEndsThePassBeforeTheNextRow)
+{
+    for (int r = 0; r < kDisplayRows; ++r) {
+        state.rows[r].valueIndex = 12;
+        state.rows[r].valueText = "old";
+    }
+    link.responder = [this](const QByteArray&) {
+        if (link.requests.size() == 2) {
+            state.flags.stopFlag = 1;
+        }
+        return QByteArray::fromHex("0320");
+    };
+    RunRefreshPass(state);
+    EXPECT_EQ(link.requests.size(), 2);
+    EXPECT_EQ(state.rows[1].valueText, "800");
+    EXPECT_EQ(state.rows[2].valueText, "old");
+    EXPECT_EQ(state.rows[kEngineStatusRow].valueText, "");
+}
+
+TEST_F(RefreshCycleTest, ChoosersMatchSavedNamesOrKeepPositions)
+{
+    int actorsFilled = 0;
+    state.rows[0].valueText = "Voltage";
+    state.rows[1].valueText = "RPM #";
+    state.rows[2].valueText = "Not a value";
+    state.rows[2].valueIndex = 0;
+    RefreshChoosers(state, false, [&] { ++actorsFilled; });
+    EXPECT_EQ(builds, 1);
+    EXPECT_EQ(actorsFilled, 1);
+    EXPECT_EQ(state.rows[0].valueIndex, 13);
+    EXPECT_EQ(state.rows[1].valueIndex, 2);
+    EXPECT_EQ(state.rows[2].valueIndex, 0);
+    EXPECT_EQ(state.choosers[2].selected, 0);
+    EXPECT_EQ(state.choosers[7].entries.size(), 87);
+
+    state.texts.Set("Value_9", "Spannung");
+    RefreshChoosers(state, true);
+    EXPECT_EQ(state.rows[0].valueIndex, 13);
+    EXPECT_EQ(state.choosers[0].SelectedText(), "Spannung");
+    EXPECT_EQ(state.choosers[1].SelectedText(), "RPM #");
+
+    EXPECT_EQ(ChooseValue(state, 4, 31), 31);
+    EXPECT_EQ(state.rows[4].valueIndex, 31);
+    EXPECT_EQ(state.choosers[4].selected, 31);
+    EXPECT_EQ(ChooseValue(state, 4, 0), 0);
+    EXPECT_EQ(ChooseValue(state, 4, 500), 0); // out of range changes nothing
+
+    // Before the table is filled there is nothing to refresh.
+    CoreState empty;
+    empty.rows[0].valueText = "Voltage";
+    RefreshChoosers(empty, false, [&] { ++actorsFilled; });
+    EXPECT_EQ(actorsFilled, 1);
+    EXPECT_TRUE(empty.choosers[0].entries.isEmpty());
+}
+
+TEST_F(RefreshCycleTest, DisplayStepShowsTextUnitRawAndBar)
+{
+    MeasurementRow row;
+    row.valueText = "----";
+    row.unitText = "mV";
+    row.rawValue = -1;
+    RowDisplay shown = DisplayRow(row);
+    EXPECT_EQ(shown.valueText, "----mV");
+    EXPECT_EQ(shown.rawText, "0xFFFF (-1)");
+    EXPECT_FALSE(shown.barVisible);
+
+    row.rawValue = 0;
+    EXPECT_EQ(DisplayRow(row).rawText, "0x0 (0)");
+    row.rawValue = 70000; // above 16 bits: low bits in hex, full decimal
+    EXPECT_EQ(DisplayRow(row).rawText, "0x1170 (70000)");
+    row.rawValue = 0xAB;
+    EXPECT_EQ(DisplayRow(row).rawText, "0xAB (171)");
+
+    row.barVisible = 1;
+    row.barMin = 0;
+    row.barMax = 500;
+    row.barValue = 120;
+    shown = DisplayRow(row);
+    EXPECT_TRUE(shown.barVisible);
+    EXPECT_EQ(shown.barMax, 500);
+    EXPECT_EQ(shown.barValue, 120);
+}
+
+} // namespace
+} // namespace velmoro
