@@ -28,10 +28,23 @@ using ModelList = QVector<ModelEntry>;
 
 // Where the program lives: the directory of the executable (with a trailing separator) and the
 // executable's name without extension. Every file the program writes is named from these.
+// When the program may not write beside itself (an installed copy), `directory` is the user's
+// folder for written files, and the settings file and the program itself live elsewhere; both
+// extra fields are empty when they equal `directory`.
 struct ProgramPaths {
     QString directory;
     QString baseName;
-    QString SettingsFile() const { return directory + baseName + QStringLiteral(".ini"); }
+    QString settingsDirectory; // with a trailing separator; empty: directory
+    QString programDirectory;  // with a trailing separator; empty: directory
+    QString SettingsFile() const
+    {
+        return (settingsDirectory.isEmpty() ? directory : settingsDirectory) + baseName +
+               QStringLiteral(".ini");
+    }
+    QString ProgramDirectory() const
+    {
+        return programDirectory.isEmpty() ? directory : programDirectory;
+    }
 };
 
 // The [Settings] keys other than Port and Modell (those live in LinkSettings).
