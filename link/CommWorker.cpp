@@ -60,7 +60,7 @@ void CommWorker::Run()
         portFactory_ ? portFactory_(portName_) : OpenAdapterPort(portName_);
     if (!port) {
         channel_.Abort();
-        flags.workerState.store(kWorkerStopped);
+        flags.SetWorkerState(kWorkerStopped);
         return;
     }
 
@@ -115,7 +115,7 @@ void CommWorker::Run()
     }
 
     if (proceed()) {
-        flags.workerState.store(kWorkerRunning);
+        flags.SetWorkerState(kWorkerRunning);
         RequestLoop(*port);
         lost = port->Failed();
     }
@@ -128,7 +128,8 @@ void CommWorker::Run()
     }
     port->Close();
     channel_.Abort();
-    const bool wasConnected = flags.workerState.exchange(kWorkerStopped) == kWorkerRunning;
+    const bool wasConnected = flags.workerState.load() == kWorkerRunning;
+    flags.SetWorkerState(kWorkerStopped);
     if (lost && wasConnected) {
         ui_.LinkLost();
     }
@@ -151,8 +152,9 @@ void CommWorker::RequestLoop(AdapterPort& port)
                 break; // the end stage aborts the waiting caller with -1
             }
             const ParsedAnswer parsed = ParseAnswer(answer, response);
-            channel_.Complete(parsed.count, response, parsed.answerBytes);
+            // Taken before the caller is woken, so the idle time starts with this answer.
             lastActivityMs = clock_.NowMs();
+            channel_.Complete(parsed.count, response, parsed.answerBytes);
             clock_.SleepMs(timings_.pauseAfterRequestMs);
         } else if (clock_.NowMs() - lastActivityMs > timings_.keepAliveIdleMs) {
             // Encoded from its own bytes, so a request being prepared is never overwritten;

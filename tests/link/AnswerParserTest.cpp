@@ -1,0 +1,244 @@
+// The request encoding and the answer parser on every answer shape, real-adapter variants and junk.
+#include "link/AnswerParser.h"
+
+#include <QByteArrayList>
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace velmoro {
+namespace {
+
+// The adapter's multi-frame layout: length line, then numbered lines of 6 and 7 bytes.
+QByteArray MultiFrame(const QByteArray& bytes, const char* eol = "\r", bool trailing = true)
+{
+    const QByteArray space = trailing ? " " : "";
+    QByteArray text =
+        QByteArray::number(bytes.size(), 16).toUpper().rightJustified(3, '0') + space + eol;
+    int index = 0;
+    for (int from = 0; from < bytes.size(); ++index) {
+        const int n = from == 0 ? 6 : 7;
+        QByteArrayList words;
+        for (int i = from; i < from + n && i < bytes.size(); ++i) {
+            words << bytes.mid(i, 1).toHex().toUpper();
+        }
+        text += QByteArray::number(index % 16, 16).toUpper() + ": " + words.join(' ') + space + eol;
+        from += n;
+    }
+    return text + eol;
+}
+
+// A response buffer with guard bytes on both sides, to see writes past its ends.
+struct GuardedBuffer {
+    std::array<std::uint8_t, 16> before;
+    ResponseBuffer buffer;
+    std::array<std::uint8_t, 16> after;
+    GuardedBuffer()
+    {
+        before.fill(0xA5);
+        buffer.fill(0xEE);
+        after.fill(0xA5);
+    }
+    bool GuardsIntact() const
+    {
+        return std::all_of(before.begin(), before.end(), [](auto b) { return b == 0xA5; }) &&
+               std::all_of(after.begin(), after.end(), [](auto b) { return b == 0xA5; });
+    }
+};
+
+QByteArray Sequence(int n, int first = 0)
+{
+    QByteArray bytes;
+    for (int i = 0; i < n; ++i) {
+        bytes.append(static_cast<char>((first + i) & 0xFF));
+    }
+    return bytes;
+}
+
+TEST(AnswerParserTest, EncodesRequestsAsUpperCaseHexWithoutSeparators)
+{
+    const std::uint8_t request[] = {0x22, 0x10, 0x3C, 0x0A, 0xFF};
+    EXPECT_EQ(EncodeRequest(request, 3), QByteArray("22103C"));
+    EXPECT_EQ(EncodeRequest(request, 5), QByteArray("22103C0AFF"));
+    EXPECT_TRUE(EncodeRequest(request, 0).isEmpty());
+    EXPECT_TRUE(EncodeRequest(nullptr, 2).isEmpty());
+}
+
+TEST(AnswerParserTest, SingleFrameStoresTheBytesAfterTheFirstThree)
+{
+    ResponseBuffer r{};
+    ParsedAnswer p = ParseAnswer("62 10 3C 01 02 \r\r", r);
+    EXPECT_EQ(p.count, 2);
+    EXPECT_EQ(r[1], 0x01);
+    EXPECT_EQ(r[2], 0x02);
+    EXPECT_EQ(p.answerBytes, QByteArray::fromHex("62103C0102"));
+
+    // Without trailing spaces and with CR LF line ends the bytes are the same.
+    r.fill(0);
+    EXPECT_EQ(ParseAnswer("62 10 3C 0A FF\r\n\r\n", r).count, 2);
+    EXPECT_EQ(r[1], 0x0A);
+    EXPECT_EQ(r[2], 0xFF);
+
+    // Three bytes or fewer carry no data; earlier bytes stay.
+    r.fill(0x55);
+    EXPECT_EQ(ParseAnswer("62 10 3C \r\r", r).count, 0);
+    EXPECT_EQ(ParseAnswer("62 10 3C", r).count, 0);
+    EXPECT_EQ(ParseAnswer("", r).count, 0);
+    EXPECT_EQ(r[1], 0x55);
+}
+
+TEST(AnswerParserTest, NegativeAnswersStoreNothingEvenWhenDataFollows)
+{
+    ResponseBuffer r;
+    r.fill(0x33);
+    const ResponseBuffer before = r;
+    ParsedAnswer p = ParseAnswer("7F 22 31 \r\r", r);
+    EXPECT_EQ(p.count, 0);
+    EXPECT_EQ(r, before);
+    EXPECT_EQ(p.answerBytes, QByteArray::fromHex("7F2231"));
+
+    // Response pending, then the real answer in the same text: still nothing.
+    EXPECT_EQ(ParseAnswer("7F 22 78 \r62 10 30 0B B8 \r\r", r).count, 0);
+    EXPECT_EQ(ParseAnswer("7F 19 78 \r008 \r0: 59 02 FF 01 05 1C \r1: 89 \r", r).count, 0);
+    EXPECT_EQ(r, before);
+}
+
+TEST(AnswerParserTest, MultiFrameVariantsGiveTheSameBytes)
+{
+    const QByteArray expected = QByteArray::fromHex("0102030405");
+    const QByteArray variants[] = {
+        "008 \r0: 62 10 3C 01 02 03 \r1: 04 05 \r\r",
+        "008\r0: 62 10 3C 01 02 03\r1: 04 05\r\r",
+        "008 \r\n0: 62 10 3C 01 02 03 \r\n1: 04 05 \r\n\r\n",
+        "008\n0: 62 10 3C 01 02 03\n1: 04 05\n",
+    };
+    for (const QByteArray& text : variants) {
+        SCOPED_TRACE(text.toStdString());
+        ResponseBuffer r{};
+        ParsedAnswer p = ParseAnswer(text, r);
+        ASSERT_EQ(p.count, 5);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(&r[1]), 5), expected);
+        EXPECT_EQ(p.answerBytes, QByteArray::fromHex("62103C") + expected);
+    }
+
+    // The 73-byte identification record with a length line that has no trailing space.
+    const QByteArray record = Sequence(73, 0x20);
+    ResponseBuffer r{};
+    ParsedAnswer p =
+        ParseAnswer(MultiFrame(QByteArray::fromHex("621080") + record, "\r", false), r);
+    ASSERT_EQ(p.count, 73);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(&r[1]), 73), record);
+}
+
+TEST(AnswerParserTest, WrappedLineIndexesAndOverlongAnswersAreCutAt127)
+{
+    // 19 lines: indexes run 0..F and then 0, 1, 2 again.
+    const QByteArray answer = QByteArray::fromHex("710302") + Sequence(127, 1);
+    const QByteArray text = MultiFrame(answer);
+    ASSERT_TRUE(text.contains("\rF: ") && text.contains("\r2: "));
+    GuardedBuffer g;
+    ParsedAnswer p = ParseAnswer(text, g.buffer);
+    EXPECT_EQ(p.count, 127);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(&g.buffer[1]), 127), Sequence(127, 1));
+    EXPECT_EQ(g.buffer[0], 0xEE) << "no 59 02 in the text, DtcCount untouched";
+
+    // 200 data bytes: the first 127 are kept, nothing is written past the buffer.
+    GuardedBuffer big;
+    p = ParseAnswer(MultiFrame(QByteArray::fromHex("62109A") + Sequence(200, 7)), big.buffer);
+    EXPECT_EQ(p.count, 127);
+    EXPECT_EQ(big.buffer[127], static_cast<std::uint8_t>(7 + 126));
+    EXPECT_EQ(p.answerBytes.size(), 203);
+    EXPECT_TRUE(big.GuardsIntact());
+
+    // The same in a single line of 200 words.
+    GuardedBuffer flat;
+    QByteArray line = "62 10 9A";
+    for (int i = 0; i < 200; ++i) {
+        line += " " + QByteArray::number(i % 256, 16).toUpper().rightJustified(2, '0');
+    }
+    EXPECT_EQ(ParseAnswer(line + " \r\r", flat.buffer).count, 127);
+    EXPECT_EQ(flat.buffer[127], 126);
+    EXPECT_TRUE(flat.GuardsIntact());
+}
+
+TEST(AnswerParserTest, FaultAnswersSetDtcCountFromCompleteRecords)
+{
+    ResponseBuffer r{};
+    ParsedAnswer p = ParseAnswer("00B \r0: 59 02 FF 01 05 1C \r1: 89 C1 21 00 08 \r\r", r);
+    EXPECT_EQ(p.count, 8);
+    EXPECT_EQ(r[0], 2);
+    EXPECT_EQ(r[1], 0x01);
+    EXPECT_EQ(r[8], 0x08);
+
+    p = ParseAnswer("59 02 FF 01 05 1C 89 \r\r", r);
+    EXPECT_EQ(p.count, 4);
+    EXPECT_EQ(r[0], 1);
+
+    // No records: count 0, DtcCount 0. Any other answer leaves DtcCount alone.
+    EXPECT_EQ(ParseAnswer("59 02 FF \r\r", r).count, 0);
+    EXPECT_EQ(r[0], 0);
+    r[0] = 3;
+    EXPECT_EQ(ParseAnswer("62 10 30 0B B8 \r\r", r).count, 2);
+    EXPECT_EQ(r[0], 3);
+}
+
+TEST(AnswerParserTest, AdapterMessagesCountOneZeroPerWordAfterTheEighthCharacter)
+{
+    ResponseBuffer r;
+    r.fill(0x77);
+    EXPECT_EQ(ParseAnswer("NO DATA\r\r", r).count, 0);
+    EXPECT_EQ(ParseAnswer("CAN ERROR\r\r", r).count, 0);
+    EXPECT_EQ(ParseAnswer("?\r\r", r).count, 0);
+    EXPECT_EQ(ParseAnswer("BUFFER FULL\r\r", r).count, 0);
+    ParsedAnswer p = ParseAnswer("UNABLE TO CONNECT\r\r", r);
+    EXPECT_EQ(p.count, 1);
+    EXPECT_EQ(r[1], 0x00);
+    EXPECT_TRUE(p.answerBytes.isEmpty());
+    // A colon without numbered lines carries nothing.
+    EXPECT_EQ(ParseAnswer("BUS INIT: ...ERROR\r\r", r).count, 0);
+}
+
+TEST(AnswerParserTest, MalformedTextHasDocumentedCounts)
+{
+    ResponseBuffer r{};
+    // No spaces: nothing after the first eight characters is a separated byte.
+    EXPECT_EQ(ParseAnswer("62103C0102\r\r", r).count, 0);
+    // Lower-case digits read as their values.
+    EXPECT_EQ(ParseAnswer("62 10 3c 0a 0b \r", r).count, 2);
+    EXPECT_EQ(r[1], 0x0A);
+    EXPECT_EQ(r[2], 0x0B);
+    // Odd digit counts keep one byte per space; slices that are not " hh" read as 0.
+    EXPECT_EQ(ParseAnswer("62 10 3C 1 ABC 02", r).count, 3);
+    EXPECT_EQ(r[1], 0x01);
+    EXPECT_EQ(r[2], 0x00);
+    // In numbered lines every word is one byte; a word that is not a byte reads as 0.
+    EXPECT_EQ(ParseAnswer("008\r0: 62 10 3C 1 zz 03\r", r).count, 3);
+    EXPECT_EQ(r[1], 0x01);
+    EXPECT_EQ(r[2], 0x00);
+    EXPECT_EQ(r[3], 0x03);
+    // Only indexes.
+    EXPECT_EQ(ParseAnswer("0:\r1:\r2:\r", r).count, 0);
+    EXPECT_EQ(ParseAnswer(":::::", r).count, 0);
+}
+
+TEST(AnswerParserTest, BinaryJunkNeverWritesPastTheBuffer)
+{
+    std::mt19937 random(20261208);
+    const char alphabet[] = "0123456789ABCDEFabcdef :\r\n7F59\x00\xFF>$";
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray text;
+        const int length = static_cast<int>(random() % 700);
+        for (int i = 0; i < length; ++i) {
+            text.append(round % 2 == 0 ? alphabet[random() % (sizeof alphabet - 1)]
+                                       : static_cast<char>(random() & 0xFF));
+        }
+        GuardedBuffer g;
+        const ParsedAnswer p = ParseAnswer(text, g.buffer);
+        ASSERT_GE(p.count, 0);
+        ASSERT_LE(p.count, kMaxAnswerDataBytes);
+        ASSERT_TRUE(g.GuardsIntact());
+    }
+}
+
+} // namespace
+} // namespace velmoro
