@@ -48,7 +48,19 @@ ActorsController::~ActorsController()
 
 bool ActorsController::ProcedureThreadRunning() const
 {
-    return threadDone_ && !threadDone_->load();
+    if (!threadEnd_)
+        return false;
+    std::lock_guard lock(threadEnd_->mutex);
+    return !threadEnd_->done;
+}
+
+bool ActorsController::WaitForProcedure(int timeoutMs) const
+{
+    if (!threadEnd_)
+        return true;
+    std::unique_lock lock(threadEnd_->mutex);
+    return threadEnd_->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [this] { return threadEnd_->done; });
 }
 
 const ActionEntry* ActorsController::EntryAt(int position) const
@@ -165,7 +177,7 @@ void ActorsController::Tick(int timerId)
         return;
 
     if (timerId == kProcedureTimer) {
-        if (buttonState_ != ActorsProcedureRunning || !threadDone_ || ProcedureThreadRunning())
+        if (buttonState_ != ActorsProcedureRunning || !threadEnd_ || ProcedureThreadRunning())
             return;
         JoinThread();
         if (cb_.stopTimer)
@@ -208,14 +220,16 @@ void ActorsController::Tick(int timerId)
 void ActorsController::StartThread(const ActionEntry& entry)
 {
     JoinThread();
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    threadDone_ = done;
+    auto end = std::make_shared<ThreadEnd>();
+    threadEnd_ = end;
     std::function<int(ProcedureRecord&)> procedure = entry.procedure;
     ProcedureRecord* record = &record_;
-    thread_ = std::thread([procedure, record, done] {
+    thread_ = std::thread([procedure, record, end] {
         if (procedure)
             procedure(*record);
-        done->store(true);
+        std::lock_guard lock(end->mutex);
+        end->done = true;
+        end->ended.notify_all();
     });
 }
 
@@ -223,7 +237,7 @@ void ActorsController::JoinThread()
 {
     if (thread_.joinable())
         thread_.join();
-    threadDone_.reset();
+    threadEnd_.reset();
 }
 
 } // namespace velmoro

@@ -6,9 +6,10 @@
 #include "values/ActionList.h"
 
 #include <QString>
-#include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace velmoro {
@@ -72,6 +73,8 @@ public:
     bool ListEnabled() const { return listEnabled_; }
     QString ButtonText() const { return buttonText_; }
     bool ProcedureThreadRunning() const;
+    // Blocks up to timeoutMs until the procedure thread has ended; true when none runs.
+    bool WaitForProcedure(int timeoutMs) const;
 
 private:
     void EnableControls();
@@ -95,7 +98,12 @@ private:
     bool busy_ = false;
     QString buttonText_;
     std::thread thread_;
-    std::shared_ptr<std::atomic<bool>> threadDone_;
+    struct ThreadEnd {
+        mutable std::mutex mutex;
+        std::condition_variable ended;
+        bool done = false;
+    };
+    std::shared_ptr<ThreadEnd> threadEnd_;
 };
 
 } // namespace velmoro

@@ -1,0 +1,178 @@
+// The actors view's start/stop logic through full switch, procedure and self-learning cycles.
+#include "ecu/ActorsController.h"
+#include "ActionFixtures.h"
+#include "ScriptedLink.h"
+#include "ecu/Actuators.h"
+
+#include <future>
+#include <gtest/gtest.h>
+
+namespace velmoro {
+namespace {
+
+using test::Hex;
+using test::ScriptedLink;
+
+constexpr int kBoundMs = 10000;
+
+class ActorsControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (auto [key, text] : {std::pair{"View_100", "Start"},
+                                 {"View_101", "Stop"},
+                                 {"View_102", "Ok"},
+                                 {"View_103", "Error"},
+                                 {"View_52", "Finish"},
+                                 {"View_57", "Exit"},
+                                 {"View_59", "Handle self-learning"}})
+            texts.Set(key, text);
+        ctx.link = &link;
+        ctx.texts = &texts;
+        ctx.wait = [](int) { return true; };
+    }
+
+    std::unique_ptr<ActorsController> Make(int family)
+    {
+        actions = test::MakeActionList(family);
+        BindActionProcedures(actions, ctx, family);
+        ActorsCallbacks cb;
+        cb.showMessage = [this](const QString& t) { events << "message " + t; };
+        cb.startTimer = [this](int id, int ms) {
+            events << QString("start %1 %2").arg(id).arg(ms);
+        };
+        cb.stopTimer = [this](int id) { events << QString("stop %1").arg(id); };
+        cb.disconnect = [this](bool wait, bool fromWorker) {
+            events << QString("disconnect %1 %2").arg(wait).arg(fromWorker);
+        };
+        cb.quit = [this] { events << "quit"; };
+        cb.routineResult = [this](ProcedureRecord& r) { return RoutineResult11mp(link, texts, r); };
+        auto controller = std::make_unique<ActorsController>(actions, record, texts, cb);
+        controller->SetEnabled(true);
+        return controller;
+    }
+
+    ScriptedLink link;
+    LanguageTexts texts;
+    ProcedureContext ctx;
+    ActionList actions;
+    ProcedureRecord record;
+    QStringList events;
+};
+
+TEST_F(ActorsControllerTest, SwitchOnAndOff)
+{
+    auto c = Make(FamilyMiug4);
+    c->Select(-1); // heading row
+    EXPECT_FALSE(c->ButtonEnabled());
+    c->Press();
+    EXPECT_TRUE(link.Requests().isEmpty());
+
+    c->Select(2); // Ignition R
+    EXPECT_TRUE(c->ButtonEnabled());
+    EXPECT_EQ(c->ButtonText(), "Start");
+    link.Answer(Hex("2F 50 03 03 64"), Hex("7F 2F 31")); // refused: Stop is offered anyway
+    c->Press();
+    EXPECT_EQ(c->ButtonState(), ActorsSwitchOn);
+    EXPECT_EQ(c->ButtonText(), "Stop");
+    EXPECT_TRUE(c->ButtonEnabled());
+    EXPECT_FALSE(c->ListEnabled());
+
+    c->Select(5); // the list is disabled: ignored
+    c->Press();
+    EXPECT_EQ(link.Requests(), (QByteArrayList{Hex("2F 50 03 03 64"), Hex("2F 50 03 00")}));
+    EXPECT_EQ(c->ButtonState(), ActorsIdle);
+    EXPECT_EQ(c->ButtonText(), "Start");
+    EXPECT_TRUE(c->ListEnabled());
+    EXPECT_TRUE(events.isEmpty());
+}
+
+TEST_F(ActorsControllerTest, ProcedureRunsOnItsThreadAndReportsOnce)
+{
+    auto c = Make(FamilyMiug4);
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    actions[11].procedure = [opened](ProcedureRecord& r) {
+        opened.wait();
+        r.resultText = "Reset: Ok";
+        return 0;
+    };
+    c->Select(11);
+    c->Press();
+    EXPECT_EQ(c->ButtonState(), ActorsProcedureRunning);
+    EXPECT_FALSE(c->ButtonEnabled());
+    EXPECT_FALSE(c->ListEnabled());
+    EXPECT_EQ(record.returnControl, 76);
+    EXPECT_EQ(events, QStringList{"start 2 100"});
+
+    c->Tick(kProcedureTimer); // still running
+    c->Press();               // disabled
+    EXPECT_EQ(c->ButtonState(), ActorsProcedureRunning);
+
+    gate.set_value();
+    ASSERT_TRUE(c->WaitForProcedure(kBoundMs));
+    c->Tick(kSelfLearningTimer); // not this procedure's timer
+    c->Tick(kProcedureTimer);
+    c->Tick(kProcedureTimer);
+    EXPECT_EQ(events, (QStringList{"start 2 100", "stop 2", "message Reset: Ok"}));
+    EXPECT_EQ(c->ButtonState(), ActorsIdle);
+    EXPECT_TRUE(c->ButtonEnabled());
+    EXPECT_TRUE(c->ListEnabled());
+}
+
+TEST_F(ActorsControllerTest, ProcedureEndingAfterDisconnectLeavesControlsOff)
+{
+    auto c = Make(FamilyMiug4);
+    c->Select(13); // clear stored data: no answer, "Error"
+    c->Press();
+    c->SetEnabled(false);
+    ASSERT_TRUE(c->WaitForProcedure(kBoundMs));
+    c->Tick(kProcedureTimer);
+    EXPECT_EQ(c->ButtonState(), ActorsIdle);
+    EXPECT_FALSE(c->ButtonEnabled());
+    EXPECT_FALSE(c->ListEnabled());
+    c->SetEnabled(true);
+    EXPECT_TRUE(c->ButtonEnabled());
+    EXPECT_EQ(c->ButtonText(), "Start");
+}
+
+TEST_F(ActorsControllerTest, SelfLearningGivesUpAfterTwentyPolls)
+{
+    auto c = Make(Family11mp);
+    c->Select(8); // handle self-learning
+    c->Press();
+    EXPECT_EQ(c->ButtonState(), ActorsSelfLearningRunning);
+    EXPECT_FALSE(c->ButtonEnabled());
+    ASSERT_TRUE(c->WaitForProcedure(kBoundMs));
+    for (int i = 0; i < 19; ++i)
+        c->Tick(kSelfLearningTimer);
+    EXPECT_EQ(c->ButtonState(), ActorsSelfLearningRunning);
+    c->Tick(kSelfLearningTimer);
+    c->Tick(kSelfLearningTimer);
+    EXPECT_EQ(link.Requests().count(Hex("33 22")), 20);
+    EXPECT_EQ(link.Requests().first(), Hex("31 22"));
+    EXPECT_EQ(events,
+              (QStringList{"start 4 500", "stop 4", "message Handle self-learning: Error"}));
+    EXPECT_EQ(c->ButtonState(), ActorsIdle);
+    EXPECT_TRUE(c->ButtonEnabled());
+}
+
+TEST_F(ActorsControllerTest, SelfLearningSuccessDisconnectsAndQuits)
+{
+    auto c = Make(Family11mp);
+    link.Answer(Hex("31 22"), Hex("71 22 00 01"));
+    link.AnswerInTurn(Hex("33 22"), {Hex("7F 33 21"), Hex("73 22 00 01")});
+    c->Select(8);
+    c->Press();
+    ASSERT_TRUE(c->WaitForProcedure(kBoundMs));
+    c->Tick(kSelfLearningTimer);
+    EXPECT_EQ(events, QStringList{"start 4 500"});
+    c->Tick(kSelfLearningTimer);
+    EXPECT_EQ(events, (QStringList{"start 4 500", "stop 4", "message Finish", "disconnect 1 0",
+                                   "message Exit", "quit"}));
+    EXPECT_EQ(record.resultText, "Handle self-learning: Ok");
+    EXPECT_EQ(c->ButtonState(), ActorsIdle);
+}
+
+} // namespace
+} // namespace velmoro

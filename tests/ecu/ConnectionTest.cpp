@@ -1,0 +1,126 @@
+// The connection sequences of both families and their ECU information texts.
+#include "link/Connection.h"
+#include "ScriptedLink.h"
+
+#include <gtest/gtest.h>
+
+namespace velmoro {
+namespace {
+
+using test::Hex;
+using test::ScriptedLink;
+
+class RecordingUi : public UiBridge {
+public:
+    void ShowMessageAndWait(const QString& text) override { calls << "message " + text; }
+    void SetEcuInfoText(const QString& text) override { calls << "info " + text; }
+    void Connected() override { calls << "connected"; }
+    void Disconnect(bool wait, bool fromWorker) override
+    {
+        calls << QString("disconnect %1 %2").arg(wait).arg(fromWorker);
+    }
+    void LinkLost() override { calls << "lost"; }
+    QStringList calls;
+};
+
+QByteArray Padded(QByteArray text, int length)
+{
+    return text.leftJustified(length, ' ', true);
+}
+
+TEST(ConnectionTextTest, Miug4FullRecordAndVersion)
+{
+    QByteArray record;
+    record += Padded("  ABC123  ", 11);           // A
+    record += Padded("B1", 6) + Padded("B2", 5);  // B1 B2
+    record += QByteArray(1, '\0');                // 22
+    record += Padded("C1", 4) + Padded(" C2", 7); // C1 C2
+    record += QByteArray(2, '\0');                // 34..35
+    record += Padded("      ", 6);                // D: only spaces
+    record += QByteArray(5, '\0');                // 42..46
+    record += QByteArray("EEE\0junk", 8) + "xyz"; // E stops at the zero byte
+    record += QByteArray(11, 'z');                // 58..68
+    record += Hex("01 02 03 04");
+    record += Hex("FF FF"); // beyond the record
+    ASSERT_EQ(record.size(), 75);
+
+    EXPECT_EQ(EcuInfoTextMiug4("MIUG4", record, Hex("56 31 2E 30 00 41")),
+              "IAW MIUG4\nABC123\nB1     B2\nC1    C2\nEEE\n0102.03.04\nV1.0");
+    EXPECT_EQ(EcuInfoTextMiug4("MIUG4", record, std::nullopt),
+              "IAW MIUG4\nABC123\nB1     B2\nC1    C2\nEEE\n0102.03.04");
+}
+
+TEST(ConnectionTextTest, Miug4ShortIdentification)
+{
+    // 20 data bytes: field A and the start of B1; the rest reads as zero.
+    const QByteArray id = "SW12345678 HW98765 9";
+    ASSERT_EQ(id.size(), 20);
+    EXPECT_EQ(IdentificationLinesMiug4(id), "SW12345678\nHW9876 5 9\n0000.00.00");
+}
+
+TEST(ConnectionTextTest, ElevenMpFieldsOnlyFromSixtySevenBytes)
+{
+    QByteArray id(67, ' ');
+    id.replace(0, 5, "ABCDE");
+    id.replace(11, 3, "XYZ");
+    id.replace(35, 6, " 12 3 ");
+    id.replace(52, 9, QByteArray("V\0VVVVVVV", 9));
+    id.replace(61, 6, "  END ");
+    EXPECT_EQ(EcuInfoText11mp("11MP", "A1", id), "IAW 11MP A1\nABCDE\nXYZ\n12 3\nV\nEND");
+    EXPECT_EQ(EcuInfoText11mp("11MP", "A1", id.left(66)), "IAW 11MP A1\n");
+}
+
+TEST(ConnectionTest, Miug4ConnectsWithIdentification)
+{
+    LinkFlags flags;
+    flags.workerState = kWorkerRunning;
+    LinkSettings settings;
+    settings.ecuId = "MIUG4";
+    ScriptedLink link;
+    RecordingUi ui;
+    link.Answer(Hex("22 10 80"), QByteArray("\x62\x10\x80", 3) + "SW12345678 HW98765 9");
+    link.Answer(Hex("22 10 9A"), QByteArray("\x62\x10\x9A", 3) + "R2");
+    ConnectMiug4(flags, settings, link, ui);
+    EXPECT_EQ(ui.calls,
+              (QStringList{"info IAW MIUG4\nSW12345678\nHW9876 5 9\n0000.00.00\nR2", "connected"}));
+}
+
+TEST(ConnectionTest, FailuresDisconnect)
+{
+    LinkSettings settings;
+    settings.ecuId = "MIUG4";
+    ScriptedLink link;
+
+    // The worker never came up: nothing is requested.
+    LinkFlags stopped;
+    RecordingUi ui1;
+    ConnectMiug4(stopped, settings, link, ui1);
+    Connect11mp(stopped, settings, link, ui1);
+    EXPECT_EQ(ui1.calls, (QStringList{"disconnect 0 1", "disconnect 0 1"}));
+    EXPECT_TRUE(link.Requests().isEmpty());
+
+    // MIUG4 identification refused while the worker runs.
+    LinkFlags running;
+    running.workerState = kWorkerRunning;
+    RecordingUi ui2;
+    link.Answer(Hex("22 10 80"), Hex("7F 22 31"));
+    ConnectMiug4(running, settings, link, ui2);
+    EXPECT_EQ(ui2.calls, QStringList{"disconnect 1 1"});
+}
+
+TEST(ConnectionTest, ElevenMpConnectsWithoutAnswer)
+{
+    LinkFlags flags;
+    flags.workerState = kWorkerRunning;
+    LinkSettings settings;
+    settings.ecuId = "11MP";
+    settings.ecuVariant = "B0";
+    ScriptedLink link;
+    RecordingUi ui;
+    Connect11mp(flags, settings, link, ui);
+    EXPECT_EQ(ui.calls, (QStringList{"info IAW 11MP B0\n", "connected"}));
+    EXPECT_EQ(link.Requests(), QByteArrayList{Hex("22 B0")});
+}
+
+} // namespace
+} // namespace velmoro
