@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <charconv>
 #include <cmath>
@@ -14,6 +15,15 @@ namespace velmoro {
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
+
+// Unlike QString::fromUtf8, keeps a byte-order mark that begins a value or key as a character, so
+// that what is written reads back the same.
+QString Decode(const char* bytes, qsizetype size)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(QByteArrayView(bytes, size));
+}
 
 bool IsBlank(char c)
 {
@@ -116,8 +126,7 @@ void IniFile::Reindex()
 
 QString IniFile::SectionName(const Section& section) const
 {
-    return QString::fromUtf8(data_.constData() + section.nameStart,
-                             section.nameEnd - section.nameStart);
+    return Decode(data_.constData() + section.nameStart, section.nameEnd - section.nameStart);
 }
 
 bool IniFile::ParseEntry(const Line& line, Entry& entry) const
@@ -153,13 +162,12 @@ bool IniFile::ParseEntry(const Line& line, Entry& entry) const
 
 QString IniFile::Key(const Entry& entry) const
 {
-    return QString::fromUtf8(data_.constData() + entry.keyStart, entry.keyEnd - entry.keyStart);
+    return Decode(data_.constData() + entry.keyStart, entry.keyEnd - entry.keyStart);
 }
 
 QString IniFile::Value(const Entry& entry) const
 {
-    return QString::fromUtf8(data_.constData() + entry.valueStart,
-                             entry.line.end - entry.valueStart);
+    return Decode(data_.constData() + entry.valueStart, entry.line.end - entry.valueStart);
 }
 
 template <typename Visit> void IniFile::ForEachEntry(const QString& section, Visit visit) const

@@ -210,6 +210,8 @@ TEST(IniFile, SavedFileReadsBackTheSame)
     IniFile ini;
     ini.SetContent("[Settings]\nPort = COM3\n; note\n[Deutsch]\nMenu_1 = Datei\n");
     ini.WriteString("Settings", "Modell", "Velmoro 850");
+    // A value that begins with a byte-order mark character keeps it.
+    ini.WriteString("Settings", "Odd", QString(QChar(0xFEFF)) + "Čx");
     ASSERT_TRUE(ini.Save(path));
     EXPECT_EQ(ReadAll(path), ini.ToBytes());
 
@@ -217,5 +219,6 @@ TEST(IniFile, SavedFileReadsBackTheSame)
     ASSERT_TRUE(back.Load(path));
     EXPECT_EQ(back.ReadString("Settings", "Modell"), "Velmoro 850");
     EXPECT_EQ(back.ReadString("Deutsch", "Menu_1"), "Datei");
+    EXPECT_EQ(back.ReadString("Settings", "Odd"), QString(QChar(0xFEFF)) + "Čx");
     EXPECT_EQ(back.ToBytes(), ini.ToBytes());
 }
