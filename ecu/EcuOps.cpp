@@ -33,7 +33,7 @@ void FillCommonSlots(CoreState& state)
     };
     s->ops.CommWorker = [s] {
         if (s->ui == nullptr) {
-            s->flags.workerState = kWorkerStopped;
+            s->flags.SetWorkerState(kWorkerStopped);
             return;
         }
         if (s->link.port == QLatin1String("Simulator")) {
