@@ -1,9 +1,6 @@
 // Connection sequences of both families and the ECU information texts they build.
 #include "link/Connection.h"
 
-#include <chrono>
-#include <thread>
-
 namespace velmoro {
 
 namespace {
@@ -29,15 +26,13 @@ void AppendLine(QString& text, const QString& field)
 }
 
 // The worker sets the state once the ignition prompt and the adapter set-up are done, which
-// takes as long as the user needs; it offers nothing to wait on, hence the short sleeps.
+// takes as long as the user needs. The bounded waits only matter if a writer skips the wake-up.
 int WaitForWorker(LinkFlags& flags)
 {
-    int state = flags.workerState.load();
-    while (state < 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        state = flags.workerState.load();
-    }
-    return state;
+    constexpr int kRecheckMs = 100;
+    while (flags.workerState.load() < 0)
+        flags.WaitForWorkerState([](int state) { return state >= 0; }, kRecheckMs);
+    return flags.workerState.load();
 }
 
 void Fail(LinkFlags& flags, UiBridge& ui)
