@@ -3,6 +3,7 @@
 
 #include "config/IniFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -26,6 +27,8 @@ QString ValueKey(std::size_t index)
 
 bool WriteDefaultFile(const QString& path)
 {
+    // The settings may live in a folder of their own that does not exist before the first start.
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return false;

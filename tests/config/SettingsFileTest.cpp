@@ -165,3 +165,11 @@ TEST_F(SettingsFileTest, UnreadableFileChangesNothingAndIsNotRecreated)
     EXPECT_FALSE(SaveLanguageSetting(paths_, "English"));
     EXPECT_TRUE(QFileInfo(paths_.SettingsFile()).isDir());
 }
+
+TEST_F(SettingsFileTest, FirstStartCreatesASettingsFolderOfItsOwn)
+{
+    paths_.settingsDirectory = dir_.path() + "/user/settings/";
+    EXPECT_TRUE(Read().firstStart);
+    EXPECT_EQ(FileBytes(), DefaultSettingsFile());
+    EXPECT_EQ(settings_.loggingDirectory, paths_.directory);
+}
