@@ -1,0 +1,170 @@
+// A whole refresh pass of each family through the operations table, the real worker and request
+// channel, against the in-process simulated adapter and ECU.
+#include "ecu/CoreState.h"
+#include "link/UiBridge.h"
+#include "sim/Simulator.h"
+#include "values/EnglishTexts.h"
+#include "values/RefreshCycle.h"
+#include "values/ScriptedExchange.h"
+#include "values/ValueCatalog.h"
+
+#include <QMutex>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace velmoro {
+namespace {
+
+// Answers the ignition prompt at once and records what the connect sequence reports.
+class RecordingUi : public UiBridge {
+public:
+    void ShowMessageAndWait(const QString&) override { ++prompts; }
+    void SetEcuInfoText(const QString& text) override
+    {
+        QMutexLocker lock(&mutex);
+        info = text;
+    }
+    void Connected() override { ++connected; }
+    void Disconnect(bool, bool) override { ++disconnects; }
+    void LinkLost() override { ++lost; }
+
+    std::atomic<int> prompts{0};
+    std::atomic<int> connected{0};
+    std::atomic<int> disconnects{0};
+    std::atomic<int> lost{0};
+    QMutex mutex;
+    QString info;
+};
+
+class EcuOpsSimulatorTest : public ::testing::Test {
+protected:
+    // Connects like the shell does: worker thread through the table's CommWorker slot on the
+    // port "Simulator", then the family's connect sequence on this thread.
+    void Connect(const char* ecuId, int family)
+    {
+        sim = SharedSimulator();
+        test::SetEnglishTexts(state.texts);
+        state.ui = &ui;
+        state.link.port = "Simulator";
+        state.link.ecuId = ecuId;
+        FillEcuOps(state);
+        ASSERT_EQ(state.link.family, family);
+        state.flags.SetWorkerState(kWorkerStarting);
+        worker = std::thread([this] { state.ops.CommWorker(); });
+        state.ops.Connect(35);
+        ASSERT_EQ(ui.connected.load(), 1) << "the simulated link did not come up";
+        EXPECT_EQ(sim->Family(), family);
+        sim->SetEngineTimeMs(4000); // the same answers for the pass and its replay
+        sim->ClearReceived();
+    }
+
+    void TearDown() override
+    {
+        if (worker.joinable()) {
+            state.channel.Stop();
+            worker.join();
+        }
+        if (sim) {
+            sim->SetEngineTimeMs(-1);
+        }
+        EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
+    }
+
+    // The requests 22 .. that reached the simulated ECU, as hex text.
+    QStringList ValueRequests() const
+    {
+        QStringList requests;
+        for (const QByteArray& command : sim->ReceivedCommands()) {
+            if (command.startsWith("22")) {
+                requests << QString::fromLatin1(command);
+            }
+        }
+        return requests;
+    }
+
+    // Decodes what the simulated ECU answers for `index` through a scripted link, so the row
+    // the pass produced can be compared with the same bytes decoded without the link.
+    MeasurementRow Replay(int index, int (*dispatcher)(ReaderContext&, MeasurementRow&),
+                          bool (*identifier)(int, std::uint8_t&, std::uint8_t&))
+    {
+        test::ScriptedExchange link;
+        std::uint8_t hi = 0;
+        std::uint8_t lo = 0;
+        if (identifier(index, hi, lo)) {
+            const QByteArray answer = sim->EcuAnswer(QByteArray("\x22", 1) + char(hi) + char(lo));
+            link.Answer(answer.mid(3).toHex());
+        }
+        float smoothing = 0.0f;
+        ReaderContext ctx{link, state.texts, smoothing};
+        MeasurementRow row;
+        row.valueIndex = index;
+        dispatcher(ctx, row);
+        return row;
+    }
+
+    CoreState state;
+    RecordingUi ui;
+    std::shared_ptr<Simulator> sim;
+    std::thread worker;
+};
+
+TEST_F(EcuOpsSimulatorTest, Miug4PassReadsEveryChosenRowAndTheEngineStatus)
+{
+    Connect("MIUG4", FamilyMiug4);
+    EXPECT_EQ(ui.prompts.load(), 1);
+    const int chosen[kDisplayRows] = {1, 5, 13, 0, 32, 45, 80, 86};
+    for (int r = 0; r < kDisplayRows; ++r) {
+        state.rows[r].valueIndex = chosen[r];
+    }
+    RunRefreshPass(state);
+
+    EXPECT_EQ(ValueRequests(),
+              QStringList({"221030", "221033", "22103C", "221058", "22104C", "221073", "221074"}));
+    for (int r = 0; r < kDisplayRows; ++r) {
+        SCOPED_TRACE(chosen[r]);
+        if (chosen[r] == 0) {
+            EXPECT_EQ(state.rows[r].valueText, "");
+            continue;
+        }
+        const MeasurementRow expected =
+            Replay(chosen[r], ValueDispatcherMiug4, ValueIdentifierMiug4);
+        EXPECT_EQ(DisplayRow(state.rows[r]).valueText, DisplayRow(expected).valueText);
+        EXPECT_EQ(state.rows[r].rawValue, expected.rawValue);
+    }
+    EXPECT_NE(state.rows[0].valueText, "----");
+    EXPECT_NE(state.rows[1].valueText, "----");
+    EXPECT_EQ(state.rows[7].valueText, "----");
+    EXPECT_EQ(state.rows[kEngineStatusRow].valueText.count('\n'), 8);
+    EXPECT_TRUE(state.rows[kEngineStatusRow].valueText.contains("Engine"));
+}
+
+TEST_F(EcuOpsSimulatorTest, ElevenMpPassReadsEveryChosenRowWithoutAnEngineStatus)
+{
+    Connect("11MP", Family11mp);
+    const int chosen[kDisplayRows] = {1, 3, 14, 33, 107, 112, 80, 106};
+    for (int r = 0; r < kDisplayRows; ++r) {
+        state.rows[r].valueIndex = chosen[r];
+    }
+    RunRefreshPass(state);
+
+    EXPECT_EQ(ValueRequests(), QStringList({"221030", "221031", "22103C", "22104F", "22109A",
+                                            "22109F", "22107E", "229810"}));
+    for (int r = 0; r < kDisplayRows; ++r) {
+        SCOPED_TRACE(chosen[r]);
+        const MeasurementRow expected = Replay(chosen[r], ValueDispatcher11mp, ValueIdentifier11mp);
+        EXPECT_EQ(DisplayRow(state.rows[r]).valueText, DisplayRow(expected).valueText);
+        EXPECT_EQ(state.rows[r].rawValue, expected.rawValue);
+        EXPECT_NE(state.rows[r].valueText, "----");
+    }
+    EXPECT_EQ(state.rows[kEngineStatusRow].valueText, "");
+
+    // A stop ends the next pass before its first row.
+    state.flags.stopFlag = 1;
+    sim->ClearReceived();
+    RunRefreshPass(state);
+    EXPECT_TRUE(ValueRequests().isEmpty());
+}
+
+} // namespace
+} // namespace velmoro
