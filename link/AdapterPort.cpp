@@ -3,9 +3,21 @@
 
 #include "sim/Simulator.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 namespace velmoro {
 
@@ -88,7 +100,11 @@ public:
         }
         port_.waitForReadyRead(timeoutMs);
         Check();
-        return !failed_ && port_.bytesAvailable() > 0;
+        if (port_.bytesAvailable() > 0) {
+            return !failed_;
+        }
+        CheckHangUp();
+        return false;
     }
 
     void Close() override
@@ -116,6 +132,19 @@ private:
         if (!port_.isOpen()) {
             failed_ = true;
         }
+    }
+
+    // A device that went away (USB adapter unplugged, pty master closed) reports a hang-up that
+    // the port's own wait does not turn into an error.
+    void CheckHangUp()
+    {
+#ifdef Q_OS_UNIX
+        pollfd p{static_cast<int>(port_.handle()), POLLIN, 0};
+        if (p.fd >= 0 && ::poll(&p, 1, 0) > 0 &&
+            (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+            failed_ = true;
+        }
+#endif
     }
 
     QSerialPort port_;
@@ -256,6 +285,40 @@ std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
         return nullptr;
     }
     return port;
+}
+
+QString SerialPermissionAdvice(const QString& portName,
+                               const std::function<bool(const QString& path)>& denied)
+{
+#ifdef Q_OS_UNIX
+    if (!QDir::isAbsolutePath(portName) || !QFileInfo::exists(portName)) {
+        return {};
+    }
+    const bool refused =
+        denied ? denied(portName)
+               : ::access(QFile::encodeName(portName).constData(), R_OK | W_OK) != 0 &&
+                     errno == EACCES;
+    if (!refused) {
+        return {};
+    }
+    QString group = QFileInfo(portName).group();
+    if (group.isEmpty()) {
+        group = QStringLiteral("dialout");
+    }
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty()) {
+        user = QStringLiteral("$USER");
+    }
+    return QStringLiteral("No permission to open %1.\n"
+                          "The adapter's device belongs to the group \"%2\". Add your user to "
+                          "that group:\n    sudo usermod -aG %2 %3\n"
+                          "then log out and in again.")
+        .arg(portName, group, user);
+#else
+    Q_UNUSED(portName);
+    Q_UNUSED(denied);
+    return {};
+#endif
 }
 
 } // namespace velmoro
