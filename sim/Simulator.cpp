@@ -193,6 +193,9 @@ void Simulator::HandleLine(QByteArray line, qint64 nowMs)
         reply.chop(1);
     }
     qint64 readyAt = nowMs + options_.latencyMs;
+    if (AllHex(command)) {
+        readyAt += options_.requestLatencyMs;
+    }
     if (delayedAnswers_ > 0) {
         --delayedAnswers_;
         readyAt += delayExtraMs_;

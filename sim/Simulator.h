@@ -53,7 +53,8 @@ struct SimStoredBlock {
 
 struct SimulatorOptions {
     int family = kSimFamilyMiug4;
-    int latencyMs = 0; // from the command's CR to the answer
+    int latencyMs = 0;        // from the command's CR to the answer
+    int requestLatencyMs = 0; // added for diagnostic requests (hex commands) only
     AdapterIdentity identity = AdapterIdentity::Elm327Clone;
     bool trailingSpaces = true; // false: numbered lines and length line without trailing space
     bool crlf = false;          // line ends CR LF instead of CR (like ATL1)

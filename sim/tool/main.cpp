@@ -2,7 +2,8 @@
 //
 //   velmoro-sim --pty            prints the slave device path, e.g. /dev/pts/7
 //   velmoro-sim --tcp PORT       listens on 127.0.0.1:PORT (0 = any free port), prints the port
-// Options: --family miug4|11mp, --latency MS, --identity elm|stn|vgate, --no-trailing-spaces,
+// Options: --family miug4|11mp, --latency MS (every answer), --request-latency MS (added for
+//          diagnostic requests), --identity elm|stn|vgate, --no-trailing-spaces,
 //          --crlf, --trace (prints "RX <command>" for every command line received).
 // Runs until killed; killing it is how tests make the device vanish.
 #include "sim/Simulator.h"
@@ -41,9 +42,11 @@ struct ToolOptions {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
-                         "[--latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
-                         "[--crlf] [--trace]\n");
+    std::fprintf(
+        stderr,
+        "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
+        "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
+        "[--crlf] [--trace]\n");
     return 2;
 }
 
@@ -68,6 +71,8 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             }
         } else if (arg == "--latency" && hasValue) {
             options.sim.latencyMs = std::atoi(argv[++i]);
+        } else if (arg == "--request-latency" && hasValue) {
+            options.sim.requestLatencyMs = std::atoi(argv[++i]);
         } else if (arg == "--identity" && hasValue) {
             const std::string v = argv[++i];
             if (v == "elm") {

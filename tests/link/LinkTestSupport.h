@@ -11,6 +11,7 @@
 #include "sim/Simulator.h"
 
 #include <QByteArrayList>
+#include <QThread>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -174,7 +175,9 @@ public:
                 log_.append({ms, command, answer});
             });
         worker_->SetTimings(timings);
-        thread_ = std::thread([this] { worker_->Run(); });
+        // A QThread, so that the serial port's socket notifiers have a Qt thread to live on.
+        thread_.reset(QThread::create([this] { worker_->Run(); }));
+        thread_->start();
         if (!waitRunning) {
             return true;
         }
@@ -184,15 +187,16 @@ public:
 
     void Stop()
     {
-        if (thread_.joinable()) {
+        if (thread_) {
             channel.Stop();
-            thread_.join();
+            Join();
         }
     }
     void Join()
     {
-        if (thread_.joinable()) {
-            thread_.join();
+        if (thread_) {
+            thread_->wait();
+            thread_.reset();
         }
     }
     bool WaitStopped()
@@ -222,7 +226,7 @@ public:
 private:
     Clock* clock_;
     std::unique_ptr<CommWorker> worker_;
-    std::thread thread_;
+    std::unique_ptr<QThread> thread_;
     std::mutex logMutex_;
     QList<LogLine> log_;
 };
