@@ -31,17 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const velmoro::ParsedAnswer parsed = velmoro::ParseAnswer(text, *response);
 
     Check(parsed.count >= 0 && parsed.count <= velmoro::kMaxAnswerDataBytes);
-    // Nothing beyond the stored count is touched, and DtcCount only by fault answers.
+    // A negative answer leaves the whole buffer as it was. Otherwise nothing beyond the stored
+    // count is touched, and DtcCount only by fault answers.
+    if (text.startsWith("7F")) {
+        Check(parsed.count == 0);
+        for (std::uint8_t b : *response) {
+            Check(b == kCanary);
+        }
+    }
     for (int i = parsed.count + 1; i < velmoro::kResponseBufferSize; ++i) {
         Check((*response)[static_cast<std::size_t>(i)] == kCanary);
     }
-    if (!text.contains("59 02")) {
-        Check((*response)[0] == kCanary);
-    } else {
-        Check((*response)[0] == parsed.count / 4);
-    }
-    if (text.startsWith("7F")) {
-        Check(parsed.count == 0);
+    if (!text.startsWith("7F")) {
+        Check((*response)[0] == (text.contains("59 02") ? parsed.count / 4 : kCanary));
     }
 
     // Encoding: two upper-case hex digits per byte, and they read back as the same bytes.
