@@ -1,5 +1,4 @@
-// The diagram window: a scrolling plot of the eight measured values with legends and
-// Copy/Save/Clear.
+// The diagram window: a scrolling plot of the eight measured values, legends, Copy/Save/Clear.
 #pragma once
 
 #include "values/MeasurementRow.h"
@@ -60,8 +59,9 @@ public:
     // Button captions View_32 (Copy), View_33 (Save), View_34 (Clear).
     void ApplyTexts(LanguageTexts& texts);
 
-    void Copy();  // the plot picture onto the clipboard
-    void Save();  // asks for a name, writes a Windows bitmap
+    void Copy(); // the plot picture onto the clipboard
+    // Asks for a name and writes a Windows bitmap; false when cancelled or not written.
+    bool Save();
     void Clear(); // white picture; the last levels stay
 
     // Replaces the save-file dialog (tests). Arguments: parent, title, start directory, filter;

@@ -78,7 +78,7 @@ public:
     QTabWidget* Tabs() const { return tabs_; }
 
 signals:
-    // After the closing steps (before a requested StopAll returns control).
+    // After the closing steps, just before a requested StopAll.
     void closed();
 
 protected:

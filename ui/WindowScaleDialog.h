@@ -1,5 +1,4 @@
-// The window-size procedure: the user drags window 2 to the wanted size; the ratio becomes
-// WindowScale.
+// The window-size procedure: window 2 is dragged to the wanted size, the ratio is WindowScale.
 #pragma once
 
 #include <QFont>
@@ -29,6 +28,7 @@ public:
 
     int LastWidth() const { return lastWidth_; }
     int LastHeight() const { return lastHeight_; }
+    bool Done() const { return done_; }
     float Result() const { return WindowScaleFromSize(lastWidth_, lastHeight_); }
     QLabel* Text() const { return text_; }
     QPushButton* Button() const { return button_; }

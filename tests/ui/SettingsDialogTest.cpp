@@ -1,0 +1,214 @@
+// The settings dialog: opening fallbacks, immediate reactions and the closing steps in order.
+#include "ui/SettingsDialog.h"
+#include "ecu/CoreState.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace velmoro;
+
+namespace {
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        state.paths.directory = dir.path() + "/";
+        state.paths.baseName = "VelmoroCanDiag";
+        QFile ini(state.paths.SettingsFile());
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("\xEF\xBB\xBF[Settings]\r\nLanguage = Deutsch\r\n[Modells]\r\n"
+                  "Velmoro 850 = MIUG4\r\nVelmoro 1000 = 11MP, B\r\n"
+                  "[Deutsch]\r\nSettings_1 = Einstellungen\r\n"
+                  "[English]\r\nSettings_1 = Settings\r\n");
+        ini.close();
+        state.settings.language = "Deutsch";
+        state.settings.maxWindow = 0;
+        state.settings.loggingDirectory = state.paths.directory;
+        state.models = {{"Velmoro 850", "MIUG4", ""}, {"Velmoro 1000", "11MP", "B"}};
+        state.texts.Set("Settings_1", "Einstellungen");
+        state.texts.Set("Settings_12", "Verzeichnis für Logging:");
+    }
+
+    // Every hook records its call, so the order of the closing steps can be checked.
+    SettingsHooks Recording()
+    {
+        SettingsHooks h;
+        h.applyLanguage = [this](const QString& n) { calls << "language " + n; };
+        h.setEcuInfoText = [this](const QString& t) { calls << "ecuInfo " + t; };
+        h.updateCoTrimMenu = [this] { calls << "coTrim"; };
+        h.setStatusModel = [this](const QString& m) { calls << "status0 " + m; };
+        h.setStatusLog = [this](const QString& t) { calls << "status2 " + t; };
+        h.debugChanged = [this] { calls << "debug"; };
+        h.choosersRefreshed = [this] { calls << "choosersShown"; };
+        h.enableConnect = [this] { calls << "enableConnect"; };
+        h.askWindowScale = [this] {
+            calls << "askWindowScale";
+            return 1.5f;
+        };
+        h.stopAll = [this] { calls << "stopAll"; };
+        h.refreshChoosers = [this](CoreState&) { calls << "refreshChoosers"; };
+        h.discoverPorts = [this] { return ports; };
+        h.chooseDirectory = [this](QWidget*, const QString& title, const QString& start) {
+            calls << "chooser " + title + " " + start;
+            return chosenDirectory;
+        };
+        return h;
+    }
+
+    SettingsDialog* Open()
+    {
+        return OpenSettingsDialog(state, restart, setup, Recording(), nullptr);
+    }
+
+    QTemporaryDir dir;
+    CoreState state;
+    int restart = 0;
+    int setup = 0;
+    QStringList calls;
+    QStringList ports{"/dev/ttyUSB0", "/dev/ttyUSB1", "Simulator"};
+    QString chosenDirectory;
+};
+
+} // namespace
+
+TEST_F(SettingsDialogTest, FirstStartChoosingModelAndClosingFillsEcuTextAndEnablesConnect)
+{
+    setup = 1;
+    QPointer<SettingsDialog> dialog = Open();
+    EXPECT_EQ(dialog->windowTitle(), "Velmoro Diag Einstellungen");
+    // Nothing saved yet: the first port and the first model are taken.
+    EXPECT_EQ(state.link.port, "/dev/ttyUSB0");
+    EXPECT_EQ(state.link.model, "Velmoro 850");
+    EXPECT_EQ(state.link.ecuId, "MIUG4");
+    EXPECT_EQ(dialog->LanguageList()->currentText(), "Deutsch");
+    EXPECT_TRUE(calls.isEmpty());
+
+    dialog->ModelList()->setCurrentIndex(1);
+    EXPECT_EQ(state.link.ecuId, "11MP");
+    EXPECT_EQ(state.link.family, Family11mp);
+    EXPECT_EQ(calls, (QStringList{"ecuInfo IAW 11MP B", "coTrim", "status0 Velmoro 1000"}));
+    calls.clear();
+
+    dialog->PortList()->setCurrentIndex(1);
+    state.link.slowInit = 3;
+    dialog->close();
+    QApplication::processEvents();
+    EXPECT_EQ(calls, (QStringList{"status0 Velmoro 1000", "refreshChoosers", "choosersShown",
+                                  "ecuInfo IAW 11MP B", "enableConnect"}));
+    EXPECT_EQ(setup, 0);
+    EXPECT_EQ(restart, 0);
+    EXPECT_EQ(state.link.port, "/dev/ttyUSB1");
+    EXPECT_EQ(state.link.slowInit, 0);
+    EXPECT_EQ(state.settings.language, "Deutsch");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(dialog.isNull());
+}
+
+TEST_F(SettingsDialogTest, LanguageChangeAppliesAtOnceAndClosingChangesNothingElse)
+{
+    state.link.port = "/dev/ttyUSB1";
+    state.link.model = "Velmoro 850";
+    state.link.ecuId = "MIUG4";
+    FillEcuOps(state);
+    const LinkSettings linkBefore = state.link;
+    const Settings settingsBefore = state.settings;
+    SettingsDialog* dialog = Open();
+    ASSERT_EQ(dialog->LanguageList()->count(), 2);
+
+    dialog->LanguageList()->setCurrentIndex(1);
+    EXPECT_EQ(calls, QStringList{"language English"});
+    EXPECT_EQ(state.settings.language, "English");
+    calls.clear();
+
+    dialog->close();
+    EXPECT_EQ(calls, (QStringList{"status0 Velmoro 850", "refreshChoosers", "choosersShown",
+                                  "enableConnect"}));
+    EXPECT_EQ(state.link.port, linkBefore.port);
+    EXPECT_EQ(state.link.model, linkBefore.model);
+    EXPECT_EQ(state.link.ecuId, linkBefore.ecuId);
+    EXPECT_EQ(state.link.family, linkBefore.family);
+    EXPECT_EQ(state.settings.maxWindow, settingsBefore.maxWindow);
+    EXPECT_FLOAT_EQ(state.settings.windowScale, settingsBefore.windowScale);
+    EXPECT_EQ(state.settings.loggingDirectory, settingsBefore.loggingDirectory);
+    EXPECT_EQ(restart, 0);
+}
+
+TEST_F(SettingsDialogTest, TogglingMaxWindowAsksForTheSizeThenRequestsRestart)
+{
+    SettingsDialog* dialog = Open();
+    dialog->MaxWindowBox()->setChecked(true);
+    dialog->close();
+    EXPECT_EQ(restart, 1);
+    EXPECT_EQ(state.settings.maxWindow, 1);
+    EXPECT_FLOAT_EQ(state.settings.windowScale, 1.5f);
+    ASSERT_GE(calls.size(), 2);
+    EXPECT_EQ(calls.mid(calls.size() - 2), (QStringList{"askWindowScale", "stopAll"}));
+
+    // Still checked with a factor above 1.0: nothing is asked, nothing restarts.
+    restart = 0;
+    calls.clear();
+    Open()->close();
+    EXPECT_FALSE(calls.contains("askWindowScale"));
+    EXPECT_FALSE(calls.contains("stopAll"));
+    EXPECT_FLOAT_EQ(state.settings.windowScale, 1.5f);
+
+    // Unchecking returns to 1.0 and restarts.
+    dialog = Open();
+    dialog->MaxWindowBox()->setChecked(false);
+    dialog->close();
+    EXPECT_FLOAT_EQ(state.settings.windowScale, 1.0f);
+    EXPECT_EQ(state.settings.maxWindow, 0);
+    EXPECT_EQ(restart, 1);
+    EXPECT_EQ(calls.last(), "stopAll");
+}
+
+TEST_F(SettingsDialogTest, PortFallbacksAndImmediateOptions)
+{
+    // A saved WiFi address cannot be discovered but stays chosen; a vanished device does not.
+    state.link.port = "192.168.0.10:35000";
+    SettingsDialog* dialog = Open();
+    EXPECT_EQ(dialog->PortList()->currentText(), "192.168.0.10:35000");
+    dialog->close();
+    EXPECT_EQ(state.link.port, "192.168.0.10:35000");
+
+    state.link.port = "/dev/ttyUSB7";
+    ports.clear();
+    dialog = Open();
+    EXPECT_EQ(state.link.port, "");
+    // Typed in by the user.
+    dialog->PortList()->setEditText(" /dev/rfcomm0 ");
+
+    calls.clear();
+    dialog->LoggingBox()->setChecked(true);
+    dialog->DebugBox()->setChecked(true);
+    dialog->CsvBox()->setChecked(true);
+    EXPECT_EQ(calls, (QStringList{"status2 " + state.paths.directory + "VelmoroCanDiag_xxx.log",
+                                  "debug"}));
+    EXPECT_EQ(state.settings.logging, 1);
+    EXPECT_EQ(state.settings.debug, 1);
+    EXPECT_EQ(state.settings.csv, 1);
+    calls.clear();
+    dialog->LoggingBox()->setChecked(false);
+    EXPECT_EQ(calls, QStringList{"status2 "});
+
+    // A cancelled chooser keeps the directory; a chosen one becomes a prefix ending in "/".
+    calls.clear();
+    dialog->DirectoryButton()->click();
+    EXPECT_EQ(calls, QStringList{"chooser Verzeichnis für Logging: " + state.paths.directory});
+    EXPECT_EQ(state.settings.loggingDirectory, state.paths.directory);
+    chosenDirectory = dir.path() + "/logs";
+    dialog->DirectoryButton()->click();
+    EXPECT_EQ(state.settings.loggingDirectory, dir.path() + "/logs/");
+    EXPECT_EQ(dialog->DirectoryField()->text(), dir.path() + "/logs/");
+
+    dialog->close();
+    EXPECT_EQ(state.link.port, "/dev/rfcomm0");
+}

@@ -1,0 +1,304 @@
+// The settings dialog: opening rules, immediate reactions and the closing steps.
+#include "ui/SettingsDialog.h"
+
+#include "config/LanguageTexts.h"
+#include "ecu/CoreState.h"
+#include "link/PortDiscovery.h"
+#include "values/RefreshCycle.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <algorithm>
+#include <cmath>
+
+namespace velmoro {
+
+namespace {
+
+QString EcuInfoText(const LinkSettings& link)
+{
+    return QStringLiteral("IAW ") + link.ecuId + QLatin1Char(' ') + link.ecuVariant;
+}
+
+// A WiFi adapter address ("192.168.0.10:35000"): discovery cannot list it, so a saved one is
+// offered instead of being replaced by the first discovered port.
+bool IsNetworkAddress(const QString& port)
+{
+    static const QRegularExpression address(QStringLiteral("^[^:/\\\\]+:\\d{1,5}$"));
+    return address.match(port).hasMatch();
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setupPending,
+                               SettingsHooks hooks, QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint),
+      state_(state), restartPending_(restartPending), setupPending_(setupPending),
+      hooks_(std::move(hooks))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::WindowModal);
+    setFixedSize(Scaled(300), Scaled(220));
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setGeometry(Scaled(10), Scaled(10), Scaled(280), Scaled(200));
+    auto* general = new QWidget;
+    auto* extras = new QWidget;
+    tabs_->addTab(general, QString());
+    tabs_->addTab(extras, QString());
+    auto place = [this](QWidget* w, int x, int y, int wd, int h) {
+        w->setGeometry(Scaled(x), Scaled(y), Scaled(wd), Scaled(h));
+    };
+
+    languageLabel_ = new QLabel(general);
+    place(languageLabel_, 10, 15, 80, 20);
+    languageList_ = new QComboBox(general);
+    place(languageList_, 100, 10, 160, 25);
+    portLabel_ = new QLabel(general);
+    place(portLabel_, 10, 45, 80, 20);
+    portList_ = new QComboBox(general);
+    portList_->setEditable(true); // "/dev/rfcomm0" or "host:port" may be typed in
+    portList_->setInsertPolicy(QComboBox::NoInsert);
+    place(portList_, 100, 40, 160, 25);
+    modelLabel_ = new QLabel(general);
+    place(modelLabel_, 10, 75, 80, 20);
+    modelList_ = new QComboBox(general);
+    place(modelList_, 100, 70, 160, 25);
+    maxWindowBox_ = new QCheckBox(general);
+    place(maxWindowBox_, 10, 110, 280, 20);
+
+    debugBox_ = new QCheckBox(extras);
+    place(debugBox_, 10, 10, 160, 20);
+    loggingBox_ = new QCheckBox(extras);
+    place(loggingBox_, 10, 40, 160, 20);
+    csvBox_ = new QCheckBox(extras);
+    place(csvBox_, 10, 70, 160, 20);
+    directoryLabel_ = new QLabel(extras);
+    place(directoryLabel_, 10, 100, 200, 20);
+    directoryField_ = new QLineEdit(extras);
+    directoryField_->setReadOnly(true); // changed only through the chooser
+    place(directoryField_, 10, 130, 210, 20);
+    directoryButton_ = new QPushButton(QStringLiteral("..."), extras);
+    place(directoryButton_, 230, 130, 30, 20);
+
+    // Content and opening rules, before any reaction is connected.
+    const QStringList languages = LanguageSectionNames(state_.paths);
+    languageList_->addItems(languages);
+    languageList_->setCurrentIndex(
+        std::max(0, static_cast<int>(languages.indexOf(state_.settings.language))));
+
+    QStringList ports = hooks_.discoverPorts ? hooks_.discoverPorts() : DiscoverPorts();
+    if (!ports.contains(state_.link.port) && IsNetworkAddress(state_.link.port))
+        ports.prepend(state_.link.port);
+    portList_->addItems(ports);
+    const int portIndex = static_cast<int>(ports.indexOf(state_.link.port));
+    if (portIndex >= 0) {
+        portList_->setCurrentIndex(portIndex);
+    } else {
+        portList_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
+        state_.link.port = ports.isEmpty() ? QString() : ports.first();
+        portList_->setEditText(state_.link.port);
+    }
+
+    int modelIndex = -1;
+    for (int i = 0; i < state_.models.size(); ++i) {
+        modelList_->addItem(state_.models[i].name);
+        if (modelIndex < 0 && state_.models[i].name == state_.link.model)
+            modelIndex = i;
+    }
+    if (modelIndex < 0 && !state_.models.isEmpty()) {
+        modelIndex = 0;
+        const ModelEntry& first = state_.models.first();
+        state_.link.model = first.name;
+        state_.link.ecuId = first.ecuId;
+        state_.link.ecuVariant = first.ecuVariant;
+    }
+    modelList_->setCurrentIndex(modelIndex);
+
+    maxWindowBox_->setChecked(state_.settings.maxWindow == 1);
+    debugBox_->setChecked(state_.settings.debug == 1);
+    loggingBox_->setChecked(state_.settings.logging == 1);
+    csvBox_->setChecked(state_.settings.csv == 1);
+    directoryField_->setText(state_.settings.loggingDirectory);
+    ApplyTexts();
+
+    connect(languageList_, &QComboBox::currentIndexChanged, this,
+            &SettingsDialog::OnLanguageChanged);
+    connect(modelList_, &QComboBox::currentIndexChanged, this, &SettingsDialog::OnModelChanged);
+    connect(debugBox_, &QCheckBox::toggled, this, &SettingsDialog::OnDebugToggled);
+    connect(loggingBox_, &QCheckBox::toggled, this, &SettingsDialog::OnLoggingToggled);
+    connect(csvBox_, &QCheckBox::toggled, this, &SettingsDialog::OnCsvToggled);
+    connect(directoryButton_, &QPushButton::clicked, this, &SettingsDialog::OnDirectoryButton);
+}
+
+void SettingsDialog::ApplyTexts()
+{
+    LanguageTexts& t = state_.texts;
+    setWindowTitle(QStringLiteral("Velmoro Diag ") + t.Text(QStringLiteral("Settings_1")));
+    tabs_->setTabText(0, t.Text(QStringLiteral("Settings_2")));
+    tabs_->setTabText(1, t.Text(QStringLiteral("Settings_7")));
+    languageLabel_->setText(t.Text(QStringLiteral("Settings_11")));
+    portLabel_->setText(t.Text(QStringLiteral("Settings_3")));
+    modelLabel_->setText(t.Text(QStringLiteral("Settings_4")));
+    maxWindowBox_->setText(t.Text(QStringLiteral("Settings_13")));
+    debugBox_->setText(t.Text(QStringLiteral("Settings_8")));
+    loggingBox_->setText(t.Text(QStringLiteral("Settings_9")));
+    csvBox_->setText(t.Text(QStringLiteral("Settings_10")));
+    directoryLabel_->setText(t.Text(QStringLiteral("Settings_12")));
+}
+
+void SettingsDialog::OnLanguageChanged(int index)
+{
+    if (index < 0)
+        return;
+    const QString name = languageList_->itemText(index);
+    state_.settings.language = name;
+    if (hooks_.applyLanguage) {
+        hooks_.applyLanguage(name);
+    } else if (LoadLanguage(state_.paths, name, state_.texts)) {
+        ApplyTexts();
+    }
+}
+
+void SettingsDialog::TakeModel(int index)
+{
+    const ModelEntry& entry = state_.models[index];
+    state_.link.model = entry.name;
+    state_.link.ecuId = entry.ecuId;
+    state_.link.ecuVariant = entry.ecuVariant;
+}
+
+void SettingsDialog::OnModelChanged(int index)
+{
+    if (index < 0 || index >= state_.models.size())
+        return;
+    TakeModel(index);
+    FillEcuOps(state_);
+    if (state_.ops.BuildMeasurementList)
+        state_.ops.BuildMeasurementList();
+    if (hooks_.setEcuInfoText)
+        hooks_.setEcuInfoText(EcuInfoText(state_.link));
+    if (hooks_.updateCoTrimMenu)
+        hooks_.updateCoTrimMenu();
+    if (hooks_.setStatusModel)
+        hooks_.setStatusModel(state_.link.model);
+}
+
+void SettingsDialog::OnDebugToggled(bool on)
+{
+    state_.settings.debug = on ? 1 : 0;
+    if (hooks_.debugChanged)
+        hooks_.debugChanged();
+}
+
+void SettingsDialog::OnLoggingToggled(bool on)
+{
+    state_.settings.logging = on ? 1 : 0;
+    if (hooks_.setStatusLog)
+        hooks_.setStatusLog(on ? state_.settings.loggingDirectory + state_.paths.baseName +
+                                     QStringLiteral("_xxx.log")
+                               : QString());
+}
+
+void SettingsDialog::OnCsvToggled(bool on)
+{
+    state_.settings.csv = on ? 1 : 0;
+}
+
+void SettingsDialog::OnDirectoryButton()
+{
+    const QString title = state_.texts.Text(QStringLiteral("Settings_12"));
+    QString chosen =
+        hooks_.chooseDirectory
+            ? hooks_.chooseDirectory(this, title, state_.settings.loggingDirectory)
+            : QFileDialog::getExistingDirectory(this, title, state_.settings.loggingDirectory);
+    if (chosen.isEmpty())
+        return;
+    // The directory is a file-name prefix, so it must end with a separator.
+    if (!chosen.endsWith(QLatin1Char('/')) && !chosen.endsWith(QLatin1Char('\\')))
+        chosen += QLatin1Char('/');
+    state_.settings.loggingDirectory = chosen;
+    directoryField_->setText(chosen);
+}
+
+void SettingsDialog::closeEvent(QCloseEvent* event)
+{
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    closing_ = true;
+    Settings& settings = state_.settings;
+    LinkSettings& link = state_.link;
+
+    const int maxWindow = maxWindowBox_->isChecked() ? 1 : 0;
+    if (maxWindow != settings.maxWindow) {
+        settings.maxWindow = maxWindow;
+        restartPending_ = 1;
+    }
+    link.port = portList_->currentText().trimmed();
+    const int modelIndex = modelList_->currentIndex();
+    if (modelIndex >= 0 && modelIndex < state_.models.size())
+        TakeModel(modelIndex);
+    link.slowInit = 0;
+    FillEcuOps(state_);
+    if (hooks_.setStatusModel)
+        hooks_.setStatusModel(link.model);
+    if (!link.ecuId.isEmpty()) {
+        if (hooks_.refreshChoosers)
+            hooks_.refreshChoosers(state_);
+        else
+            RefreshChoosers(state_, true);
+        if (hooks_.choosersRefreshed)
+            hooks_.choosersRefreshed();
+        if (setupPending_ == 1) {
+            setupPending_ = 0;
+            if (hooks_.setEcuInfoText)
+                hooks_.setEcuInfoText(EcuInfoText(link));
+            if (languageList_->currentIndex() >= 0)
+                settings.language = languageList_->currentText();
+        }
+        if (hooks_.enableConnect)
+            hooks_.enableConnect();
+    }
+    hide();
+
+    if (settings.maxWindow == 1) {
+        if (settings.windowScale <= 1.0f && hooks_.askWindowScale)
+            settings.windowScale = hooks_.askWindowScale();
+    } else {
+        settings.windowScale = 1.0f;
+    }
+    emit closed();
+    if (restartPending_ == 1 && hooks_.stopAll)
+        hooks_.stopAll();
+    event->accept();
+}
+
+int SettingsDialog::Scaled(int designUnits) const
+{
+    return static_cast<int>(
+        std::lround(static_cast<double>(designUnits) * state_.settings.windowScale));
+}
+
+SettingsDialog* OpenSettingsDialog(CoreState& state, int& restartPending, int& setupPending,
+                                   SettingsHooks hooks, QWidget* owner)
+{
+    auto* dialog = new SettingsDialog(state, restartPending, setupPending, std::move(hooks), owner);
+    if (owner) {
+        const QRect area = owner->frameGeometry();
+        dialog->move(area.center() - QPoint(dialog->width() / 2, dialog->height() / 2));
+    }
+    dialog->show();
+    return dialog;
+}
+
+} // namespace velmoro
