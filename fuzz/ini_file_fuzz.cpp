@@ -34,15 +34,28 @@ QVector<QPair<QString, velmoro::IniEntries>> Snapshot(const velmoro::IniFile& in
     return all;
 }
 
+QString& FuzzDirectory()
+{
+    static QString directory;
+    return directory;
+}
+
+void RemoveFuzzDirectory()
+{
+    QDir(FuzzDirectory()).removeRecursively();
+}
+
 velmoro::ProgramPaths FuzzPaths()
 {
-    velmoro::ProgramPaths paths;
     // On a RAM disk where there is one: saving the settings file syncs it to disk each time.
     const QString base =
         QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
-    paths.directory = base + QStringLiteral("/velmoro-fuzz-%1/").arg(getpid());
+    FuzzDirectory() = base + QStringLiteral("/velmoro-fuzz-%1/").arg(getpid());
+    QDir().mkpath(FuzzDirectory());
+    std::atexit(RemoveFuzzDirectory);
+    velmoro::ProgramPaths paths;
+    paths.directory = FuzzDirectory();
     paths.baseName = QStringLiteral("Fuzz");
-    QDir().mkpath(paths.directory);
     return paths;
 }
 
@@ -92,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(after.size() >= before.size());
 
     // Language loading and section enumeration from the same bytes on disk. Loading a file costs
-    // tens of milliseconds under the sanitizers, so only a fixed sixty-fourth of the inputs take
+    // tens of milliseconds under the sanitizers, so only a fixed 1/256 of the inputs take
     // this road; the parsing behind it is the in-memory one above.
-    if (qHash(bytes, 0) % 64 != 0) {
+    if (qHash(bytes, 0) % 256 != 0) {
         return 0;
     }
     static const velmoro::ProgramPaths paths = FuzzPaths();
@@ -111,11 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               !SameName(name, QStringLiteral("Modells")));
     }
     velmoro::LanguageTexts texts;
-    for (int i = 0; i < languages.size() && i < 3; ++i) {
-        if (velmoro::LoadLanguage(paths, languages[i], texts)) {
-            // Recording the chosen language must not add or lose a language section.
-            Check(velmoro::LanguageSectionNames(paths) == languages);
-        }
+    if (!languages.isEmpty() && velmoro::LoadLanguage(paths, languages.first(), texts)) {
+        // Recording the chosen language must not add or lose a language section.
+        Check(velmoro::LanguageSectionNames(paths) == languages);
     }
     return 0;
 }
