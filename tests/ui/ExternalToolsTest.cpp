@@ -32,15 +32,6 @@ protected:
 
 } // namespace
 
-TEST(ExternalToolNameTest, FamilyTextAndKind)
-{
-    EXPECT_EQ(ExternalToolName(0, "Reader"), "IAWMIUG4Reader");
-    EXPECT_EQ(ExternalToolName(1, "EEPROMTool"), "IAW11MPEEPROMTool");
-    EXPECT_EQ(ExternalToolName(7, "Writer"), "IAWWriter");
-    EXPECT_EQ(ExternalToolArguments(""), QStringList{"-c"});
-    EXPECT_EQ(ExternalToolArguments("COM3"), (QStringList{"-c", "COM3"}));
-}
-
 TEST_F(ExternalToolsTest, LastMatchingExecutableIsStartedWithPortInProgramDirectory)
 {
     AddRecorder("IAWMIUG4ReaderA");

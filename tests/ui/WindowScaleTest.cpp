@@ -9,14 +9,6 @@
 
 using namespace velmoro;
 
-TEST(WindowScaleTest, RatioIsTheSmallerOfBothDirections)
-{
-    EXPECT_FLOAT_EQ(WindowScaleFromSize(800, 540), 1.0f);
-    EXPECT_FLOAT_EQ(WindowScaleFromSize(1600, 540), 1.0f);
-    EXPECT_FLOAT_EQ(WindowScaleFromSize(1200, 1080), 1.5f);
-    EXPECT_FLOAT_EQ(WindowScaleFromSize(1600, 810), 1.5f);
-}
-
 TEST(WindowScaleTest, ResizingRecentresAndTheLastSizeGivesTheFactor)
 {
     LanguageTexts texts;
