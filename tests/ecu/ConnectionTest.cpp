@@ -1,6 +1,7 @@
 // The connection sequences of both families and their ECU information texts.
 #include "link/Connection.h"
 #include "ScriptedLink.h"
+#include "UiRecorder.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +11,7 @@ namespace {
 using test::Hex;
 using test::ScriptedLink;
 
-class RecordingUi : public UiBridge {
-public:
-    void ShowMessageAndWait(const QString& text) override { calls << "message " + text; }
-    void SetEcuInfoText(const QString& text) override { calls << "info " + text; }
-    void Connected() override { calls << "connected"; }
-    void Disconnect(bool wait, bool fromWorker) override
-    {
-        calls << QString("disconnect %1 %2").arg(wait).arg(fromWorker);
-    }
-    void LinkLost() override { calls << "lost"; }
-    QStringList calls;
-};
+using RecordingUi = test::UiRecorder;
 
 QByteArray Padded(QByteArray text, int length)
 {
@@ -81,7 +71,7 @@ TEST(ConnectionTest, Miug4ConnectsWithIdentification)
     link.Answer(Hex("22 10 80"), QByteArray("\x62\x10\x80", 3) + "SW12345678 HW98765 9");
     link.Answer(Hex("22 10 9A"), QByteArray("\x62\x10\x9A", 3) + "R2");
     ConnectMiug4(flags, settings, link, ui);
-    EXPECT_EQ(ui.calls,
+    EXPECT_EQ(ui.Calls(),
               (QStringList{"info IAW MIUG4\nSW12345678\nHW9876 5 9\n0000.00.00\nR2", "connected"}));
 }
 
@@ -96,7 +86,7 @@ TEST(ConnectionTest, FailuresDisconnect)
     RecordingUi ui1;
     ConnectMiug4(stopped, settings, link, ui1);
     Connect11mp(stopped, settings, link, ui1);
-    EXPECT_EQ(ui1.calls, (QStringList{"disconnect 0 1", "disconnect 0 1"}));
+    EXPECT_EQ(ui1.Calls(), (QStringList{"disconnect 0 1", "disconnect 0 1"}));
     EXPECT_TRUE(link.Requests().isEmpty());
 
     // MIUG4 identification refused while the worker runs.
@@ -105,7 +95,7 @@ TEST(ConnectionTest, FailuresDisconnect)
     RecordingUi ui2;
     link.Answer(Hex("22 10 80"), Hex("7F 22 31"));
     ConnectMiug4(running, settings, link, ui2);
-    EXPECT_EQ(ui2.calls, QStringList{"disconnect 1 1"});
+    EXPECT_EQ(ui2.Calls(), QStringList{"disconnect 1 1"});
 }
 
 TEST(ConnectionTest, ElevenMpConnectsWithoutAnswer)
@@ -118,7 +108,7 @@ TEST(ConnectionTest, ElevenMpConnectsWithoutAnswer)
     ScriptedLink link;
     RecordingUi ui;
     Connect11mp(flags, settings, link, ui);
-    EXPECT_EQ(ui.calls, (QStringList{"info IAW 11MP B0\n", "connected"}));
+    EXPECT_EQ(ui.Calls(), (QStringList{"info IAW 11MP B0\n", "connected"}));
     EXPECT_EQ(link.Requests(), QByteArrayList{Hex("22 B0")});
 }
 
