@@ -145,8 +145,7 @@ bool DiagramWindow::Save()
     const QString filter = QStringLiteral("Bild (*.bmp)");
     const QString chosen =
         askSaveFileName ? askSaveFileName(this, title, programDirectory_, filter)
-                        : QFileDialog::getSaveFileName(this, title, programDirectory_, filter,
-                                                       nullptr, QFileDialog::DontConfirmOverwrite);
+                        : QFileDialog::getSaveFileName(this, title, programDirectory_, filter);
     const QString path = DiagramBmpFileName(chosen);
     return SaveDiagramBmp(plot_, path);
 }
