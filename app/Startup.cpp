@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 
 #include "app/AppState.h"
+#include "app/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "ecu/StateSetup.h"
 #include "ui/LanguageChooser.h"
@@ -138,7 +139,9 @@ int RunProgram(int argc, char** argv)
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     AppState state;
-    const ProgramPaths paths = ProgramPathsFromExecutable(QCoreApplication::applicationFilePath());
+    // An installed or read-only copy keeps its settings and files in the user's folders.
+    const ProgramPaths paths =
+        LocateDataFiles(ProgramPathsFromExecutable(QCoreApplication::applicationFilePath()));
     std::unique_ptr<MainWindow> window = StartProgram(state, paths, MainWindowOptions{});
     QObject::connect(window.get(), &MainWindow::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

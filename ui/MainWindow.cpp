@@ -1,8 +1,10 @@
 // The main window: construction, language, menus, connection control and quitting.
 #include "ui/MainWindow.h"
 
+#include "app/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
+#include "link/AdapterPort.h"
 #include "link/CommWorker.h"
 #include "link/PortDiscovery.h"
 #include "sim/Simulator.h"
@@ -38,6 +40,16 @@
 
 namespace velmoro {
 
+namespace {
+
+// The log field without a debug log: where the files go when that is not beside the program.
+QString IdleLogFieldText(const ProgramPaths& paths)
+{
+    return UsesUserFolders(paths) ? paths.directory : QStringLiteral(" ");
+}
+
+} // namespace
+
 MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -67,7 +79,7 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     report_ = new ReportView(client_, scale);
     report_->hide();
     state_.viewMode = ViewMeasurements;
-    items_[ItemMeasurements]->setChecked(true);
+    ShowMeasurements(true);
 
     BuildStatusBar();
     info_ = new QLabel(client_);
@@ -154,7 +166,9 @@ void MainWindow::BuildStatusBar()
     status_[2]->setText(state_.settings.logging != 0
                             ? state_.paths.directory + state_.paths.baseName +
                                   QStringLiteral(".log")
-                            : QStringLiteral(" "));
+                            : IdleLogFieldText(state_.paths));
+    if (UsesUserFolders(state_.paths))
+        status_[2]->setToolTip(DataLocationText(state_.paths));
 }
 
 void MainWindow::BuildQuickMenu()
@@ -306,14 +320,13 @@ void MainWindow::HandleMenu(int id)
         hooks.showMessage = [this](const QString& title, const QString& text) {
             ShowMessage(title, text);
         };
-        RunExternalTool(state_.paths.directory, state_.link, kind, hooks);
+        RunExternalTool(state_.paths.ProgramDirectory(), state_.link, kind, hooks);
         break;
     }
     case ItemAbout:
-        if (options_.showMessage)
-            ShowMessage(kWindowTitle, AboutText(state_.texts));
-        else
-            ShowAbout(state_.texts, this);
+        // The about text, then where the settings file and the written files are.
+        ShowMessage(kWindowTitle, AboutText(state_.texts) + QStringLiteral("\n\n") +
+                                      DataLocationText(state_.paths));
         break;
     default:
         break;
@@ -335,7 +348,7 @@ void MainWindow::OpenSettings()
     };
     hooks.setStatusModel = [this](const QString& model) { status_[0]->setText(model); };
     hooks.setStatusLog = [this](const QString& text) {
-        status_[2]->setText(text.isEmpty() ? QStringLiteral(" ") : text);
+        status_[2]->setText(text.trimmed().isEmpty() ? IdleLogFieldText(state_.paths) : text);
     };
     hooks.debugChanged = [this] {
         if (state_.viewMode == ViewMeasurements)
@@ -367,6 +380,11 @@ void MainWindow::Connect()
 {
     if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ops.Connect)
         return;
+    // The worker's failed open only ends in "Ignition off"; a refused device needs the user to
+    // join its group, which nothing else would tell.
+    const QString advice = SerialPermissionAdvice(state_.link.port);
+    if (!advice.isEmpty())
+        ShowMessage(kWindowTitle, advice);
     // A finished earlier run: its threads have ended, collect them.
     WaitForWorker();
     JoinThread(connect_);
@@ -584,9 +602,9 @@ void MainWindow::ShowMessage(const QString& title, const QString& text)
 
 void MainWindow::OpenHelp()
 {
-    QString path = state_.paths.directory + QStringLiteral("docs/help.html");
-    if (!QFileInfo::exists(path))
-        path = QStringLiteral(VELMORO_DOCS_DIR "/help.html");
+    const QString path =
+        HelpPagePath(state_.paths.ProgramDirectory(), QStringLiteral(VELMORO_DOCS_DIR),
+                     [](const QString& candidate) { return QFileInfo::exists(candidate); });
     if (options_.openHelp)
         options_.openHelp(path);
     else
