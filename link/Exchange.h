@@ -24,8 +24,8 @@ struct ExchangeResult {
     // Snapshot of the channel's response buffer right after this exchange. Bytes beyond `result`
     // are whatever earlier answers left there (short answers are not detected by the decoders).
     ResponseBuffer response{};
-    // Every byte of the answer, the first three (service and echo) included; empty when the
-    // answer carried none.
+    // Every byte of the answer, the first three (service and echo) included, negative answers
+    // too (7F 22 31); empty when the answer carried none (time-out, adapter message, junk).
     QByteArray answerBytes;
 
     // Data byte i (d0 = element 1 of the response buffer).

@@ -65,6 +65,30 @@ TEST_P(InitSequenceTest, SendsTheSetUpAfterThePromptAndResetsOnStop)
 
 INSTANTIATE_TEST_SUITE_P(Adapters, InitSequenceTest, ::testing::Values("elm", "stn", "vgate"));
 
+TEST(CommWorkerTest, MakerTextsAreMatchedCaseSensitively)
+{
+    // An adapter that shouts its maker's name is not taken for that maker.
+    ManualClock clock;
+    QByteArray written;
+    WorkerHarness h(std::make_shared<Simulator>(), &clock);
+    h.realPortName = QStringLiteral("scripted");
+    h.portFactory = [&clock, &written](const QString&) {
+        auto port = std::make_unique<test::ScriptedPort>(clock);
+        test::ScriptedPort* raw = port.get();
+        port->onWrite = [&clock, &written, raw](const QByteArray& bytes) {
+            written += bytes;
+            raw->Arrive(clock.NowMs() + 5, bytes == "STMFR\r"    ? "OBD SOLUTIONS LLC\r\r>"
+                                           : bytes == "VTPROI\r" ? "VGATE\r\r>"
+                                                                 : "OK\r\r>");
+        };
+        return port;
+    };
+    ASSERT_TRUE(h.Start());
+    h.Stop();
+    EXPECT_TRUE(written.contains("\rVTPROI\rATSP 6\rATSH 7A0\r"));
+    EXPECT_FALSE(written.contains("STP 33"));
+}
+
 TEST(CommWorkerTest, PortThatCannotBeOpenedEndsAtOnceWithoutPrompt)
 {
     WorkerHarness h;

@@ -162,8 +162,8 @@ public:
     {
         flags.workerState.store(kWorkerStarting);
         auto portSim = sim;
-        AdapterPortFactory factory;
-        if (realPortName.isEmpty()) {
+        AdapterPortFactory factory = portFactory;
+        if (!factory && realPortName.isEmpty()) {
             factory = [this, portSim](const QString&) {
                 return openFails ? nullptr : OpenSimulatorPort(portSim);
             };
@@ -222,6 +222,7 @@ public:
     RecordingUi ui;
     bool openFails = false;
     QString realPortName; // non-empty: open this port with OpenAdapterPort instead of `sim`
+    AdapterPortFactory portFactory; // set: opens the port instead of both of the above
 
 private:
     Clock* clock_;
