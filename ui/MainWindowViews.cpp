@@ -422,7 +422,9 @@ void MainWindow::OnReportDone()
 {
     JoinThread(reportThread_);
     const bool kept = reportList_.FinishBuild();
-    if (kept) {
+    if (!kept) {
+        report_->list->clear(); // a cancelled report is discarded at once
+    } else {
         report_->saveButton->setEnabled(true);
         if (QTreeWidgetItem* first = report_->list->topLevelItem(0))
             report_->list->setCurrentItem(first);
