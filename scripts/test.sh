@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
-# and runs every test; then builds the core with ThreadSanitizer and runs the threaded suites.
+# and runs every test; then builds the core with ThreadSanitizer and runs the threaded suites;
+# then runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -13,3 +14,6 @@ ctest --preset asan -j "$jobs"
 cmake --preset tsan -G Ninja >/dev/null
 cmake --build --preset tsan -j "$jobs"
 ctest --preset tsan -j "$jobs"
+
+# The fuzz targets (clang + libFuzzer), each for a bounded time on its seed corpus.
+FUZZ_SECONDS=${FUZZ_SECONDS:-45} bash scripts/fuzz.sh
