@@ -82,47 +82,5 @@ TEST(ActuatorsTest, ElevenMpSwitchRequests)
                                      });
 }
 
-TEST(ActuatorsTest, SwitchReturnsTheExchangeResult)
-{
-    ScriptedLink link;
-    LanguageTexts texts;
-    ProcedureContext ctx{&link, &texts, {}, {}, {}};
-    ActionList actions = test::MakeActionList(FamilyMiug4);
-    BindActionProcedures(actions, ctx, FamilyMiug4);
-    link.Answer(Hex("2F 50 03 03 64"), Hex("6F 50 03 03 64"));
-    link.Answer(Hex("2F 50 03 00"), Hex("7F 2F 22"));
-    EXPECT_EQ(actions[2].switchActuator(1), 2);
-    EXPECT_EQ(actions[2].switchActuator(0), 0);
-    link.SetConnected(false);
-    EXPECT_EQ(actions[2].switchActuator(1), kExchangeNotConnected);
-}
-
-TEST(ActuatorsTest, ProceduresAreBoundByPosition)
-{
-    ScriptedLink link;
-    LanguageTexts texts;
-    texts.Set("View_49", "Reset autolearning parameters");
-    texts.Set("View_69", "Clear stored data");
-    texts.Set("View_102", "Ok");
-    texts.Set("View_103", "Error");
-    ProcedureContext ctx{&link, &texts, {}, {}, {}};
-
-    ActionList miug4 = test::MakeActionList(FamilyMiug4);
-    BindActionProcedures(miug4, ctx, FamilyMiug4);
-    ProcedureRecord record;
-    link.Answer(Hex("2F 50 7E 01"), Hex("6F 50 7E 01 00"));
-    miug4[11].procedure(record);
-    EXPECT_EQ(record.resultText, "Reset autolearning parameters: Ok");
-    miug4[13].procedure(record);
-    EXPECT_EQ(record.resultText, "Clear stored data: Error");
-
-    ActionList mp = test::MakeActionList(Family11mp);
-    BindActionProcedures(mp, ctx, Family11mp);
-    link.ClearRequests();
-    mp[10].procedure(record);
-    mp[12].procedure(record);
-    EXPECT_EQ(link.Requests(), (QByteArrayList{Hex("30 7E 04"), Hex("14 FF 24")}));
-}
-
 } // namespace
 } // namespace velmoro

@@ -60,21 +60,6 @@ TEST(ConnectionTextTest, ElevenMpFieldsOnlyFromSixtySevenBytes)
     EXPECT_EQ(EcuInfoText11mp("11MP", "A1", id.left(66)), "IAW 11MP A1\n");
 }
 
-TEST(ConnectionTest, Miug4ConnectsWithIdentification)
-{
-    LinkFlags flags;
-    flags.workerState = kWorkerRunning;
-    LinkSettings settings;
-    settings.ecuId = "MIUG4";
-    ScriptedLink link;
-    RecordingUi ui;
-    link.Answer(Hex("22 10 80"), QByteArray("\x62\x10\x80", 3) + "SW12345678 HW98765 9");
-    link.Answer(Hex("22 10 9A"), QByteArray("\x62\x10\x9A", 3) + "R2");
-    ConnectMiug4(flags, settings, link, ui);
-    EXPECT_EQ(ui.Calls(),
-              (QStringList{"info IAW MIUG4\nSW12345678\nHW9876 5 9\n0000.00.00\nR2", "connected"}));
-}
-
 TEST(ConnectionTest, FailuresDisconnect)
 {
     LinkSettings settings;
