@@ -1,4 +1,4 @@
-// The number formats and rounding rules, including their awkward inputs.
+// The fixed(n) format on its awkward inputs: float conversion, halves, zero and coarse floats.
 #include "values/Formats.h"
 
 #include <gtest/gtest.h>
@@ -18,30 +18,10 @@ TEST(Formats, FixedRoundsTheSinglePrecisionValue)
     EXPECT_EQ(FormatFixed(0.125, 2), "0.13"); // an exact float half goes away from zero
     EXPECT_EQ(FormatFixed(-0.125, 2), "-0.13");
     EXPECT_EQ(FormatFixed(3.0, 0), "3");
-    // 0.1 + 0.2 in double is 0.30000000000000004, as a float 0.3 exactly-ish: no "0.31".
+    // 0.1 + 0.2 is 0.30000000000000004 in double and 0.30000001 as a float.
     EXPECT_EQ(FormatFixed(0.1 + 0.2, 2), "0.30");
     // Beyond 2^24 a float is coarse: 16777217 becomes 16777216.
     EXPECT_EQ(FormatFixed(16777217.0, 1), "16777216.0");
-}
-
-TEST(Formats, IntegersBinaryAndRounding)
-{
-    EXPECT_EQ(FormatInt(-40), "-40");
-    EXPECT_EQ(FormatInt(0), "0");
-    EXPECT_EQ(FormatInt(65436), "65436");
-    EXPECT_EQ(FormatBin8(5), "00000101");
-    EXPECT_EQ(FormatBin8(0), "00000000");
-    EXPECT_EQ(FormatBin8(0x81), "10000001");
-
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(3.5), 4);
-    EXPECT_EQ(RoundHalfEven(4995.1171875), 4995);
-    EXPECT_EQ(RoundHalfEven(4.8828125), 5);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2);
-    EXPECT_EQ(RoundHalfEven(-3.5), -4);
-    EXPECT_EQ(RoundHalfAwayFromZero(2.5), 3);
-    EXPECT_EQ(RoundHalfAwayFromZero(-2.5), -3);
-    EXPECT_EQ(RoundHalfAwayFromZero(19.46), 19);
 }
 
 } // namespace

@@ -46,11 +46,8 @@ TEST_F(MeasurementListsTest, ElevenMpNamesOfferEntriesUpToIndex111)
     EXPECT_EQ(names[3], "Air temperature 1");
     EXPECT_EQ(names[7], "Unknown 35");
     EXPECT_EQ(names[10], "TGPS position C");
-    EXPECT_EQ(names[17], "Throttle 2CF2");
     EXPECT_EQ(names[21], "Advance ignition corr. 4");
     EXPECT_EQ(names[28], "Advance ignition");
-    EXPECT_EQ(names[37], "Idle speed calc. 1");
-    EXPECT_EQ(names[65], "Air pressure C2");
     EXPECT_EQ(names[102], "Tractioncontrol -");
     EXPECT_EQ(names[107], "HW Version");
     EXPECT_EQ(names[111], "Unknown 9E");
@@ -76,11 +73,9 @@ TEST_F(MeasurementListsTest, Miug4NamesOfferAll87Entries)
     EXPECT_EQ(names[2], "RPM #");
     EXPECT_EQ(names[3], "Intake pressure");
     EXPECT_EQ(names[13], "Voltage");
-    EXPECT_EQ(names[38], "Status clutch");
     EXPECT_EQ(names[39], "Status kill switch");
     EXPECT_EQ(names[47], "Lambda state right");
     EXPECT_EQ(names[48], "Unknown 3B");
-    EXPECT_EQ(names[85], "Unknown 7D");
     EXPECT_EQ(names[86], "Unknown 7F");
     ExpectUnknownNamesMatchIdentifiers(names, ValueIdentifierMiug4);
 
