@@ -25,8 +25,9 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/docs/help.html)
 endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/user-guide.md)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/user-guide.md
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmorocandiag)
+  install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmorocandiag
           FILES_MATCHING PATTERN "*.png")
 endif()
 
