@@ -392,16 +392,24 @@ void MainWindow::Connect()
     items_[ItemConnect]->setEnabled(false);
     items_[ItemPreferences]->setEnabled(false);
     const QDateTime now = QDateTime::currentDateTime();
-    if (state_.settings.logging != 0)
-        debugLog_.OpenDebugLog(state_.settings.loggingDirectory, state_.paths.baseName, now);
+    // A log that cannot be created would be lost without a word: the log field names it.
+    QStringList unwritable;
+    if (state_.settings.logging != 0 &&
+        !debugLog_.OpenDebugLog(state_.settings.loggingDirectory, state_.paths.baseName, now))
+        unwritable << LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                                  QStringLiteral(".log"));
     if (state_.settings.csv != 0) {
         std::array<QString, 8> header;
         const QStringList texts = ChooserTexts();
         for (int i = 0; i < 8; ++i)
             header[i] = texts.value(i);
-        csvLog_.OpenCsvLog(state_.settings.loggingDirectory, state_.paths.baseName, now,
-                           state_.texts.Text(QStringLiteral("CSV_1")), header);
+        if (!csvLog_.OpenCsvLog(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                                state_.texts.Text(QStringLiteral("CSV_1")), header))
+            unwritable << csvLog_.FailedFileName();
     }
+    if (!unwritable.isEmpty())
+        status_[2]->setText(QStringLiteral("Cannot write ") +
+                            unwritable.join(QStringLiteral(", ")));
     if (state_.link.port == kSimulatorPortName)
         SetSimulatedFamily(state_.link.family);
     state_.channel.Reset();
@@ -522,6 +530,9 @@ void MainWindow::StopAll()
     JoinThread(refresh_);
     JoinThread(faultThread_);
     JoinThread(reportThread_);
+    // The logs are complete as soon as the threads have stopped, not only after the loop ends.
+    debugLog_.Close();
+    csvLog_.FlushCsvLog();
     if (procedureTimer_)
         procedureTimer_->stop();
     if (selfLearningTimer_)
