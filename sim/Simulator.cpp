@@ -135,9 +135,10 @@ bool Simulator::WaitForOutput(int timeoutMs)
         }
         auto wakeAt = deadline;
         if (!output_.empty()) {
-            wakeAt =
-                std::min(wakeAt, std::chrono::steady_clock::now() +
-                                     std::chrono::milliseconds(output_.front().readyAtMs - now));
+            // The very millisecond the next bytes become readable, not up to one later.
+            const std::chrono::steady_clock::time_point readyAt{
+                std::chrono::milliseconds(output_.front().readyAtMs)};
+            wakeAt = std::min(wakeAt, readyAt);
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
