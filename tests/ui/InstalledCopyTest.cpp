@@ -66,5 +66,22 @@ TEST_F(BesideProgramTest, LogFieldStaysBlankAndAboutNamesTheSettingsFile)
     EXPECT_TRUE(messages.back().second.contains(paths.SettingsFile()));
 }
 
+TEST_F(BesideProgramTest, LogsThatCannotBeCreatedAreNamedInTheLogField)
+{
+    const QString missing = paths.directory + QStringLiteral("missing/");
+    WriteSettings({{"Modell", "Velmoro 850"},
+                   {"Port", "Simulator"},
+                   {"CSV", "1"},
+                   {"Logging", "1"},
+                   {"LoggingDirectory", missing}});
+    Start();
+    // The logs are opened by the Connect choice itself, before the worker starts.
+    window->HandleMenu(ItemConnect);
+    const QString field = window->StatusText(2);
+    EXPECT_TRUE(field.startsWith(QStringLiteral("Cannot write ") + missing)) << field.toStdString();
+    EXPECT_TRUE(field.contains(QStringLiteral(".csv"))) << field.toStdString();
+    EXPECT_TRUE(field.contains(QStringLiteral(".log"))) << field.toStdString();
+}
+
 } // namespace
 } // namespace velmoro::test
