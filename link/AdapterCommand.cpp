@@ -12,18 +12,10 @@ namespace {
 // Longest single wait on the port; the clock is read again after each, so an injected clock
 // that another thread advances is noticed.
 constexpr int kMaxWaitSliceMs = 50;
-} // namespace
 
-int SendAdapterCommand(AdapterCommand& command, Clock& clock)
+int CollectAnswer(AdapterCommand& command, Clock& clock, qint64 startMs)
 {
-    command.answer.clear();
     AdapterPort* port = command.port;
-    if (port == nullptr) {
-        return 0;
-    }
-    const qint64 startMs = clock.NowMs();
-    port->Write(command.command + '\r');
-
     for (;;) {
         while (port->BytesWaiting() > 0) {
             const QByteArray byte = port->Read(1);
@@ -46,6 +38,27 @@ int SendAdapterCommand(AdapterCommand& command, Clock& clock)
         port->WaitForReadable(static_cast<int>(waitMs));
     }
     return static_cast<int>(command.answer.size());
+}
+} // namespace
+
+int SendAdapterCommand(AdapterCommand& command, Clock& clock)
+{
+    command.answer.clear();
+    if (command.port == nullptr) {
+        return 0;
+    }
+    const qint64 startMs = clock.NowMs();
+    command.port->Write(command.command + '\r');
+    return CollectAnswer(command, clock, startMs);
+}
+
+int ReceiveAdapterAnswer(AdapterCommand& command, Clock& clock)
+{
+    command.answer.clear();
+    if (command.port == nullptr) {
+        return 0;
+    }
+    return CollectAnswer(command, clock, clock.NowMs());
 }
 
 int SendAdapterCommand(AdapterCommand& command)

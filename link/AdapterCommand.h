@@ -26,4 +26,8 @@ struct AdapterCommand {
 int SendAdapterCommand(AdapterCommand& command, Clock& clock);
 int SendAdapterCommand(AdapterCommand& command);
 
+// Collects the next answer up to endChar or the time-out without writing anything: used to read
+// past an answer that belongs to an earlier, timed-out request.
+int ReceiveAdapterAnswer(AdapterCommand& command, Clock& clock);
+
 } // namespace velmoro

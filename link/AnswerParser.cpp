@@ -181,4 +181,67 @@ ParsedAnswer ParseAnswer(const QByteArray& answerText, ResponseBuffer& response)
     return parsed;
 }
 
+namespace {
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+// Bytes of the request that the positive answer repeats after its service byte.
+int EchoedRequestBytes(std::uint8_t service)
+{
+    switch (service) {
+    case 0x22:
+    case 0x2F:
+        return 2;
+    case 0x10:
+    case 0x19:
+    case 0x30:
+    case 0x31:
+    case 0x33:
+    case 0x3E:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+bool AnswerBelongsTo(const std::uint8_t* request, int length, const QByteArray& answerText)
+{
+    if (request == nullptr || length < 1) {
+        return true;
+    }
+    const QByteArray text = answerText.trimmed();
+    const bool multiFrame = text.contains(':');
+    const bool dataWord =
+        text.size() >= 2 && IsHexDigit(text[0]) && IsHexDigit(text[1]) &&
+        (text.size() == 2 || text[2] == ' ' || text[2] == '\r' || text[2] == '\n');
+    if (!multiFrame && !dataWord) {
+        return true; // adapter message or nothing at all
+    }
+    ResponseBuffer scratch{};
+    const QByteArray bytes = ParseAnswer(answerText, scratch).answerBytes;
+    if (bytes.isEmpty()) {
+        return true;
+    }
+    const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
+    const std::uint8_t service = request[0];
+    if (at(0) == 0x7F) {
+        return bytes.size() < 2 || at(1) == service;
+    }
+    if (at(0) != static_cast<std::uint8_t>(service + 0x40)) {
+        return false;
+    }
+    const int echo = EchoedRequestBytes(service);
+    for (int i = 1; i <= echo && i < length && i < bytes.size(); ++i) {
+        if (at(i) != request[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace velmoro

@@ -32,4 +32,10 @@ struct ParsedAnswer {
 // Answers with more than 127 data bytes are truncated to 127.
 ParsedAnswer ParseAnswer(const QByteArray& answerText, ResponseBuffer& response);
 
+// False when the answer text is ECU data that cannot be the answer to this request: a positive
+// answer of another service or, for services that echo it, another identifier ("62 10 30 .."
+// to 22 10 31), or a negative answer to another service. Adapter messages, silence and answers
+// too short to tell count as belonging.
+bool AnswerBelongsTo(const std::uint8_t* request, int length, const QByteArray& answerText);
+
 } // namespace velmoro

@@ -15,6 +15,9 @@ namespace {
 // Reading what an adapter left in the port before we talk to it; bounded so that a device that
 // never stops sending cannot hold the worker here.
 constexpr int kMaxDrainReads = 1000;
+// Answers of earlier, timed-out requests passed over before the answer to a request; more than
+// this means the adapter is out of step for good, and the request yields no data.
+constexpr int kMaxStaleAnswers = 3;
 } // namespace
 
 CommWorker::CommWorker(RequestChannel& channel, LanguageTexts& texts, UiBridge& ui,
@@ -46,7 +49,24 @@ QByteArray CommWorker::Command(AdapterPort& port, const QByteArray& text)
 
 QByteArray CommWorker::Request(AdapterPort& port, const std::uint8_t* bytes, int length)
 {
-    return Command(port, EncodeRequest(bytes, length));
+    QByteArray answer = Command(port, EncodeRequest(bytes, length));
+    // An answer that came after its request had timed out arrives ahead of the answer to this
+    // one. Taking it would put every later value one request behind, into the wrong rows, so it
+    // is passed over and the next answer read; when none that fits comes, there is no data.
+    for (int stale = 0; !AnswerBelongsTo(bytes, length, answer); ++stale) {
+        if (stale == kMaxStaleAnswers || port.Failed()) {
+            return QByteArray();
+        }
+        AdapterCommand next;
+        next.port = &port;
+        next.timeoutMs = timings_.adapterTimeoutMs;
+        ReceiveAdapterAnswer(next, clock_);
+        if (logger_) {
+            logger_(clock_.NowMs() - linkStartMs_, QByteArray(), next.answer);
+        }
+        answer = next.answer;
+    }
+    return answer;
 }
 
 void CommWorker::Run()

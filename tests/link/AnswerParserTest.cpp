@@ -240,5 +240,29 @@ TEST(AnswerParserTest, BinaryJunkNeverWritesPastTheBuffer)
     }
 }
 
+TEST(AnswerBelongsToTest, TellsAStaleAnswerFromTheAnswerToThisRequest)
+{
+    const std::uint8_t engineTemp[] = {0x22, 0x10, 0x33};
+    EXPECT_TRUE(AnswerBelongsTo(engineTemp, 3, "62 10 33 00 5A \r\r"));
+    EXPECT_FALSE(AnswerBelongsTo(engineTemp, 3, "62 10 30 0B B8 \r\r")); // another identifier
+    EXPECT_FALSE(AnswerBelongsTo(engineTemp, 3, "7E 00 \r\r"));          // the keep-alive's
+    EXPECT_TRUE(AnswerBelongsTo(engineTemp, 3, "7F 22 31 \r\r"));
+    EXPECT_FALSE(AnswerBelongsTo(engineTemp, 3, "7F 19 31 \r\r"));
+    // Nothing to compare: adapter messages and silence are this request's outcome.
+    EXPECT_TRUE(AnswerBelongsTo(engineTemp, 3, "NO DATA\r\r"));
+    EXPECT_TRUE(AnswerBelongsTo(engineTemp, 3, "UNABLE TO CONNECT\r"));
+    EXPECT_TRUE(AnswerBelongsTo(engineTemp, 3, ""));
+    // Multi-frame answers are compared by their first bytes too.
+    const std::uint8_t ident[] = {0x22, 0x10, 0x80};
+    EXPECT_TRUE(AnswerBelongsTo(ident, 3, "008 \r0: 62 10 80 01 02 03 \r1: 04 05 \r\r"));
+    EXPECT_FALSE(AnswerBelongsTo(ident, 3, "008 \r0: 62 10 9A 01 02 03 \r1: 04 05 \r\r"));
+    // Fault reading echoes only its sub-function; the mask byte comes back changed.
+    const std::uint8_t faults[] = {0x19, 0x02, 0xAF};
+    EXPECT_TRUE(AnswerBelongsTo(faults, 3, "59 02 FF 01 05 1C 89 \r\r"));
+    const std::uint8_t faults11mp[] = {0x18, 0x00, 0xFF, 0x00};
+    EXPECT_TRUE(AnswerBelongsTo(faults11mp, 4, "58 01 01 05 21 \r\r"));
+    EXPECT_FALSE(AnswerBelongsTo(faults11mp, 4, "62 10 30 0B B8 \r\r"));
+}
+
 } // namespace
 } // namespace velmoro

@@ -93,11 +93,9 @@ INSTANTIATE_TEST_SUITE_P(Faults, MisbehavingAdapterTest,
                          ::testing::Values(Misbehaviour::Silent, Misbehaviour::Garbage,
                                            Misbehaviour::MissingPrompt));
 
-// Known to fail: an answer that comes after the adapter time-out is taken as the answer to the
-// next request, and every later answer stays one request behind, so values land in the wrong
-// rows until the next connect. Enabled again once the link discards answers that do not belong
-// to the request (run with --gtest_also_run_disabled_tests).
-TEST(MisbehavingAdapterLateTest, DISABLED_LateAnswersDoNotShiftValuesIntoOtherRows)
+// An answer that comes after the adapter time-out must not be taken as the answer to the next
+// request: every later answer would stay one request behind, with values in the wrong rows.
+TEST(MisbehavingAdapterLateTest, LateAnswersDoNotShiftValuesIntoOtherRows)
 {
     PassesGoOnAndValuesComeBackInStep(Misbehaviour::LateAnswers);
 }
