@@ -9,6 +9,10 @@
 namespace velmoro {
 
 namespace {
+// The built-in demo motorcycle runs for hours: the record of what the adapter received keeps
+// only the recent past, so it cannot grow without bound.
+constexpr qsizetype kMaxRecordedCommands = 200000;
+constexpr qsizetype kMaxRecordedBytes = 4 * 1024 * 1024;
 
 const QByteArray kBanner = QByteArrayLiteral("ELM327 v1.5");
 constexpr int kMaxSingleFrameBytes = 7;
@@ -72,6 +76,9 @@ void Simulator::Write(const QByteArray& bytes)
     }
     const qint64 now = NowMs();
     receivedBytes_.append(bytes);
+    if (receivedBytes_.size() > kMaxRecordedBytes) {
+        receivedBytes_.remove(0, receivedBytes_.size() - kMaxRecordedBytes / 2);
+    }
     for (char c : bytes) {
         if (c == '\r') {
             HandleLine(lineBuffer_, now);
@@ -171,6 +178,10 @@ void Simulator::Queue(QByteArray bytes, qint64 readyAtMs)
 void Simulator::HandleLine(QByteArray line, qint64 nowMs)
 {
     received_.append(line);
+    if (received_.size() > kMaxRecordedCommands) {
+        received_.erase(received_.begin(),
+                        received_.begin() + (received_.size() - kMaxRecordedCommands / 2));
+    }
     if (silent_) {
         return;
     }
