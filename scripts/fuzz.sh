@@ -3,12 +3,14 @@
 # on a copy of its seed corpus. Exits non-zero on a crash, a failed check or a sanitizer report.
 #   FUZZ_SECONDS   seconds per target (default 60)
 #   FUZZ_TARGETS   targets to run (default: all)
+#   FUZZ_SEED      libFuzzer's random seed (default 1, so a run repeats itself; 0 = a new one)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build-fuzz"
 seconds=${FUZZ_SECONDS:-60}
 targets=${FUZZ_TARGETS:-"answer_parser ini_file fault_records"}
+seed=${FUZZ_SEED:-1}
 
 sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -34,7 +36,7 @@ for t in $targets; do
   max_len=4096
   [ "$t" = ini_file ] && max_len=1024
   echo "== fuzz_$t for ${seconds}s"
-  if ! "$build/fuzz/fuzz_$t" "$work/corpus" -max_total_time="$seconds" -max_len="$max_len" \
+  if ! "$build/fuzz/fuzz_$t" "$work/corpus" -max_total_time="$seconds" -max_len="$max_len" -seed="$seed" \
       -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
       -artifact_prefix="$work/artifacts/" >"$work/log" 2>&1; then
     echo "fuzz_$t FAILED; see $work/log and $work/artifacts/"
