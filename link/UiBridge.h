@@ -1,5 +1,5 @@
-// What core threads need from the user interface. The GUI queues every call to the main thread;
-// tests implement it with a recorder.
+// What the worker and the connect sequence tell the user interface. The session turns every call
+// into its state and signals; tests implement it with a recorder.
 #pragma once
 
 #include <QString>
@@ -10,8 +10,8 @@ class UiBridge {
 public:
     virtual ~UiBridge() = default;
 
-    // Shows text in a message box titled "VelmoroCanDiag V0.02" and returns once it was closed
-    // (EventWorkerMessage + MessageGate). Called from threads other than the main thread.
+    // Shows text to the user (a message box titled "VelmoroCanDiag V0.02") and returns once it
+    // was closed. Called from threads other than the main thread.
     virtual void ShowMessageAndWait(const QString& text) = 0;
 
     // The connect thread's results: the ECU information text, then either Connected() or a

@@ -5,13 +5,10 @@
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
 #include "link/AdapterPort.h"
-#include "link/CommWorker.h"
 #include "link/PortDiscovery.h"
-#include "sim/Simulator.h"
 #include "ui/AboutBox.h"
 #include "ui/DiagramWindow.h"
 #include "ui/ExternalTools.h"
-#include "ui/GuiEvents.h"
 #include "ui/Layout.h"
 #include "ui/Logo.h"
 #include "ui/SettingsDialog.h"
@@ -36,7 +33,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
-#include <chrono>
 
 namespace velmoro {
 
@@ -54,7 +50,8 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint),
-      state_(state), options_(std::move(options)), bridge_(this)
+      state_(state), options_(std::move(options)),
+      session_(std::make_unique<DiagSession>(state_, options_.session))
 {
     const float scale = state_.settings.windowScale;
     setWindowTitle(kWindowTitle);
@@ -96,7 +93,7 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     WireViews();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    state_.ui = &bridge_;
+    WireSession();
     state_.onEcuOpsFilled = [this] {
         for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
             items_[id]->setEnabled(false);
@@ -105,7 +102,7 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
         QMetaObject::invokeMethod(
             this, [this] { MirrorFaults(); }, Qt::QueuedConnection);
     };
-    reportList_.changed = [this](ReportChange change, int line) {
+    session_->report().changed = [this](ReportChange change, int line) {
         QMetaObject::invokeMethod(
             this, [this, change, line] { MirrorReport(change, line); }, Qt::QueuedConnection);
     };
@@ -115,10 +112,41 @@ MainWindow::~MainWindow()
 {
     StopAll();
     actorsController_.reset();
+    session_->waitStopped();
     state_.faults.changed = nullptr;
     state_.onEcuOpsFilled = nullptr;
-    if (state_.ui == &bridge_)
-        state_.ui = nullptr;
+    session_->report().changed = nullptr;
+}
+
+void MainWindow::WireSession()
+{
+    DiagSession* s = session_.get();
+    connect(s, &DiagSession::question, this, [this](const QString& text) {
+        if (!stopped_)
+            ShowMessage(kWindowTitle, text);
+        session_->answerQuestion();
+    });
+    connect(s, &DiagSession::ecuInfoText, this, &MainWindow::SetEcuInfoText);
+    connect(s, &DiagSession::connected, this, &MainWindow::OnConnected);
+    connect(s, &DiagSession::linkStateChanged, this, [this](LinkState link) {
+        if (link == LinkState::Disconnecting)
+            OnDisconnecting();
+    });
+    connect(s, &DiagSession::disconnected, this, &MainWindow::Disconnect);
+    connect(s, &DiagSession::rowsRead, this, &MainWindow::DisplayRows);
+    connect(s, &DiagSession::surveyStep, this, &MainWindow::OnSurveyStep);
+    connect(s, &DiagSession::surveyFinished, this, &MainWindow::OnSurveyFinished);
+    connect(s, &DiagSession::faultsDone, this, [this] {
+        faultsBusy_ = false;
+        SetFaultButtonsDisabled(faultButtonsDisabled_);
+    });
+    connect(s, &DiagSession::reportDone, this, &MainWindow::OnReportDone);
+    connect(s, &DiagSession::logProblem, this,
+            [this](const QString& text) { status_[2]->setText(text); });
+    connect(s, &DiagSession::stopped, this, [this] {
+        if (stopped_)
+            emit quitRequested();
+    });
 }
 
 void MainWindow::BuildMenu()
@@ -242,8 +270,8 @@ void MainWindow::ApplyLanguage(const QString& name)
     faults_->clearButton->setText(t.Text(QStringLiteral("View_24")));
     diagram_->ApplyTexts(t);
     coTrim_->startButton->setText(t.Text(QStringLiteral("View_51")));
-    report_->readButton->setText(
-        t.Text(reportList_.Building() ? QStringLiteral("Report_5") : QStringLiteral("Report_2")));
+    report_->readButton->setText(t.Text(
+        session_->report().Building() ? QStringLiteral("Report_5") : QStringLiteral("Report_2")));
     report_->saveButton->setText(t.Text(QStringLiteral("Report_3")));
     status_[1]->setText(t.Text(QStringLiteral("PStatus_2")));
     if (settings_)
@@ -290,8 +318,8 @@ void MainWindow::HandleMenu(int id)
         // language whose Connect and Disconnect texts are equal (or missing) still works.
         if (!linkActive_)
             Connect();
-        else if (workerAlive_)
-            Disconnect(true, false);
+        else
+            session_->disconnectLink();
         break;
     case ItemPreferences:
         OpenSettings();
@@ -385,80 +413,15 @@ void MainWindow::Connect()
     const QString advice = SerialPermissionAdvice(state_.link.port);
     if (!advice.isEmpty())
         ShowMessage(kWindowTitle, advice);
-    // A finished earlier run: its threads have ended, collect them.
-    WaitForWorker();
-    JoinThread(connect_);
-
+    std::array<QString, 8> header;
+    const QStringList texts = ChooserTexts();
+    for (int i = 0; i < 8; ++i)
+        header[i] = texts.value(i);
+    if (!session_->connectLink(header))
+        return;
+    linkActive_ = true;
     items_[ItemConnect]->setEnabled(false);
     items_[ItemPreferences]->setEnabled(false);
-    const QDateTime now = QDateTime::currentDateTime();
-    // A log that cannot be created would be lost without a word: the log field names it.
-    QStringList unwritable;
-    if (state_.settings.logging != 0 &&
-        !debugLog_.OpenDebugLog(state_.settings.loggingDirectory, state_.paths.baseName, now))
-        unwritable << LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
-                                  QStringLiteral(".log"));
-    if (state_.settings.csv != 0) {
-        std::array<QString, 8> header;
-        const QStringList texts = ChooserTexts();
-        for (int i = 0; i < 8; ++i)
-            header[i] = texts.value(i);
-        if (!csvLog_.OpenCsvLog(state_.settings.loggingDirectory, state_.paths.baseName, now,
-                                state_.texts.Text(QStringLiteral("CSV_1")), header))
-            unwritable << csvLog_.FailedFileName();
-    }
-    if (!unwritable.isEmpty())
-        status_[2]->setText(QStringLiteral("Cannot write ") +
-                            unwritable.join(QStringLiteral(", ")));
-    if (state_.link.port == kSimulatorPortName)
-        SetSimulatedFamily(state_.link.family);
-    state_.channel.Reset();
-    state_.flags.workerState = kWorkerStarting;
-    linkActive_ = true;
-    workerAlive_ = true;
-    try {
-        worker_ = std::thread([this] {
-            ExchangeLogger logger;
-            if (debugLog_.IsOpen())
-                logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
-                    debugLog_.Log(ms, command, answer);
-                };
-            CommWorker worker(state_.channel, state_.texts, bridge_, state_.link.port, nullptr, {},
-                              logger);
-            worker.Run();
-            {
-                std::lock_guard<std::mutex> lock(workerMutex_);
-                workerAlive_ = false;
-            }
-            workerEnded_.notify_all();
-        });
-    } catch (const std::system_error&) {
-        // No worker: the connect thread is not started and items 0 and 1 stay disabled.
-        workerAlive_ = false;
-        state_.flags.workerState = kWorkerStopped;
-        linkActive_ = false;
-        return;
-    }
-    connect_ = std::thread([this] { state_.ops.Connect(35); });
-}
-
-void MainWindow::WaitForWorker()
-{
-    std::unique_lock<std::mutex> lock(workerMutex_);
-    while (workerAlive_) {
-        // The worker clears stopFlag when it starts; keep asking until it has ended.
-        state_.flags.stopFlag = 1;
-        workerEnded_.wait_for(lock, std::chrono::milliseconds(20),
-                              [this] { return !workerAlive_; });
-    }
-    lock.unlock();
-    JoinThread(worker_);
-}
-
-void MainWindow::JoinThread(std::thread& thread)
-{
-    if (thread.joinable())
-        thread.join();
 }
 
 void MainWindow::OnConnected()
@@ -468,21 +431,19 @@ void MainWindow::OnConnected()
     status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_1")));
     items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11b")));
     measurements_->readAllButton->setEnabled(true);
-    if (state_.viewMode == ViewMeasurements)
-        StartRefreshPass();
     SetFaultButtonsDisabled(false);
     actorsController_->SetEnabled(true);
     SetLinkMenuState(false);
 }
 
-void MainWindow::Disconnect(bool wait, bool /*fromWorkerThread*/)
+void MainWindow::OnDisconnecting()
 {
-    // Every caller reaches this on the main thread (the bridge queues the others), so the
-    // message is shown directly; a second request for the same link is ignored.
-    if (!linkActive_ || stopped_)
+    // The link is ending: the controls go grey and the values show dashes at once; the rest
+    // follows when the session reports the link down.
+    if (stopped_)
         return;
     linkActive_ = false;
-    state_.flags.stopFlag = 1;
+    items_[ItemConnect]->setEnabled(false);
     SetFaultButtonsDisabled(true);
     actorsController_->SetEnabled(false);
     measurements_->readAllButton->setEnabled(false);
@@ -495,16 +456,18 @@ void MainWindow::Disconnect(bool wait, bool /*fromWorkerThread*/)
     }
     if (!measurements_->statusText->text().isEmpty())
         measurements_->statusText->clear();
-    if (wait)
-        WaitForWorker();
-    state_.channel.Abort();
+}
+
+void MainWindow::Disconnect()
+{
+    if (stopped_)
+        return;
+    linkActive_ = false;
     status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_2")));
     ShowMessage(kWindowTitle, state_.texts.Text(QStringLiteral("View_56")));
     items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11a")));
     items_[ItemPreferences]->setEnabled(true);
     SetLinkMenuState(true);
-    debugLog_.Close();
-    csvLog_.FlushCsvLog();
     PostMenu(ItemMeasurements);
 }
 
@@ -521,18 +484,9 @@ void MainWindow::StopAll()
     if (stopped_)
         return;
     stopped_ = true;
-    state_.flags.stopFlag = 1;
-    state_.flags.quitFlag = 1;
-    bridge_.OpenAllGates();
-    WaitForWorker();
-    // The other threads end quickly now: every Exchange returns -1 without a worker.
-    JoinThread(connect_);
-    JoinThread(refresh_);
-    JoinThread(faultThread_);
-    JoinThread(reportThread_);
-    // The logs are complete as soon as the threads have stopped, not only after the loop ends.
-    debugLog_.Close();
-    csvLog_.FlushCsvLog();
+    // The session completes the logs as soon as its threads have stopped and then reports
+    // stopped(), which ends the event loop; the window keeps painting meanwhile.
+    session_->quit();
     if (procedureTimer_)
         procedureTimer_->stop();
     if (selfLearningTimer_)
@@ -540,15 +494,13 @@ void MainWindow::StopAll()
     if (settings_)
         settings_->hide();
     diagram_->hide();
-    emit quitRequested();
     if (isVisible())
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 bool MainWindow::SaveOnExit()
 {
-    debugLog_.Close();
-    csvLog_.FlushCsvLog();
+    session_->waitStopped();
     velmoro::Settings saved = state_.settings;
     saved.windowX = pos().x();
     saved.windowY = pos().y();
@@ -564,40 +516,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     StopAll();
     event->accept();
-}
-
-// ---- events ----
-
-bool MainWindow::event(QEvent* event)
-{
-    const QEvent::Type type = event->type();
-    if (type == EventWorkerMessage()) {
-        auto* message = static_cast<WorkerMessageEvent*>(event);
-        if (!stopped_)
-            ShowMessage(kWindowTitle, message->text);
-        bridge_.Release(message->gate);
-        return true;
-    }
-    if (type == EventRefreshDone() || type == EventReadAllStep()) {
-        // Only the measurements view handles these; an event of a pass the window already
-        // waited for (the view was hidden meanwhile) is dropped.
-        const auto* pass = static_cast<PassEvent*>(event);
-        if (pass->generation != passGeneration_)
-            return true;
-        passRunning_ = false;
-        if (state_.viewMode != ViewMeasurements)
-            return true;
-        if (type == EventRefreshDone())
-            OnRefreshDone();
-        else
-            OnReadAllStep();
-        return true;
-    }
-    if (type == EventReportDone()) {
-        OnReportDone();
-        return true;
-    }
-    return QMainWindow::event(event);
 }
 
 void MainWindow::ShowMessage(const QString& title, const QString& text)
@@ -620,11 +538,6 @@ void MainWindow::OpenHelp()
         options_.openHelp(path);
     else
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
-
-qint64 MainWindow::NowMs() const
-{
-    return SteadyClockInstance().NowMs();
 }
 
 QAction* MainWindow::MenuItem(int id) const

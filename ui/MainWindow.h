@@ -1,25 +1,18 @@
-// Window 1: menus, status bar, logo, quick menu, the views, the event dispatch, the connection
-// control and the refresh loop.
+// Window 1: menus, status bar, logo, quick menu and the views; a view of the diagnostic session,
+// which it forwards the user's commands to and whose signals it shows.
 #pragma once
 
 #include "app/AppState.h"
 #include "ecu/ActorsController.h"
-#include "output/CsvLog.h"
-#include "output/DebugLog.h"
 #include "output/Report.h"
-#include "output/Survey.h"
-#include "ui/GuiBridge.h"
+#include "session/DiagSession.h"
 #include "ui/SettingsDialog.h"
 
 #include <QMainWindow>
 #include <QPointer>
-#include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 class QAction;
 class QFrame;
@@ -46,6 +39,8 @@ struct MainWindowOptions {
     std::function<void(const QString& path)> openHelp;
     // The settings dialog's port list (default: port discovery).
     std::function<QStringList()> discoverPorts;
+    // The session's ports and simulated motorcycle.
+    DiagSessionOptions session;
 };
 
 class MainWindow : public QMainWindow {
@@ -67,10 +62,10 @@ public:
 
     // Connection control.
     void OnConnected();
-    void Disconnect(bool wait, bool fromWorkerThread);
+    void Disconnect();
     void SetFaultButtonsDisabled(bool disabled);
     void SetEcuInfoText(const QString& text);
-    // Quit: stop every thread, then end the event loop. Safe to call twice.
+    // Quit: asks the session to stop; the event loop ends once it has. Safe to call twice.
     void StopAll();
     // The exit steps after the loop: logs completed, [Settings] saved. Returns true when the
     // program must start itself again.
@@ -96,9 +91,10 @@ public:
     QPushButton* QuickButton(int index) const { return quickButtons_[index]; }
     SettingsDialog* SettingsWindow() const { return settings_.data(); }
     ActorsController* ActorsLogic() const { return actorsController_.get(); }
-    const CsvLog& Csv() const { return csvLog_; }
+    DiagSession* Session() const { return session_.get(); }
+    const CsvLog& Csv() const { return session_->csv(); }
     bool LinkActive() const { return linkActive_; }
-    bool WorkerAlive() const { return workerAlive_.load(); }
+    bool WorkerAlive() const { return session_->workerAlive(); }
     bool Stopped() const { return stopped_; }
 
 signals:
@@ -106,7 +102,6 @@ signals:
     void quitRequested();
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -116,8 +111,8 @@ private:
     void WireViews();
 
     void Connect();
-    void WaitForWorker();
-    void JoinThread(std::thread& thread);
+    void WireSession();
+    void OnDisconnecting();
 
     // Views.
     void ShowView(int id);
@@ -134,13 +129,11 @@ private:
     void OnChooserPicked(int chooser, int entry);
     QStringList ChooserTexts() const;
 
-    // Refresh loop, survey, faults and report.
-    void StartRefreshPass();
-    void OnRefreshDone();
-    void DisplayRows();
+    // Values, survey, faults and report.
+    void DisplayRows(const RowsSnapshot& rows);
     void OnReadAll();
-    void OnReadAllStep();
-    void StartSurveyStep(int nn);
+    void OnSurveyStep(int counter);
+    void OnSurveyFinished();
     void RunFaultOperation(bool clear);
     void OnReportRead();
     void OnReportDone();
@@ -150,11 +143,10 @@ private:
 
     void ShowMessage(const QString& title, const QString& text);
     void OpenHelp();
-    qint64 NowMs() const;
 
     AppState& state_;
     MainWindowOptions options_;
-    GuiBridge bridge_;
+    std::unique_ptr<DiagSession> session_;
 
     QWidget* client_ = nullptr;
     std::map<int, QAction*> items_;
@@ -177,28 +169,11 @@ private:
     QTimer* procedureTimer_ = nullptr;
     QTimer* selfLearningTimer_ = nullptr;
 
-    // Threads: joined, never detached, so nothing outlives the window.
-    std::thread worker_;
-    std::thread connect_;
-    std::thread refresh_; // the measurement pass or the survey step
-    std::thread faultThread_;
-    std::thread reportThread_;
-    std::atomic<bool> workerAlive_{false};
-    std::atomic<bool> faultsBusy_{false};
-    std::mutex workerMutex_;
-    std::condition_variable workerEnded_;
-    quint64 passGeneration_ = 0;
-    bool passRunning_ = false;
-
+    bool faultsBusy_ = false;
     bool linkActive_ = false;
     bool faultButtonsDisabled_ = true;
     bool stopped_ = false;
     bool quickMenuShown_ = false;
-
-    CsvLog csvLog_;
-    DebugLog debugLog_;
-    SurveyState survey_;
-    ReportList reportList_;
 };
 
 } // namespace velmoro

@@ -5,13 +5,11 @@
 #include "output/Report.h"
 #include "output/Survey.h"
 #include "ui/DiagramWindow.h"
-#include "ui/GuiEvents.h"
 #include "ui/Layout.h"
 #include "ui/Views.h"
 #include "values/RefreshCycle.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QLabel>
 #include <QListWidget>
@@ -51,7 +49,7 @@ void MainWindow::WireViews()
     callbacks.stopTimer = [this](int id) {
         (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_)->stop();
     };
-    callbacks.disconnect = [this](bool wait, bool fromWorker) { Disconnect(wait, fromWorker); };
+    callbacks.disconnect = [this](bool, bool) { session_->disconnectLink(); };
     callbacks.quit = [this] {
         state_.flags.quitFlag = 1;
         QMetaObject::invokeMethod(
@@ -85,7 +83,7 @@ void MainWindow::ShowView(int id)
         ShowMeasurements(true);
         if (state_.viewMode != ViewMeasurements) {
             state_.viewMode = ViewMeasurements;
-            StartRefreshPass();
+            session_->setMeasurementsShown(true);
         }
         break;
     case ItemFaults:
@@ -132,11 +130,8 @@ void MainWindow::ShowView(int id)
 void MainWindow::ShowMeasurements(bool show)
 {
     if (!show) {
-        // Wait for the running pass (or survey step) without starting another: its event is
-        // dropped because its generation is no longer current.
-        JoinThread(refresh_);
-        ++passGeneration_;
-        passRunning_ = false;
+        // The pass (or survey step) in progress ends and shows nothing; no other starts.
+        session_->setMeasurementsShown(false);
         items_[ItemDiagram]->setEnabled(false);
         for (QProgressBar* bar : measurements_->bars)
             bar->hide();
@@ -224,11 +219,12 @@ QStringList MainWindow::ChooserTexts() const
 void MainWindow::OnChooserPicked(int chooser, int entry)
 {
     const int index = ChooseValue(state_, chooser, entry);
+    session_->chooseValue(chooser, index);
     if (index == 0) {
         measurements_->bars[chooser]->hide();
         measurements_->valueTexts[chooser]->clear();
         measurements_->rawTexts[chooser]->clear();
-    } else if (!workerAlive_) {
+    } else if (!session_->workerAlive()) {
         measurements_->valueTexts[chooser]->setText(QStringLiteral("----"));
     }
 }
@@ -261,43 +257,15 @@ void MainWindow::FillActorsList()
     actorsController_->Select(item ? item->data(Qt::UserRole).toInt() : -1);
 }
 
-// ---- refresh loop ----
+// ---- values ----
 
-void MainWindow::StartRefreshPass()
+void MainWindow::DisplayRows(const RowsSnapshot& rows)
 {
-    if (stopped_)
+    if (state_.viewMode != ViewMeasurements || stopped_)
         return;
-    JoinThread(refresh_);
-    const quint64 generation = ++passGeneration_;
-    passRunning_ = true;
-    refresh_ = std::thread([this, generation] {
-        RunRefreshPass(state_);
-        QCoreApplication::postEvent(this, new PassEvent(EventRefreshDone(), generation));
-    });
-}
-
-void MainWindow::OnRefreshDone()
-{
-    if (state_.flags.stopFlag.load() != 0)
-        return;
-    DisplayRows();
-    if (survey_.Running()) {
-        QCoreApplication::postEvent(this, new PassEvent(EventReadAllStep(), passGeneration_));
-        return;
-    }
-    // Passes follow one another only while the link is up: without it every read fails at once
-    // and the chain would only burn a processor.
-    if (state_.flags.workerState.load() == kWorkerRunning)
-        StartRefreshPass();
-}
-
-void MainWindow::DisplayRows()
-{
     const bool raw = state_.settings.debug == 1;
-    std::array<QString, 8> values;
     for (int r = 0; r < kDisplayRows; ++r) {
-        const MeasurementRow& row = state_.rows[r];
-        values[r] = row.valueText;
+        const MeasurementRow& row = rows[r];
         if (row.valueIndex == 0)
             continue;
         const RowDisplay shown = DisplayRow(row);
@@ -314,10 +282,8 @@ void MainWindow::DisplayRows()
         }
     }
     if (state_.ops.ReadEngineStatus)
-        measurements_->statusText->setText(state_.rows[kEngineStatusRow].valueText);
-    diagram_->DiagramStep(state_.rows, ChooserTexts());
-    csvLog_.AddCsvLine(state_.settings.csv != 0, NowMs() - state_.flags.workerStartTimeMs.load(),
-                       values);
+        measurements_->statusText->setText(rows[kEngineStatusRow].valueText);
+    diagram_->DiagramStep(rows, ChooserTexts());
 }
 
 // ---- read-all survey ----
@@ -331,39 +297,19 @@ void MainWindow::OnReadAll()
                                             t.Text(QStringLiteral("ReadAll_3")) + lf + lf +
                                             t.Text(QStringLiteral("ReadAll_4")));
     measurements_->readAllButton->setEnabled(false);
-    if (!survey_.Start(state_.paths, state_.link, QDateTime::currentDateTime(), NowMs()))
-        return;
-    // The running pass hands over to the survey when it ends; when the chain had stopped,
-    // a pass is started so the survey does not wait forever.
-    if (!passRunning_ && state_.viewMode == ViewMeasurements)
-        StartRefreshPass();
+    // The steps run between passes while the measurements are shown.
+    session_->startSurvey();
 }
 
-void MainWindow::OnReadAllStep()
+void MainWindow::OnSurveyStep(int counter)
 {
-    if (!survey_.Running())
-        return;
-    LanguageTexts& t = state_.texts;
-    measurements_->readAllButton->setText(SurveyButtonText(t, survey_.counter));
-    const int nn = survey_.NextStep(NowMs());
-    if (nn == SurveyState::kFinished) {
-        measurements_->readAllButton->setText(t.Text(QStringLiteral("View_12")));
-        measurements_->readAllButton->setEnabled(linkActive_);
-        StartRefreshPass();
-    } else if (nn >= 0) {
-        StartSurveyStep(nn);
-    }
+    measurements_->readAllButton->setText(SurveyButtonText(state_.texts, counter));
 }
 
-void MainWindow::StartSurveyStep(int nn)
+void MainWindow::OnSurveyFinished()
 {
-    JoinThread(refresh_);
-    const quint64 generation = ++passGeneration_;
-    passRunning_ = true;
-    refresh_ = std::thread([this, generation, nn] {
-        RunSurveyStep(state_.channel, survey_.file, nn);
-        QCoreApplication::postEvent(this, new PassEvent(EventReadAllStep(), generation));
-    });
+    measurements_->readAllButton->setText(state_.texts.Text(QStringLiteral("View_12")));
+    measurements_->readAllButton->setEnabled(linkActive_);
 }
 
 // ---- faults ----
@@ -378,19 +324,12 @@ void MainWindow::RunFaultOperation(bool clear)
         faults_->newList->clear();
         faults_->storedList->clear();
     }
-    JoinThread(faultThread_);
     faultsBusy_ = true;
     SetFaultButtonsDisabled(faultButtonsDisabled_);
-    faultThread_ = std::thread([this, operation] {
-        operation();
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                faultsBusy_ = false;
-                SetFaultButtonsDisabled(faultButtonsDisabled_);
-            },
-            Qt::QueuedConnection);
-    });
+    if (clear)
+        session_->clearFaults();
+    else
+        session_->readFaults();
 }
 
 void MainWindow::MirrorFaults()
@@ -405,23 +344,17 @@ void MainWindow::MirrorFaults()
 
 void MainWindow::OnReportRead()
 {
-    if (!reportList_.RequestRead())
+    const QString info = measurements_->ecuInfoText->toPlainText();
+    if (!session_->buildReport(info))
         return;
     report_->saveButton->setEnabled(false);
     report_->readButton->setText(state_.texts.Text(QStringLiteral("Report_5")));
     report_->list->setFocus();
-    const QString info = measurements_->ecuInfoText->toPlainText();
-    JoinThread(reportThread_);
-    reportThread_ = std::thread([this, info] {
-        BuildReport(state_, info, reportList_);
-        QCoreApplication::postEvent(this, new QEvent(EventReportDone()));
-    });
 }
 
 void MainWindow::OnReportDone()
 {
-    JoinThread(reportThread_);
-    const bool kept = reportList_.FinishBuild();
+    const bool kept = session_->report().FinishBuild();
     if (!kept) {
         report_->list->clear(); // a cancelled report is discarded at once
     } else {
@@ -435,7 +368,7 @@ void MainWindow::OnReportDone()
 
 void MainWindow::OnReportSave()
 {
-    const bool saved = SaveReport(reportList_, state_.paths, QDateTime::currentDateTime());
+    const bool saved = SaveReport(session_->report(), state_.paths, QDateTime::currentDateTime());
     ShowMessage(kWindowTitle, state_.texts.Text(saved ? QStringLiteral("Report_61")
                                                       : QStringLiteral("Report_62")));
     if (QTreeWidgetItem* first = report_->list->topLevelItem(0))
@@ -451,7 +384,7 @@ void MainWindow::MirrorReport(ReportChange change, int line)
             item->setText(c, data.columns[c]);
         item->setData(0, Qt::UserRole, data.kind);
     };
-    const int count = reportList_.Count();
+    const int count = session_->report().Count();
     if (change == ReportChange::Cleared)
         tree->clear();
     // The queued notifications may lag behind the list: bring the tree up to the list's size,
@@ -459,10 +392,10 @@ void MainWindow::MirrorReport(ReportChange change, int line)
     while (tree->topLevelItemCount() > count)
         delete tree->takeTopLevelItem(tree->topLevelItemCount() - 1);
     for (int i = tree->topLevelItemCount(); i < count; ++i)
-        fill(new QTreeWidgetItem(tree), reportList_.Line(i));
+        fill(new QTreeWidgetItem(tree), session_->report().Line(i));
     if (line >= 0 && line < count) {
         QTreeWidgetItem* item = tree->topLevelItem(line);
-        fill(item, reportList_.Line(line));
+        fill(item, session_->report().Line(line));
         if (change == ReportChange::Selected || change == ReportChange::Added) {
             tree->setCurrentItem(item);
             tree->scrollToItem(item);

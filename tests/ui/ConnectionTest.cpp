@@ -79,7 +79,7 @@ TEST_F(ConnectionTest, Miug4ConnectsAfterTheIgnitionPromptAndDisconnects)
 
     messages.clear();
     window->HandleMenu(ItemConnect);
-    EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
+    ASSERT_TRUE(WaitUntil([this] { return CountMessages(QStringLiteral("Ignition off")) == 1; }));
     EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
     EXPECT_FALSE(window->WorkerAlive());
     EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Connect"));
@@ -138,7 +138,7 @@ TEST_F(ConnectionTest, DisconnectWhileARequestIsPending)
     ASSERT_TRUE(WaitUntil([] { return !SharedSimulator()->ReceivedCommands().isEmpty(); }));
     messages.clear();
     window->HandleMenu(ItemConnect);
-    EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
+    ASSERT_TRUE(WaitUntil([this] { return CountMessages(QStringLiteral("Ignition off")) == 1; }));
     EXPECT_FALSE(window->WorkerAlive());
     EXPECT_EQ(SharedSimulator()->ReceivedCommands().last(), QByteArray("ATZ"));
     // Late events of the stopped pass change nothing and start no new pass.
@@ -172,7 +172,10 @@ TEST_F(ConnectionTest, QuitWhileConnectedWaitsForTheWorkerAndSavesSettings)
     emit box->activated(voltage);
 
     SharedSimulator()->ClearReceived();
+    bool quitRequested = false;
+    QObject::connect(window.get(), &MainWindow::quitRequested, [&] { quitRequested = true; });
     window->StopAll();
+    ASSERT_TRUE(WaitUntil([&] { return quitRequested; }));
     EXPECT_FALSE(window->WorkerAlive());
     EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
     EXPECT_EQ(SharedSimulator()->ReceivedCommands().last(), QByteArray("ATZ"));
@@ -226,6 +229,8 @@ TEST_F(ConnectionTest, CsvFileHoldsEveryLineBeforeDisconnect)
     EXPECT_TRUE(before[1].endsWith("\r"));
 
     window->HandleMenu(ItemConnect);
+    ASSERT_TRUE(WaitUntil([this] { return !window->LinkActive() && !window->WorkerAlive(); }));
+    ASSERT_TRUE(WaitUntil([this] { return !window->Csv().IsOpen(); }));
     const QList<QByteArray> after = lines();
     ASSERT_GE(after.size(), before.size());
     for (int i = 0; i < before.size(); ++i)

@@ -135,7 +135,8 @@ protected:
         ASSERT_TRUE(ConnectAndWait());
         EXPECT_TRUE(WaitUntil([this] { return ValuesShown(); }));
         window->HandleMenu(ItemConnect);
-        EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
+        ASSERT_TRUE(
+            WaitUntil([this] { return CountMessages(QStringLiteral("Ignition off")) == 1; }));
         EXPECT_FALSE(window->WorkerAlive());
     }
 

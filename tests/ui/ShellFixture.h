@@ -31,6 +31,13 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000)
     return true;
 }
 
+// The simulated motorcycle the windows of the GUI tests connect to.
+inline std::shared_ptr<Simulator> SharedSimulator()
+{
+    static const std::shared_ptr<Simulator> simulator = std::make_shared<Simulator>();
+    return simulator;
+}
+
 class ShellFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -43,6 +50,7 @@ protected:
         };
         options.discoverPorts = [] { return QStringList{QStringLiteral("Simulator")}; };
         options.openHelp = [this](const QString& path) { helpOpened = path; };
+        options.session.simulator = SharedSimulator();
         auto sim = SharedSimulator();
         sim->SetLatencyMs(0);
         sim->SetEcuSilent(false);

@@ -1,0 +1,468 @@
+// The diagnostic session: worker, connect sequence, refresh loop, jobs and logs.
+#include "session/DiagSession.h"
+
+#include "link/CommWorker.h"
+#include "link/PortDiscovery.h"
+#include "link/UiBridge.h"
+#include "sim/Simulator.h"
+
+#include <QDateTime>
+#include <chrono>
+
+namespace velmoro {
+
+namespace {
+
+// While a stop is asked for, the worker is reminded this often: it clears the flag when it
+// starts, so one request made before that would be lost.
+constexpr int kStopRepeatMs = 20;
+
+} // namespace
+
+// What the worker and the connect sequence tell the user interface, turned into the session's
+// state and signals.
+class DiagSession::Bridge : public UiBridge {
+public:
+    explicit Bridge(DiagSession& session) : session_(session) {}
+
+    void ShowMessageAndWait(const QString& text) override
+    {
+        auto gate = std::make_shared<QSemaphore>(0);
+        {
+            std::lock_guard<std::mutex> lock(session_.mutex_);
+            if (session_.quitting_)
+                return;
+            session_.gates_.push_back(gate);
+        }
+        emit session_.question(text);
+        gate->acquire();
+    }
+    void SetEcuInfoText(const QString& text) override { emit session_.ecuInfoText(text); }
+    void Connected() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(session_.mutex_);
+            if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
+                return;
+            session_.linkState_ = LinkState::Connected;
+        }
+        session_.wake_.notify_all();
+        emit session_.linkStateChanged(LinkState::Connected);
+        emit session_.connected();
+    }
+    void Disconnect(bool, bool) override { session_.disconnectLink(); }
+    void LinkLost() override { session_.disconnectLink(); }
+
+private:
+    DiagSession& session_;
+};
+
+DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* parent)
+    : QObject(parent), state_(state), options_(std::move(options)),
+      simulator_(options_.simulator ? options_.simulator : std::make_shared<Simulator>()),
+      bridge_(std::make_unique<Bridge>(*this))
+{
+    qRegisterMetaType<RowsSnapshot>();
+    qRegisterMetaType<LinkState>();
+    if (!options_.portFactory) {
+        std::shared_ptr<Simulator> simulator = simulator_;
+        options_.portFactory = [simulator](const QString& name) -> std::unique_ptr<AdapterPort> {
+            if (name == kSimulatorPortName)
+                return OpenSimulatorPort(simulator);
+            return OpenAdapterPort(name);
+        };
+    }
+    state_.ui = bridge_.get();
+    loopAlive_ = true;
+    loop_.reset(QThread::create([this] { LoopMain(); }));
+    loop_->start();
+}
+
+DiagSession::~DiagSession()
+{
+    waitStopped();
+    if (state_.ui == bridge_.get())
+        state_.ui = nullptr;
+}
+
+// ---- in ----
+
+bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
+{
+    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ops.Connect)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (linkState_ != LinkState::Disconnected || quitting_)
+            return false;
+    }
+    // The previous worker has ended (the link is down only after that): collect it.
+    if (worker_)
+        worker_->wait();
+
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList unwritable;
+    if (state_.settings.logging != 0 &&
+        !debugLog_.OpenDebugLog(state_.settings.loggingDirectory, state_.paths.baseName, now))
+        unwritable << LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                                  QStringLiteral(".log"));
+    if (state_.settings.csv != 0 &&
+        !csvLog_.OpenCsvLog(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                            state_.texts.Text(QStringLiteral("CSV_1")), csvHeader))
+        unwritable << csvLog_.FailedFileName();
+    if (!unwritable.isEmpty())
+        emit logProblem(QStringLiteral("Cannot write ") + unwritable.join(QStringLiteral(", ")));
+
+    if (state_.link.port == kSimulatorPortName)
+        simulator_->SetFamily(state_.link.family);
+    state_.channel.Reset();
+    state_.flags.workerState = kWorkerStarting;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        linkState_ = LinkState::Connecting;
+        connectPending_ = true;
+        // The rows read what the choosers show now.
+        for (int r = 0; r < kDisplayRows; ++r)
+            choices_.emplace_back(r, state_.rows[static_cast<std::size_t>(r)].valueIndex);
+        workerAlive_ = true;
+    }
+    const QString port = state_.link.port;
+    worker_.reset(QThread::create([this, port] {
+        ExchangeLogger logger;
+        if (debugLog_.IsOpen())
+            logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
+                debugLog_.Log(ms, command, answer);
+            };
+        CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr,
+                          options_.portFactory, logger);
+        worker.Run();
+        bool lost = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            workerAlive_ = false;
+            // The worker ended by itself (the port failed): the link ends as if asked to.
+            if (linkState_ == LinkState::Connecting || linkState_ == LinkState::Connected) {
+                linkState_ = LinkState::Disconnecting;
+                lost = true;
+            }
+        }
+        wake_.notify_all();
+        if (lost)
+            emit linkStateChanged(LinkState::Disconnecting);
+    }));
+    worker_->start();
+    emit linkStateChanged(LinkState::Connecting);
+    wake_.notify_all();
+    return true;
+}
+
+void DiagSession::disconnectLink()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (linkState_ != LinkState::Connecting && linkState_ != LinkState::Connected)
+            return;
+        linkState_ = LinkState::Disconnecting;
+    }
+    state_.flags.stopFlag = 1;
+    wake_.notify_all();
+    emit linkStateChanged(LinkState::Disconnecting);
+}
+
+void DiagSession::quit()
+{
+    std::vector<std::shared_ptr<QSemaphore>> gates;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (quitting_)
+            return;
+        quitting_ = true;
+        gates.swap(gates_);
+        jobs_.clear();
+    }
+    state_.flags.stopFlag = 1;
+    state_.flags.quitFlag = 1;
+    if (report_.Building())
+        report_.RequestRead(); // a report being built is cancelled
+    for (auto& gate : gates)
+        gate->release();
+    wake_.notify_all();
+}
+
+void DiagSession::waitStopped()
+{
+    quit();
+    if (loop_)
+        loop_->wait();
+    if (worker_)
+        worker_->wait();
+}
+
+void DiagSession::chooseValue(int row, int valueIndex)
+{
+    if (row < 0 || row >= kDisplayRows)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    choices_.emplace_back(row, valueIndex);
+}
+
+void DiagSession::setMeasurementsShown(bool shown)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        measurementsShown_ = shown;
+    }
+    wake_.notify_all();
+}
+
+void DiagSession::readFaults()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!quitting_)
+        jobs_.push_back({Job::ReadFaults, {}});
+    wake_.notify_all();
+}
+
+void DiagSession::clearFaults()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!quitting_)
+        jobs_.push_back({Job::ClearFaults, {}});
+    wake_.notify_all();
+}
+
+bool DiagSession::buildReport(const QString& ecuInfoText)
+{
+    if (!report_.RequestRead())
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.push_back({Job::Report, ecuInfoText});
+    wake_.notify_all();
+    return true;
+}
+
+bool DiagSession::startSurvey()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!survey_.Start(state_.paths, state_.link, QDateTime::currentDateTime(), NowMs()))
+        return false;
+    surveyActive_ = true;
+    wake_.notify_all();
+    return true;
+}
+
+void DiagSession::answerQuestion()
+{
+    std::shared_ptr<QSemaphore> gate;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (gates_.empty())
+            return;
+        gate = gates_.front();
+        gates_.erase(gates_.begin());
+    }
+    gate->release();
+}
+
+LinkState DiagSession::linkState() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return linkState_;
+}
+
+bool DiagSession::jobRunning() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return jobRunning_ || !jobs_.empty();
+}
+
+bool DiagSession::idle() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return idle_ && jobs_.empty() && !connectPending_;
+}
+
+bool DiagSession::surveyRunning() const
+{
+    return surveyActive_.load();
+}
+
+void DiagSession::closeLogs()
+{
+    debugLog_.Close();
+    csvLog_.FlushCsvLog();
+}
+
+// ---- the loop ----
+
+bool DiagSession::StopRequested() const
+{
+    return state_.flags.stopFlag.load() != 0;
+}
+
+qint64 DiagSession::NowMs() const
+{
+    return SteadyClockInstance().NowMs();
+}
+
+void DiagSession::LoopMain()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        const bool workerEnded = !workerAlive_.load();
+        if (quitting_ && workerEnded)
+            break;
+        if (linkState_ == LinkState::Disconnecting && workerEnded) {
+            lock.unlock();
+            FinishDisconnect();
+            lock.lock();
+            continue;
+        }
+        if (!quitting_ && connectPending_) {
+            connectPending_ = false;
+            lock.unlock();
+            state_.ops.Connect(0);
+            lock.lock();
+            continue;
+        }
+        if (!quitting_ && !jobs_.empty()) {
+            const Job job = jobs_.front();
+            jobs_.pop_front();
+            jobRunning_ = true;
+            lock.unlock();
+            RunJob(job);
+            lock.lock();
+            jobRunning_ = false;
+            continue;
+        }
+        const bool passes = !quitting_ && linkState_ == LinkState::Connected &&
+                            measurementsShown_ && !StopRequested();
+        if (passes) {
+            lock.unlock();
+            RunPass();
+            RunSurveySteps();
+            lock.lock();
+            continue;
+        }
+        if ((quitting_ || linkState_ == LinkState::Disconnecting) && !workerEnded) {
+            // Waiting for the worker to end: keep the stop request standing.
+            state_.flags.stopFlag = 1;
+            wake_.wait_for(lock, std::chrono::milliseconds(kStopRepeatMs));
+            continue;
+        }
+        idle_ = true;
+        wake_.wait(lock);
+        idle_ = false;
+    }
+    lock.unlock();
+    state_.channel.Abort();
+    closeLogs();
+    {
+        std::lock_guard<std::mutex> surveyLock(mutex_);
+        surveyActive_ = false;
+    }
+    loopAlive_ = false;
+    emit stopped();
+}
+
+void DiagSession::RunPass()
+{
+    auto applyChoices = [this] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& [row, index] : choices_)
+            rows_[static_cast<std::size_t>(row)].valueIndex = index;
+        choices_.clear();
+    };
+    for (int r = 0; r < kDisplayRows; ++r) {
+        if (StopRequested())
+            break;
+        applyChoices();
+        MeasurementRow& row = rows_[static_cast<std::size_t>(r)];
+        if (row.valueIndex > 0) {
+            row.valueText = QStringLiteral("----");
+            if (state_.ops.ValueDispatcher)
+                state_.ops.ValueDispatcher(row);
+        } else {
+            row.valueText.clear();
+        }
+    }
+    if (state_.ops.ReadEngineStatus && !StopRequested())
+        state_.ops.ReadEngineStatus(rows_[kEngineStatusRow]);
+
+    bool shown = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown = measurementsShown_ && !quitting_;
+    }
+    // A pass whose view was hidden meanwhile, or that a stop cut short, shows and logs nothing.
+    if (!shown || StopRequested())
+        return;
+    std::array<QString, 8> values;
+    for (int r = 0; r < kDisplayRows; ++r)
+        values[static_cast<std::size_t>(r)] = rows_[static_cast<std::size_t>(r)].valueText;
+    csvLog_.AddCsvLine(state_.settings.csv != 0, NowMs() - state_.flags.workerStartTimeMs.load(),
+                       values);
+    emit rowsRead(rows_);
+}
+
+void DiagSession::RunSurveySteps()
+{
+    for (;;) {
+        int counter = 0;
+        int nn = SurveyState::kIdle;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!surveyActive_ || !measurementsShown_ || quitting_ || !jobs_.empty())
+                return;
+            counter = survey_.counter;
+        }
+        emit surveyStep(counter);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            nn = survey_.NextStep(NowMs());
+            if (nn == SurveyState::kFinished || nn == SurveyState::kIdle)
+                surveyActive_ = false;
+        }
+        if (nn == SurveyState::kFinished) {
+            emit surveyFinished();
+            return;
+        }
+        if (nn < 0)
+            return;
+        RunSurveyStep(state_.channel, survey_.file, nn);
+    }
+}
+
+void DiagSession::RunJob(const Job& job)
+{
+    switch (job.kind) {
+    case Job::ReadFaults:
+        if (state_.ops.ReadFaults)
+            state_.ops.ReadFaults();
+        emit faultsDone();
+        break;
+    case Job::ClearFaults:
+        if (state_.ops.ClearFaults)
+            state_.ops.ClearFaults();
+        emit faultsDone();
+        break;
+    case Job::Report:
+        BuildReport(state_, job.text, report_);
+        emit reportDone();
+        break;
+    }
+}
+
+void DiagSession::FinishDisconnect()
+{
+    state_.channel.Abort();
+    closeLogs();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        linkState_ = LinkState::Disconnected;
+    }
+    emit linkStateChanged(LinkState::Disconnected);
+    emit disconnected();
+}
+
+} // namespace velmoro

@@ -1,0 +1,177 @@
+// The diagnostic session: the heart of the program below any view.
+//
+// session/ holds what a connection to the bike is, apart from any window or terminal: the
+// communication worker (a QThread that alone touches the adapter port), the connect sequence, the
+// link state, one long-lived refresh loop that reads the chosen values pass after pass, the jobs
+// that run one at a time between two passes (faults, report, survey steps), and the CSV and debug
+// logs. A view calls the methods below on the main thread and shows what the signals carry; the
+// signals are emitted from the session's threads and reach a view on the main thread queued.
+// Nothing here waits on the main thread for another thread, except waitStopped() after the event
+// loop has ended.
+#pragma once
+
+#include "ecu/CoreState.h"
+#include "link/AdapterPort.h"
+#include "output/CsvLog.h"
+#include "output/DebugLog.h"
+#include "output/Report.h"
+#include "output/Survey.h"
+
+#include <QObject>
+#include <QSemaphore>
+#include <QThread>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace velmoro {
+
+class Simulator;
+
+enum class LinkState { Disconnected, Connecting, Connected, Disconnecting };
+
+// The rows as one pass left them: 0..7 displayed, kEngineStatusRow the engine status.
+using RowsSnapshot = std::array<MeasurementRow, 9>;
+
+struct DiagSessionOptions {
+    // Opens the adapter port by name; empty: serial and TCP ports, and "Simulator" for the
+    // session's own simulated motorcycle.
+    AdapterPortFactory portFactory;
+    // The simulated motorcycle behind the port "Simulator"; empty: the session makes its own.
+    std::shared_ptr<Simulator> simulator;
+};
+
+class DiagSession : public QObject {
+    Q_OBJECT
+public:
+    // state: configuration, texts and the family table; owned by the caller, read by the session's
+    // threads while a link is up (the view changes it only while disconnected or between jobs).
+    explicit DiagSession(CoreState& state, DiagSessionOptions options = {},
+                         QObject* parent = nullptr);
+    ~DiagSession() override;
+
+    DiagSession(const DiagSession&) = delete;
+    DiagSession& operator=(const DiagSession&) = delete;
+
+    // ---- in: called on the main thread ----
+
+    // Opens the logs (csvHeader: the eight chooser texts), starts the worker and the connect
+    // sequence. False when no model or port is set or a link is up. Log files that cannot be
+    // created are named by logProblem.
+    bool connectLink(const std::array<QString, 8>& csvHeader);
+    // Asks the link to end: the ignition-off message follows once the worker has stopped.
+    void disconnectLink();
+    // Stops everything; stopped() follows once no thread of the session runs any more.
+    void quit();
+    // Blocks until the session's threads have ended (for the exit steps after the event loop).
+    void waitStopped();
+
+    // The row's value changes between two reads, never during one.
+    void chooseValue(int row, int valueIndex);
+    // Passes run only while the measurement view is shown; hiding it ends the pass in progress
+    // and pauses a survey, showing it starts a pass (and resumes the survey after it).
+    void setMeasurementsShown(bool shown);
+
+    // Jobs: each runs once the job or pass in progress has ended.
+    void readFaults();
+    void clearFaults();
+    // False when a report is being built: the build is then cancelled instead.
+    bool buildReport(const QString& ecuInfoText);
+    // Opens the survey file; the steps run between passes while the measurements are shown.
+    bool startSurvey();
+
+    // The user closed the box of question().
+    void answerQuestion();
+
+    LinkState linkState() const;
+    bool workerAlive() const { return workerAlive_.load(); }
+    bool jobRunning() const;
+    // Nothing to do: no pass, job or connect sequence runs or waits.
+    bool idle() const;
+    bool surveyRunning() const;
+    ReportList& report() { return report_; }
+    const CsvLog& csv() const { return csvLog_; }
+    // Closes both logs; safe once the session's threads have stopped.
+    void closeLogs();
+    // The simulated motorcycle behind the port "Simulator".
+    std::shared_ptr<Simulator> simulator() const { return simulator_; }
+
+signals:
+    void linkStateChanged(velmoro::LinkState state);
+    // The link is up and identified.
+    void connected();
+    // The link has ended; ignitionOff: show the ignition-off message.
+    void disconnected();
+    void ecuInfoText(const QString& text);
+    // A pass has ended with the view still shown: what the rows show now.
+    void rowsRead(const velmoro::RowsSnapshot& rows);
+    // A box for the user (the ignition prompt); answerQuestion() lets the worker go on.
+    void question(const QString& text);
+    void faultsDone();
+    void reportDone();
+    // counter: the identifier about to be read.
+    void surveyStep(int counter);
+    void surveyFinished();
+    // Log files that could not be created, by name.
+    void logProblem(const QString& text);
+    void stopped();
+
+private:
+    class Bridge;
+    struct Job {
+        enum Kind { ReadFaults, ClearFaults, Report } kind;
+        QString text;
+    };
+
+    void LoopMain();
+    void RunPass();
+    void RunSurveySteps();
+    void RunJob(const Job& job);
+    void FinishDisconnect();
+    void SetState(LinkState state);
+    bool StopRequested() const;
+    qint64 NowMs() const;
+
+    CoreState& state_;
+    DiagSessionOptions options_;
+    std::shared_ptr<Simulator> simulator_;
+    std::unique_ptr<Bridge> bridge_;
+
+    // Guarded by mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    LinkState linkState_ = LinkState::Disconnected;
+    bool connectPending_ = false;
+    bool passWanted_ = false;
+    bool disconnectPending_ = false;
+    bool quitting_ = false;
+    bool measurementsShown_ = true;
+    bool jobRunning_ = false;
+    bool idle_ = false;
+    std::deque<Job> jobs_;
+    std::vector<std::pair<int, int>> choices_; // row, value index
+    std::vector<std::shared_ptr<QSemaphore>> gates_;
+
+    std::atomic<bool> workerAlive_{false};
+    std::atomic<bool> loopAlive_{false};
+    std::unique_ptr<QThread> worker_;
+    std::unique_ptr<QThread> loop_;
+
+    // Owned by the loop thread.
+    RowsSnapshot rows_;
+    CsvLog csvLog_;
+    DebugLog debugLog_;
+    SurveyState survey_;
+    std::atomic<bool> surveyActive_{false};
+    ReportList report_;
+};
+
+} // namespace velmoro
+
+Q_DECLARE_METATYPE(velmoro::RowsSnapshot)
+Q_DECLARE_METATYPE(velmoro::LinkState)
