@@ -1,0 +1,214 @@
+// The diagnostic session against the in-process simulated motorcycle: values chosen while passes
+// run, link ends during jobs, and a seeded random walk of user commands with its invariants.
+#include "session/DiagSession.h"
+#include "ecu/EcuOps.h"
+#include "sim/Simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <random>
+
+namespace velmoro {
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return done();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+class DiagSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        state.paths.directory = dir.path() + QStringLiteral("/");
+        state.paths.baseName = QStringLiteral("VelmoroCanDiag");
+        state.settings.loggingDirectory = state.paths.directory;
+        state.settings.csv = 1;
+        state.settings.logging = 1;
+        state.texts.Set(QStringLiteral("Thread_2"), QStringLiteral("Please switch on ignition."));
+        state.texts.Set(QStringLiteral("CSV_1"), QStringLiteral("Time in ms"));
+        state.link.model = QStringLiteral("Velmoro 850");
+        state.link.ecuId = QStringLiteral("MIUG4");
+        state.link.port = QStringLiteral("Simulator");
+        FillEcuOps(state);
+        for (int r = 0; r < kDisplayRows; ++r)
+            state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
+        sim = std::make_shared<Simulator>();
+        DiagSessionOptions options;
+        options.simulator = sim;
+        session = std::make_unique<DiagSession>(state, options);
+        QObject::connect(session.get(), &DiagSession::question, session.get(),
+                         [this] { session->answerQuestion(); });
+        QObject::connect(session.get(), &DiagSession::rowsRead, session.get(),
+                         [this](const RowsSnapshot& rows) {
+                             lastRows = rows;
+                             ++passes;
+                         });
+        QObject::connect(session.get(), &DiagSession::disconnected, session.get(),
+                         [this] { ++disconnects; });
+    }
+
+    bool Connect() { return session->connectLink({"a", "b", "c", "d", "e", "f", "g", "h"}); }
+
+    // Every CSV log is whole: a header and lines of nine quoted fields, each ended by CR LF.
+    void ExpectCompleteCsvLogs()
+    {
+        const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")});
+        ASSERT_FALSE(files.isEmpty());
+        for (const QString& name : files) {
+            QFile file(dir.path() + QStringLiteral("/") + name);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            const QByteArray text = file.readAll();
+            ASSERT_TRUE(text.endsWith("\r\n")) << name.toStdString();
+            for (const QByteArray& line : text.chopped(1).split('\n')) {
+                EXPECT_TRUE(line.startsWith('"') && line.endsWith("\"\r")) << line.constData();
+                EXPECT_EQ(line.count("\",\""), 8) << line.constData();
+            }
+        }
+    }
+
+    QTemporaryDir dir;
+    CoreState state;
+    std::shared_ptr<Simulator> sim;
+    std::unique_ptr<DiagSession> session;
+    RowsSnapshot lastRows;
+    int passes = 0;
+    int disconnects = 0;
+};
+
+TEST_F(DiagSessionTest, ValuesChosenWhilePassesRunLandBetweenReadsAndTheLogStaysWhole)
+{
+    ASSERT_TRUE(Connect());
+    EXPECT_FALSE(Connect()); // one link at a time
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 1; }));
+    EXPECT_EQ(session->linkState(), LinkState::Connected);
+    for (int i = 0; i < 40; ++i) {
+        session->chooseValue(i % kDisplayRows, 1 + (i * 7) % 30);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 3);
+    }
+    session->chooseValue(0, 12);
+    session->chooseValue(3, 0);
+    const int before = passes;
+    ASSERT_TRUE(WaitUntil([&] { return passes >= before + 2; }));
+    EXPECT_EQ(lastRows[0].valueIndex, 12);
+    EXPECT_EQ(lastRows[3].valueIndex, 0);
+    EXPECT_TRUE(lastRows[3].valueText.isEmpty());
+    EXPECT_NE(lastRows[0].valueText, QStringLiteral("----"));
+
+    // A report started, then the measurements shown: one after the other, never both at once.
+    session->setMeasurementsShown(false);
+    ASSERT_TRUE(session->buildReport(QStringLiteral("IAW MIUG4")));
+    session->setMeasurementsShown(true);
+    bool reportDone = false;
+    QObject::connect(session.get(), &DiagSession::reportDone, session.get(),
+                     [&] { reportDone = true; });
+    ASSERT_TRUE(WaitUntil([&] { return reportDone; }, 60000));
+    EXPECT_TRUE(session->report().FinishBuild());
+    EXPECT_GT(session->report().Count(), 5);
+    const int afterReport = passes;
+    ASSERT_TRUE(WaitUntil([&] { return passes > afterReport; }));
+
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+    EXPECT_FALSE(session->workerAlive());
+    EXPECT_EQ(session->linkState(), LinkState::Disconnected);
+    EXPECT_EQ(sim->ReceivedCommands().last(), QByteArray("ATZ"));
+    ExpectCompleteCsvLogs();
+}
+
+TEST_F(DiagSessionTest, LinkLostDuringASurveyAndSilentEcuDuringQuitEndCleanly)
+{
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 1; }));
+    ASSERT_TRUE(session->startSurvey());
+    ASSERT_TRUE(WaitUntil([this] { return sim->ReceivedCommands().contains("221005"); }));
+    sim->Vanish();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+    EXPECT_FALSE(session->workerAlive());
+    sim->Restore();
+
+    // Connected again with an ECU that stays silent: quitting does not wait for its time-outs
+    // to add up, and nothing of the session runs afterwards.
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return session->linkState() == LinkState::Connected; }));
+    sim->SetEcuSilent(true);
+    session->readFaults();
+    session->quit();
+    bool stopped = false;
+    QObject::connect(session.get(), &DiagSession::stopped, session.get(), [&] { stopped = true; });
+    ASSERT_TRUE(WaitUntil([&] { return stopped || !session->workerAlive(); }));
+    session->waitStopped();
+    EXPECT_FALSE(session->workerAlive());
+    EXPECT_FALSE(session->jobRunning());
+    EXPECT_FALSE(Connect());
+    ExpectCompleteCsvLogs();
+}
+
+TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
+{
+    std::mt19937 random(20261208);
+    int reportsAsked = 0;
+    for (int step = 0; step < 500; ++step) {
+        switch (random() % 10) {
+        case 0:
+            Connect();
+            break;
+        case 1:
+            session->disconnectLink();
+            break;
+        case 2:
+            session->setMeasurementsShown(random() % 2 == 0);
+            break;
+        case 3:
+        case 4:
+            session->chooseValue(static_cast<int>(random() % kDisplayRows),
+                                 static_cast<int>(random() % 40));
+            break;
+        case 5:
+            session->readFaults();
+            break;
+        case 6:
+            session->clearFaults();
+            break;
+        case 7:
+            if (session->buildReport(QStringLiteral("IAW MIUG4")))
+                ++reportsAsked;
+            break;
+        case 8:
+            if (session->linkState() == LinkState::Connected && !session->surveyRunning())
+                session->startSurvey();
+            break;
+        default:
+            WaitUntil([] { return false; }, static_cast<int>(random() % 30));
+            break;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        // One worker at most, and only while a link is up or ending.
+        if (session->linkState() == LinkState::Disconnected) {
+            ASSERT_FALSE(session->workerAlive()) << "step " << step;
+        }
+    }
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return session->linkState() == LinkState::Disconnected; }));
+    EXPECT_FALSE(session->workerAlive());
+    session->waitStopped();
+    EXPECT_FALSE(session->jobRunning());
+    EXPECT_GT(reportsAsked, 0);
+    ExpectCompleteCsvLogs();
+}
+
+} // namespace
+} // namespace velmoro
