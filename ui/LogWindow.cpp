@@ -352,9 +352,7 @@ void LogWindow::BuildChart()
     chart_->setMargins(QMargins(4, 4, 4, 4));
     timeAxis_ = new QCategoryAxis;
     timeAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    timeAxis_->setTitleText(log_.timeTitle.isEmpty()
-                                ? QStringLiteral("s")
-                                : (longLog_ ? QStringLiteral("m:ss") : QStringLiteral("s")));
+    timeAxis_->setTitleText(longLog_ ? QStringLiteral("m:ss") : QStringLiteral("s"));
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
 
     for (size_t c = 0; c < log_.columns.size(); ++c) {
@@ -430,6 +428,7 @@ void LogWindow::BuildAxes()
             high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(low) * 0.05);
         curve.axis->setRange(low - margin, high + margin);
         curve.axis->applyNiceNumbers();
+        curve.axis->setLabelFormat(QStringLiteral("%.4g"));
         const QColor colour = CurveColour(curve.column);
         curve.axis->setLabelsColor(colour);
         curve.axis->setLinePenColor(colour);
@@ -448,9 +447,11 @@ QString LogWindow::LegendText(int column) const
     const QString unit = c.unit.isEmpty() ? units_.value(c.name) : c.unit;
     if (!unit.isEmpty())
         text += QStringLiteral(" [") + unit + QLatin1Char(']');
-    for (const Curve& curve : curves_)
-        if (curve.column == column)
-            text += QStringLiteral(" %1…%2").arg(curve.minValue).arg(curve.maxValue);
+    // On one percent scale the legend gives each curve's range; otherwise its own axis does.
+    if (normalised_)
+        for (const Curve& curve : curves_)
+            if (curve.column == column)
+                text += QStringLiteral(" %1…%2").arg(curve.minValue).arg(curve.maxValue);
     return text;
 }
 
@@ -597,6 +598,8 @@ void LogWindow::SetNormalised(bool normalised)
     normalised_ = normalised;
     normalisedBox_->setChecked(normalised);
     BuildAxes();
+    for (Curve& curve : curves_)
+        curve.series->setName(LegendText(curve.column));
     Redraw();
 }
 

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QImage>
+#include <QLegendMarker>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -110,8 +111,11 @@ TEST_F(LogWindowTest, OpensZoomsAndShowsTheValuesAtTheCursor)
     EXPECT_EQ(window->CursorValueText(6), "----");
 
     // Legend clicks hide and show a curve; the reset button shows the whole ride again.
-    window->SetCurveVisible(0, false);
+    const QList<QLegendMarker*> markers = window->Chart()->legend()->markers();
+    ASSERT_EQ(markers.size(), 6); // the column of "----" only draws no curve
+    emit markers[0]->clicked();
     EXPECT_FALSE(window->CurveVisible(0));
+    EXPECT_FALSE(window->Chart()->series()[0]->isVisible());
     window->SetNormalised(true);
     window->ResetZoom();
     EXPECT_DOUBLE_EQ(window->VisibleToMs() - window->VisibleFromMs(), 11999 * 50);
