@@ -62,8 +62,8 @@ if(VELMORO_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "${velmoro_manual_depends}")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6widgets6, libqt6gui6, libqt6network6, libqt6serialport6, libqt6core6, \
-libstdc++6, libc6, ${velmoro_manual_depends}")
+      "libqt6charts6, libqt6widgets6, libqt6gui6, libqt6network6, libqt6serialport6, \
+libqt6core6, libstdc++6, libc6, ${velmoro_manual_depends}")
 endif()
 
 include(CPack)

@@ -2,6 +2,7 @@
 # Installs the Debian packages the build, the program and the tests need, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-serialport-dev libgl-dev
+          qt6-charts-dev libqt6opengl6-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
           fonts-liberation xvfb xauth imagemagick)
 missing=()

@@ -124,14 +124,18 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
             expected.removeIf(
                 [&](const QString& k) { return k.startsWith("Menu_") && !menus.contains(k); });
         }
-        // Families in their order, then the fault codes in theirs; no stray keys.
+        // Families in their order, then the fault codes in theirs, then the keys added since in
+        // their blocks; no stray keys.
+        const QStringList added = Numbered("Log_", 1, 22);
+        expected << added;
         QStringList textKeys = keys;
         textKeys.removeIf(IsFaultCode);
         EXPECT_EQ(textKeys, expected);
         QStringList codeKeys = keys;
         codeKeys.removeIf([](const QString& k) { return !IsFaultCode(k); });
         EXPECT_EQ(codeKeys, codes);
-        EXPECT_EQ(keys.mid(keys.size() - codes.size()), codes);
+        EXPECT_EQ(keys.mid(keys.size() - added.size() - codes.size(), codes.size()), codes);
+        EXPECT_EQ(keys.mid(keys.size() - added.size()), added);
         for (const auto& [key, text] : entries) {
             EXPECT_FALSE(text.trimmed().isEmpty()) << key.toStdString();
         }

@@ -38,8 +38,8 @@ fi
 
 [ "$(dpkg-deb -f "$deb" Package)" = velmorocandiag ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for needed in fonts-liberation libqt6widgets6 libqt6gui6 libqt6serialport6 libqt6network6 \
-    libqt6core6; do
+for needed in fonts-liberation libqt6charts6 libqt6widgets6 libqt6gui6 libqt6serialport6 \
+    libqt6network6 libqt6core6; do
     grep -Eq "(^|, )${needed}( |,|\$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 

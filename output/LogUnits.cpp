@@ -1,0 +1,57 @@
+// Units by value name, taken from the catalogues' own readers.
+#include "output/LogUnits.h"
+
+#include "values/MeasurementLists.h"
+#include "values/ValueCatalog.h"
+
+#include <QVector>
+
+namespace velmoro {
+
+namespace {
+
+// Answers every request with data bytes 1, 2, 3, 4: a reading every reader accepts (no marker
+// value, no set top bit), so each one names the unit it shows its value in.
+class UnitProbeLink : public ExchangeLink {
+public:
+    ExchangeResult Exchange(const std::uint8_t*, int) override
+    {
+        ExchangeResult answer;
+        answer.result = 4;
+        for (int i = 0; i < 4; ++i)
+            answer.response[static_cast<std::size_t>(1 + i)] = static_cast<std::uint8_t>(1 + i);
+        return answer;
+    }
+};
+
+void AddUnits(LanguageTexts& texts, const QVector<QString>& names, int lastIndex,
+              int (*dispatcher)(ReaderContext&, MeasurementRow&), QHash<QString, QString>& units)
+{
+    UnitProbeLink link;
+    float smoothing = 0;
+    ReaderContext ctx{link, texts, smoothing};
+    for (int index = 1; index <= lastIndex && index < names.size(); ++index) {
+        const QString& name = names[index];
+        if (name.isEmpty() || units.contains(name))
+            continue;
+        MeasurementRow row;
+        row.valueIndex = index;
+        if (dispatcher(ctx, row) > 0 && !row.unitText.isEmpty())
+            units.insert(name, row.unitText);
+    }
+}
+
+} // namespace
+
+QHash<QString, QString> ValueUnitsByName(LanguageTexts& texts)
+{
+    QHash<QString, QString> units;
+    QVector<QString> names;
+    BuildValueNamesMiug4(texts, names);
+    AddUnits(texts, names, kLastIndexMiug4, &ValueDispatcherMiug4, units);
+    BuildValueNames11mp(texts, names);
+    AddUnits(texts, names, kLastIndex11mp, &ValueDispatcher11mp, units);
+    return units;
+}
+
+} // namespace velmoro
