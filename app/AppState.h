@@ -30,7 +30,8 @@ enum MenuItemId : int {
     ItemEcuWrite = 9,
     ItemEeprom = 10,
     ItemReport = 11,
-    ItemAbout = 12
+    ItemAbout = 12,
+    ItemOpenLog = 13
 };
 
 struct AppState : CoreState {

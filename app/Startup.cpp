@@ -145,6 +145,10 @@ int RunProgram(int argc, char** argv)
     std::unique_ptr<MainWindow> window = StartProgram(state, paths, MainWindowOptions{});
     QObject::connect(window.get(), &MainWindow::quitRequested, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // A CSV log named on the command line opens in a log window.
+    for (const QString& argument : app.arguments().mid(1))
+        if (argument.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+            window->OpenLog(argument);
     app.exec();
     window->StopAll();
     const bool restart = window->SaveOnExit();

@@ -10,6 +10,7 @@
 #include "ui/DiagramWindow.h"
 #include "ui/ExternalTools.h"
 #include "ui/Layout.h"
+#include "ui/LogWindow.h"
 #include "ui/Logo.h"
 #include "ui/SettingsDialog.h"
 #include "ui/Views.h"
@@ -162,6 +163,7 @@ void MainWindow::BuildMenu()
     add(titles_[0], ItemConnect);
     titles_[0]->addSeparator();
     add(titles_[0], ItemPreferences);
+    add(titles_[0], ItemOpenLog);
     titles_[0]->addSeparator();
     add(titles_[0], ItemQuit);
     titles_[1] = bar->addMenu(QString());
@@ -256,7 +258,7 @@ void MainWindow::ApplyLanguage(const QString& name)
         {ItemMeasurements, "Menu_21"}, {ItemFaults, "Menu_22"},      {ItemDiagram, "Menu_23"},
         {ItemActors, "Menu_24"},       {ItemCoTrim, "Menu_25"},      {ItemReport, "Menu_26"},
         {ItemEcuRead, "Menu_41"},      {ItemEcuWrite, "Menu_42"},    {ItemEeprom, "Menu_43"},
-        {ItemAbout, "Menu_31"}};
+        {ItemAbout, "Menu_31"},        {ItemOpenLog, "Log_1"}};
     for (const auto& [id, key] : itemKeys)
         items_[id]->setText(t.Text(QString::fromLatin1(key)));
 
@@ -323,6 +325,9 @@ void MainWindow::HandleMenu(int id)
         break;
     case ItemPreferences:
         OpenSettings();
+        break;
+    case ItemOpenLog:
+        OpenLog(AskLogFile(this, state_.settings.loggingDirectory, state_.texts));
         break;
     case ItemQuit:
         StopAll();
@@ -395,6 +400,15 @@ void MainWindow::OpenSettings()
         hooks.discoverPorts = options_.discoverPorts;
     settings_ = OpenSettingsDialog(state_, state_.restartPending, state_.setupPending,
                                    std::move(hooks), this);
+}
+
+void MainWindow::OpenLog(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!OpenLogWindow(this, path, state_.texts, &error))
+        ShowMessage(kWindowTitle, error);
 }
 
 void MainWindow::SetEcuInfoText(const QString& text)

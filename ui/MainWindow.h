@@ -56,6 +56,8 @@ public:
     void FinishStartup();
 
     void ApplyLanguage(const QString& name);
+    // Opens a CSV value log in a log window; a file that cannot be read is named in a message.
+    void OpenLog(const QString& path);
     void SetLinkMenuState(bool disconnected);
     void HandleMenu(int id);
     void PostMenu(int id);
