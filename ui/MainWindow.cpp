@@ -258,9 +258,11 @@ void MainWindow::ApplyLanguage(const QString& name)
         {ItemMeasurements, "Menu_21"}, {ItemFaults, "Menu_22"},      {ItemDiagram, "Menu_23"},
         {ItemActors, "Menu_24"},       {ItemCoTrim, "Menu_25"},      {ItemReport, "Menu_26"},
         {ItemEcuRead, "Menu_41"},      {ItemEcuWrite, "Menu_42"},    {ItemEeprom, "Menu_43"},
-        {ItemAbout, "Menu_31"},        {ItemOpenLog, "Log_1"}};
+        {ItemAbout, "Menu_31"}};
     for (const auto& [id, key] : itemKeys)
         items_[id]->setText(t.Text(QString::fromLatin1(key)));
+    // English when an older settings file lacks the key.
+    items_[ItemOpenLog]->setText(LogWindowText(t, QStringLiteral("Log_1")));
 
     info_->setText(t.Text(QStringLiteral("Info_1")));
     measurements_->ecuInfoCaption->setText(t.Text(QStringLiteral("View_11")));
