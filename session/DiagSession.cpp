@@ -73,7 +73,6 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
         };
     }
     state_.ui = bridge_.get();
-    loopAlive_ = true;
     loop_.reset(QThread::create([this] { LoopMain(); }));
     loop_->start();
 }
@@ -287,7 +286,7 @@ bool DiagSession::surveyRunning() const
     return surveyActive_.load();
 }
 
-void DiagSession::closeLogs()
+void DiagSession::CloseLogs()
 {
     debugLog_.Close();
     csvLog_.FlushCsvLog();
@@ -356,12 +355,11 @@ void DiagSession::LoopMain()
     }
     lock.unlock();
     state_.channel.Abort();
-    closeLogs();
+    CloseLogs();
     {
         std::lock_guard<std::mutex> surveyLock(mutex_);
         surveyActive_ = false;
     }
-    loopAlive_ = false;
     emit stopped();
 }
 
@@ -456,7 +454,7 @@ void DiagSession::RunJob(const Job& job)
 void DiagSession::FinishDisconnect()
 {
     state_.channel.Abort();
-    closeLogs();
+    CloseLogs();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         linkState_ = LinkState::Disconnected;

@@ -96,8 +96,6 @@ public:
     bool surveyRunning() const;
     ReportList& report() { return report_; }
     const CsvLog& csv() const { return csvLog_; }
-    // Closes both logs; safe once the session's threads have stopped.
-    void closeLogs();
     // The simulated motorcycle behind the port "Simulator".
     std::shared_ptr<Simulator> simulator() const { return simulator_; }
 
@@ -105,7 +103,7 @@ signals:
     void linkStateChanged(velmoro::LinkState state);
     // The link is up and identified.
     void connected();
-    // The link has ended; ignitionOff: show the ignition-off message.
+    // The link has ended: the moment for the ignition-off message.
     void disconnected();
     void ecuInfoText(const QString& text);
     // A pass has ended with the view still shown: what the rows show now.
@@ -133,7 +131,7 @@ private:
     void RunSurveySteps();
     void RunJob(const Job& job);
     void FinishDisconnect();
-    void SetState(LinkState state);
+    void CloseLogs();
     bool StopRequested() const;
     qint64 NowMs() const;
 
@@ -158,7 +156,6 @@ private:
     std::vector<std::shared_ptr<QSemaphore>> gates_;
 
     std::atomic<bool> workerAlive_{false};
-    std::atomic<bool> loopAlive_{false};
     std::unique_ptr<QThread> worker_;
     std::unique_ptr<QThread> loop_;
 

@@ -3,12 +3,12 @@
 #include "session/DiagSession.h"
 #include "ecu/EcuOps.h"
 #include "sim/Simulator.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <random>
@@ -16,17 +16,7 @@
 namespace velmoro {
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using test::WaitUntil;
 
 class DiagSessionTest : public ::testing::Test {
 protected:

@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 #include <chrono>
 #include <condition_variable>
@@ -212,6 +213,15 @@ TEST_F(FaultInjectionTest, UserDisconnectsWhileTheAdapterIsSilentOrDropsItsPromp
         ASSERT_TRUE(WaitUntil([&] { return !sim->ReceivedCommands().isEmpty(); }));
         messages.clear();
         window->HandleMenu(ItemConnect);
+        // The window goes on handling events while the worker waits out the adapter.
+        bool handled = false;
+        LinkState linkWhenHandled = LinkState::Disconnected;
+        QTimer::singleShot(0, window.get(), [&] {
+            handled = true;
+            linkWhenHandled = window->Session()->linkState();
+        });
+        ASSERT_TRUE(WaitUntil([&] { return handled; }));
+        EXPECT_EQ(linkWhenHandled, LinkState::Disconnecting);
         ExpectDisconnectedCleanly();
         sim->SetSilent(false);
         sim->SetMissingPrompt(false);

@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "config/Settings.h"
 #include "sim/Simulator.h"
+#include "support/WaitUntil.h"
 #include "ui/MainWindow.h"
 
 #include <QCoreApplication>
@@ -17,19 +18,6 @@
 #include <memory>
 
 namespace velmoro::test {
-
-// Processes events until done() holds or timeoutMs have passed; the result of done().
-inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 15000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 // The simulated motorcycle the windows of the GUI tests connect to.
 inline std::shared_ptr<Simulator> SharedSimulator()
