@@ -1,8 +1,8 @@
 // Start-up in its fixed order, the event loop and the exit.
 #include "app/Startup.h"
 
-#include "app/AppState.h"
-#include "app/DataLocations.h"
+#include "ui/AppState.h"
+#include "config/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "ecu/StateSetup.h"
 #include "ui/LanguageChooser.h"

@@ -10,6 +10,7 @@
 #include "link/RequestChannel.h"
 #include "link/UiBridge.h"
 #include "sim/Simulator.h"
+#include "sim/SimulatorPort.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,7 +7,8 @@
 #include "output/CsvLog.h"
 #include "output/Survey.h"
 #include "sim/Simulator.h"
-#include "values/RefreshCycle.h"
+#include "sim/SimulatorPort.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -105,13 +106,13 @@ void LiveValues(int family, int latencyMs, double seconds)
         std::printf("live values: link did not come up\n");
         return;
     }
-    RunRefreshPass(link.state); // the first pass after the session request settles the pace
+    RunRefreshPass(link.state.ops, link.state.flags, link.state.rows); // the first pass after the session request settles the pace
     link.Sim().ClearReceived();
     const double wall0 = WallMs();
     const double cpu0 = CpuMs();
     int passes = 0;
     while (WallMs() - wall0 < seconds * 1000.0) {
-        RunRefreshPass(link.state);
+        RunRefreshPass(link.state.ops, link.state.flags, link.state.rows);
         ++passes;
     }
     const double wallMs = WallMs() - wall0;
@@ -175,7 +176,7 @@ void HourOfRefreshing(bool clearRecord)
     csv.OpenCsvLog(dir.path() + QLatin1Char('/'), QStringLiteral("Hour"),
                    QDateTime::currentDateTime(), QStringLiteral("Time"), header);
     const auto pass = [&](int n) {
-        RunRefreshPass(link.state);
+        RunRefreshPass(link.state.ops, link.state.flags, link.state.rows);
         std::array<QString, 8> values;
         for (int r = 0; r < kDisplayRows; ++r) {
             values[static_cast<std::size_t>(r)] =

@@ -4,9 +4,7 @@
 #include "ecu/Actuators.h"
 #include "ecu/CoreState.h"
 #include "ecu/Faults.h"
-#include "link/CommWorker.h"
 #include "link/Connection.h"
-#include "sim/Simulator.h"
 #include "values/MeasurementLists.h"
 #include "values/ValueCatalog.h"
 
@@ -22,28 +20,6 @@ ReaderContext Context11mp(CoreState& state)
 ReaderContext ContextMiug4(CoreState& state)
 {
     return {state.channel, state.texts, state.rpmSmoothingMiug4};
-}
-
-// Slots shared by both families; the family only changes which functions they reach.
-void FillCommonSlots(CoreState& state)
-{
-    CoreState* s = &state;
-    s->ops.Exchange = [s](const std::uint8_t* request, int length) {
-        return s->channel.Exchange(request, length);
-    };
-    s->ops.CommWorker = [s] {
-        if (s->ui == nullptr) {
-            s->flags.SetWorkerState(kWorkerStopped);
-            return;
-        }
-        if (s->link.port == QLatin1String("Simulator")) {
-            // The demo motorcycle answers like the chosen model's family.
-            SetSimulatedFamily(s->link.family);
-        }
-        CommWorker worker(s->channel, s->texts, *s->ui, s->link.port);
-        worker.Run();
-    };
-    s->ops.EndActiveDiagnostics = [] { return 1; };
 }
 
 void FillMiug4(CoreState& state)
@@ -66,20 +42,12 @@ void FillMiug4(CoreState& state)
         ReaderContext ctx = ContextMiug4(*s);
         return ValueDispatcherMiug4(ctx, row);
     };
-    s->ops.ReadEngineSpeed = [s](MeasurementRow& row) {
-        ReaderContext ctx = ContextMiug4(*s);
-        return ReadEngineSpeedMiug4(ctx, row);
-    };
-    s->ops.ReadEngineTemperature = [s](MeasurementRow& row) {
-        ReaderContext ctx = ContextMiug4(*s);
-        return ReadEngineTemperatureMiug4(ctx, row);
-    };
     s->ops.ReadEngineStatus = [s](MeasurementRow& row) {
         return ReadEngineStatusMiug4(s->channel, s->texts, row);
     };
     s->ops.ReadFaults = [s] { ReadFaultsMiug4(s->channel, s->texts, s->faults); };
     s->ops.ClearFaults = [s] { ClearFaultsMiug4(s->channel, s->texts, s->faults); };
-    s->ops.Connect = [s](int) {
+    s->ops.Connect = [s] {
         if (s->ui != nullptr) {
             ConnectMiug4(s->flags, s->link, s->channel, *s->ui);
         }
@@ -106,16 +74,12 @@ void Fill11mp(CoreState& state)
         ReaderContext ctx = Context11mp(*s);
         return ValueDispatcher11mp(ctx, row);
     };
-    s->ops.ReadEngineSpeed = [s](MeasurementRow& row) {
-        ReaderContext ctx = Context11mp(*s);
-        return ReadEngineSpeed11mp(ctx, row);
-    };
     s->ops.ReadFaults = [s] { ReadFaults11mp(s->channel, s->texts, s->faults); };
     s->ops.ClearFaults = [s] { ClearFaults11mp(s->channel, s->texts, s->faults); };
     s->ops.RoutineResult = [s](ProcedureRecord& record) {
         return RoutineResult11mp(s->channel, s->texts, record);
     };
-    s->ops.Connect = [s](int) {
+    s->ops.Connect = [s] {
         if (s->ui != nullptr) {
             Connect11mp(s->flags, s->link, s->channel, *s->ui);
         }
@@ -127,7 +91,6 @@ void Fill11mp(CoreState& state)
 void FillEcuOps(CoreState& state)
 {
     state.ops.ReadEngineStatus = nullptr;
-    state.ops.ReadEngineTemperature = nullptr;
     state.ops.RoutineResult = nullptr;
     state.ops.ClearFaults = nullptr;
     state.ops.CoTrimOperation = nullptr;
@@ -138,7 +101,6 @@ void FillEcuOps(CoreState& state)
         state.link.family = Family11mp;
     }
 
-    FillCommonSlots(state);
     if (state.link.family == Family11mp) {
         Fill11mp(state);
     } else {

@@ -14,18 +14,13 @@ struct CoreState;
 
 struct EcuOps {
     std::function<void(int chooser, const QString& name, int position)> FillValueChooser;
-    std::function<int(MeasurementRow&)> ReadEngineSpeed;
     std::function<void()> BuildMeasurementList;
     std::function<int(MeasurementRow&)> ValueDispatcher;
-    std::function<int(MeasurementRow&)> ReadEngineTemperature;
-    std::function<int()> EndActiveDiagnostics;
     std::function<void()> ClearFaults;
     std::function<void()> ReadFaults;
     std::function<int(MeasurementRow&)> ReadEngineStatus;
-    std::function<ExchangeResult(const std::uint8_t*, int)> Exchange;
-    std::function<void()> CommWorker;  // runs the communication worker on the calling thread
     std::function<int(ProcedureRecord&)> RoutineResult;
-    std::function<void(int infoField)> Connect; // runs the family's connection sequence
+    std::function<void()> Connect; // runs the family's connection sequence
     std::function<int(int)> CoTrimOperation;
 };
 

@@ -33,18 +33,13 @@ public:
     virtual bool Failed() const = 0;
 };
 
-// Opens the port named `name`; nullptr when it cannot be opened.
-//   "Simulator"      the process's shared in-process simulator (SharedSimulator(), sim/);
-//                    the program calls SetSimulatedFamily(family) before connecting so that the
-//                    simulated ECU matches the chosen model (default: MIUG4).
+// Opens the port named `name`; nullptr when it cannot be opened. The simulated adapter is not
+// among them: it is handed in through an AdapterPortFactory (sim/SimulatorPort.h).
 //   "host:port"      TCP (WiFi adapters), e.g. "127.0.0.1:35000".
 //   anything else    a serial device: 115200 8N1, no flow control, RTS off where the device
 //                    allows it (pseudo-terminals refuse modem-line calls). On Windows a COM
 //                    name gets the "\\.\" prefix.
 std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name);
-
-// A port onto a given simulator instance (tests that configure their own simulator).
-std::unique_ptr<AdapterPort> OpenSimulatorPort(std::shared_ptr<Simulator> simulator);
 
 using AdapterPortFactory = std::function<std::unique_ptr<AdapterPort>(const QString& name)>;
 

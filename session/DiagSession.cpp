@@ -1,10 +1,12 @@
 // The diagnostic session: worker, connect sequence, refresh loop, jobs and logs.
 #include "session/DiagSession.h"
 
+#include "ecu/RefreshCycle.h"
 #include "link/CommWorker.h"
 #include "link/PortDiscovery.h"
 #include "link/UiBridge.h"
 #include "sim/Simulator.h"
+#include "sim/SimulatorPort.h"
 
 #include <QDateTime>
 #include <chrono>
@@ -320,7 +322,7 @@ void DiagSession::LoopMain()
         if (!quitting_ && connectPending_) {
             connectPending_ = false;
             lock.unlock();
-            state_.ops.Connect(0);
+            state_.ops.Connect();
             lock.lock();
             continue;
         }
@@ -365,27 +367,13 @@ void DiagSession::LoopMain()
 
 void DiagSession::RunPass()
 {
-    auto applyChoices = [this] {
+    // The user's choices reach the rows between two reads, never during one.
+    RunRefreshPass(state_.ops, state_.flags, rows_, [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& [row, index] : choices_)
             rows_[static_cast<std::size_t>(row)].valueIndex = index;
         choices_.clear();
-    };
-    for (int r = 0; r < kDisplayRows; ++r) {
-        if (StopRequested())
-            break;
-        applyChoices();
-        MeasurementRow& row = rows_[static_cast<std::size_t>(r)];
-        if (row.valueIndex > 0) {
-            row.valueText = QStringLiteral("----");
-            if (state_.ops.ValueDispatcher)
-                state_.ops.ValueDispatcher(row);
-        } else {
-            row.valueText.clear();
-        }
-    }
-    if (state_.ops.ReadEngineStatus && !StopRequested())
-        state_.ops.ReadEngineStatus(rows_[kEngineStatusRow]);
+    });
 
     bool shown = false;
     {

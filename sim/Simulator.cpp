@@ -562,17 +562,4 @@ QByteArray Simulator::EcuAnswer(const QByteArray& request)
     return ecu_->Answer(request, EngineTimeLocked(NowMs()));
 }
 
-// ---- the shared instance ----
-
-std::shared_ptr<Simulator> SharedSimulator()
-{
-    static const std::shared_ptr<Simulator> shared = std::make_shared<Simulator>();
-    return shared;
-}
-
-void SetSimulatedFamily(int family)
-{
-    SharedSimulator()->SetFamily(family);
-}
-
 } // namespace velmoro

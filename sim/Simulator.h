@@ -2,7 +2,7 @@
 //
 // The simulator is a byte stream: the host writes command bytes, the adapter answers after its
 // latency. It is thread-safe: the worker thread reads and writes while a test configures it.
-// Used in-process (port name "Simulator", SharedSimulator()), on a pseudo-terminal or TCP port
+// Used in-process (the session hands it in as the port "Simulator"), on a pseudo-terminal or TCP port
 // (the velmoro-sim tool), and from tests with fault injection.
 //
 // Adapter behaviour: after ATZ echo is on and the banner "ELM327 v1.5" is sent; ATE 0 / ATE0
@@ -167,12 +167,5 @@ private:
     qint64 engineStartMs_ = 0;
     qint64 frozenEngineMs_ = -1;
 };
-
-// The process-wide simulator behind the port name "Simulator" (created on first use, MIUG4,
-// latency 0).
-std::shared_ptr<Simulator> SharedSimulator();
-// Chooses the ECU family of the shared simulator; the program calls it before each connect
-// with LinkSettings::family.
-void SetSimulatedFamily(int family);
 
 } // namespace velmoro

@@ -1,7 +1,7 @@
 // The main window: construction, language, menus, connection control and quitting.
 #include "ui/MainWindow.h"
 
-#include "app/DataLocations.h"
+#include "config/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
 #include "link/AdapterPort.h"
@@ -15,7 +15,7 @@
 #include "ui/SettingsDialog.h"
 #include "ui/Views.h"
 #include "ui/WindowScaleDialog.h"
-#include "values/RefreshCycle.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // which it forwards the user's commands to and whose signals it shows.
 #pragma once
 
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "ecu/ActorsController.h"
 #include "output/Report.h"
 #include "session/DiagSession.h"

@@ -7,7 +7,7 @@
 #include "ui/DiagramWindow.h"
 #include "ui/Layout.h"
 #include "ui/Views.h"
-#include "values/RefreshCycle.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QComboBox>
 #include <QDateTime>

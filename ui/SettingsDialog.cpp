@@ -4,7 +4,7 @@
 #include "config/LanguageTexts.h"
 #include "ecu/CoreState.h"
 #include "link/PortDiscovery.h"
-#include "values/RefreshCycle.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -1,10 +1,12 @@
 // A whole refresh pass of each family through the operations table, the real worker and request
 // channel, against the in-process simulated adapter and ECU.
 #include "ecu/CoreState.h"
+#include "ecu/RefreshCycle.h"
+#include "link/CommWorker.h"
 #include "link/UiBridge.h"
 #include "sim/Simulator.h"
+#include "sim/SimulatorPort.h"
 #include "values/EnglishTexts.h"
-#include "values/RefreshCycle.h"
 #include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 
@@ -39,22 +41,26 @@ public:
 
 class EcuOpsSimulatorTest : public ::testing::Test {
 protected:
-    // Connects like the shell does: worker thread through the table's CommWorker slot on the
-    // port "Simulator", then the family's connect sequence on this thread.
+    // Connects like the session does: the worker on its own thread with the simulator handed in
+    // as the port "Simulator", then the family's connect sequence on this thread.
     void Connect(const char* ecuId, int family)
     {
-        sim = SharedSimulator();
+        sim = std::make_shared<Simulator>();
         test::SetEnglishTexts(state.texts);
         state.ui = &ui;
         state.link.port = "Simulator";
         state.link.ecuId = ecuId;
         FillEcuOps(state);
         ASSERT_EQ(state.link.family, family);
+        sim->SetFamily(family);
         state.flags.SetWorkerState(kWorkerStarting);
-        worker = std::thread([this] { state.ops.CommWorker(); });
-        state.ops.Connect(35);
+        worker = std::thread([this] {
+            CommWorker commWorker(state.channel, state.texts, ui, state.link.port, nullptr,
+                                  [this](const QString&) { return OpenSimulatorPort(sim); });
+            commWorker.Run();
+        });
+        state.ops.Connect();
         ASSERT_EQ(ui.connected.load(), 1) << "the simulated link did not come up";
-        EXPECT_EQ(sim->Family(), family);
         sim->SetEngineTimeMs(4000); // the same answers for the pass and its replay
         sim->ClearReceived();
     }
@@ -64,9 +70,6 @@ protected:
         if (worker.joinable()) {
             state.channel.Stop();
             worker.join();
-        }
-        if (sim) {
-            sim->SetEngineTimeMs(-1);
         }
         EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
     }
@@ -117,7 +120,7 @@ TEST_F(EcuOpsSimulatorTest, Miug4PassReadsEveryChosenRowAndTheEngineStatus)
     for (int r = 0; r < kDisplayRows; ++r) {
         state.rows[r].valueIndex = chosen[r];
     }
-    RunRefreshPass(state);
+    RunRefreshPass(state.ops, state.flags, state.rows);
 
     EXPECT_EQ(ValueRequests(),
               QStringList({"221030", "221033", "22103C", "221058", "22104C", "221073", "221074"}));
@@ -146,7 +149,7 @@ TEST_F(EcuOpsSimulatorTest, ElevenMpPassReadsEveryChosenRowWithoutAnEngineStatus
     for (int r = 0; r < kDisplayRows; ++r) {
         state.rows[r].valueIndex = chosen[r];
     }
-    RunRefreshPass(state);
+    RunRefreshPass(state.ops, state.flags, state.rows);
 
     EXPECT_EQ(ValueRequests(), QStringList({"221030", "221031", "22103C", "22104F", "22109A",
                                             "22109F", "22107E", "229810"}));
@@ -162,7 +165,7 @@ TEST_F(EcuOpsSimulatorTest, ElevenMpPassReadsEveryChosenRowWithoutAnEngineStatus
     // A stop ends the next pass before its first row.
     state.flags.stopFlag = 1;
     sim->ClearReceived();
-    RunRefreshPass(state);
+    RunRefreshPass(state.ops, state.flags, state.rows);
     EXPECT_TRUE(ValueRequests().isEmpty());
 }
 

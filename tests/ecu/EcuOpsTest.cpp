@@ -22,14 +22,10 @@ protected:
     void ExpectCommonSlots()
     {
         EXPECT_TRUE(state.ops.FillValueChooser);
-        EXPECT_TRUE(state.ops.ReadEngineSpeed);
         EXPECT_TRUE(state.ops.BuildMeasurementList);
         EXPECT_TRUE(state.ops.ValueDispatcher);
-        EXPECT_TRUE(state.ops.EndActiveDiagnostics);
         EXPECT_TRUE(state.ops.ClearFaults);
         EXPECT_TRUE(state.ops.ReadFaults);
-        EXPECT_TRUE(state.ops.Exchange);
-        EXPECT_TRUE(state.ops.CommWorker);
         EXPECT_TRUE(state.ops.Connect);
         EXPECT_FALSE(state.ops.CoTrimOperation);
     }
@@ -49,13 +45,11 @@ TEST_F(EcuOpsTest, IdentifierChoosesTheFamilyExactly)
     ExpectCommonSlots();
     EXPECT_TRUE(state.ops.RoutineResult);
     EXPECT_FALSE(state.ops.ReadEngineStatus);
-    EXPECT_FALSE(state.ops.ReadEngineTemperature);
 
     Fill("MIUG4");
     EXPECT_EQ(state.link.family, FamilyMiug4);
     ExpectCommonSlots();
     EXPECT_TRUE(state.ops.ReadEngineStatus);
-    EXPECT_TRUE(state.ops.ReadEngineTemperature);
     EXPECT_FALSE(state.ops.RoutineResult);
 
     Fill("11MP");
@@ -115,15 +109,9 @@ TEST_F(EcuOpsTest, SlotsWithoutALinkFailLikeTheChannel)
     EXPECT_EQ(row.valueText, "----");
     EXPECT_EQ(row.unitText, "mV");
     EXPECT_EQ(state.ops.ReadEngineStatus(state.rows[kEngineStatusRow]), 0);
-    EXPECT_EQ(state.ops.EndActiveDiagnostics(), 1);
-    const std::uint8_t request[] = {0x22, 0x10, 0x30};
-    EXPECT_EQ(state.ops.Exchange(request, 3).result, kExchangeNotConnected);
 
-    // Without a user-interface bridge neither the worker nor the connect sequence can run.
-    state.flags.workerState = kWorkerStarting;
-    state.ops.CommWorker();
-    EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
-    state.ops.Connect(35);
+    // Without a user-interface bridge the connect sequence does not run.
+    state.ops.Connect();
 }
 
 } // namespace

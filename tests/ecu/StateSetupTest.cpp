@@ -1,8 +1,8 @@
 // Loading the settings into the core state at start-up, first start and saved choices.
 #include "ecu/StateSetup.h"
 #include "ecu/CoreState.h"
+#include "ecu/RefreshCycle.h"
 #include "values/EnglishTexts.h"
-#include "values/RefreshCycle.h"
 
 #include <QFile>
 #include <QTemporaryDir>

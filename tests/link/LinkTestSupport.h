@@ -9,6 +9,7 @@
 #include "link/RequestChannel.h"
 #include "link/UiBridge.h"
 #include "sim/Simulator.h"
+#include "sim/SimulatorPort.h"
 
 #include <QByteArrayList>
 #include <QThread>

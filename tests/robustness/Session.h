@@ -4,12 +4,13 @@
 
 #include "ecu/CoreState.h"
 #include "ecu/EcuOps.h"
+#include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
 #include "link/Connection.h"
 #include "output/CsvLog.h"
 #include "sim/Simulator.h"
-#include "values/RefreshCycle.h"
+#include "sim/SimulatorPort.h"
 
 #include <gtest/gtest.h>
 
@@ -265,7 +266,7 @@ public:
         refresh_.Start([this] {
             while (state.flags.stopFlag.load() == 0 &&
                    state.flags.workerState.load() == kWorkerRunning) {
-                RunRefreshPass(state);
+                RunRefreshPass(state.ops, state.flags, state.rows);
                 if (state.flags.stopFlag.load() != 0) {
                     break;
                 }

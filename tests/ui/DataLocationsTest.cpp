@@ -1,6 +1,6 @@
 // Where settings and written files go: beside the program, or the user's folders for an installed
 // or read-only copy; the help page lookup.
-#include "app/DataLocations.h"
+#include "config/DataLocations.h"
 #include "config/Settings.h"
 
 #include <QDir>

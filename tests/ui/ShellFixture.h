@@ -1,7 +1,7 @@
 // Builds the program in a fresh temporary program directory with recorded message boxes.
 #pragma once
 
-#include "app/AppState.h"
+#include "ui/AppState.h"
 #include "app/Startup.h"
 #include "config/Settings.h"
 #include "sim/Simulator.h"

@@ -1,6 +1,6 @@
 // Decoding of the 11MP values against hand-computed answers, grouped by width and format.
 #include "values/EnglishTexts.h"
-#include "values/RefreshCycle.h"
+#include "values/RowDisplay.h"
 #include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 

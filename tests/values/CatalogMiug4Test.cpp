@@ -1,6 +1,6 @@
 // Decoding of the MIUG4 values and the engine status block against hand-computed answers.
 #include "values/EnglishTexts.h"
-#include "values/RefreshCycle.h"
+#include "values/RowDisplay.h"
 #include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 

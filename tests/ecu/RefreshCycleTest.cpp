@@ -1,5 +1,5 @@
 // One measurement pass, the chooser refresh, value picking and the display step of a row.
-#include "values/RefreshCycle.h"
+#include "ecu/RefreshCycle.h"
 #include "ecu/CoreState.h"
 #include "values/EnglishTexts.h"
 #include "values/MeasurementLists.h"
@@ -48,7 +48,7 @@ TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
     link.Answer("005A");
     link.Answer("008C");
     link.Answer("00FF000000");
-    RunRefreshPass(state);
+    RunRefreshPass(state.ops, state.flags, state.rows);
 
     ASSERT_EQ(link.requests.size(), 3);
     EXPECT_EQ(link.requests[0], QByteArray::fromHex("221033"));
@@ -66,7 +66,7 @@ TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
     for (auto& row : state.rows) {
         row.valueIndex = 0;
     }
-    RunRefreshPass(state);
+    RunRefreshPass(state.ops, state.flags, state.rows);
     EXPECT_TRUE(link.requests.isEmpty());
     EXPECT_EQ(state.rows[0].valueText, "");
 }
@@ -83,7 +83,7 @@ TEST_F(RefreshCycleTest, StopFlagEndsThePassBeforeTheNextRow)
         }
         return QByteArray::fromHex("0320");
     };
-    RunRefreshPass(state);
+    RunRefreshPass(state.ops, state.flags, state.rows);
     EXPECT_EQ(link.requests.size(), 2);
     EXPECT_EQ(state.rows[1].valueText, "800");
     EXPECT_EQ(state.rows[2].valueText, "old");

@@ -1,30 +1,33 @@
-// The refresh cycle as core logic: one measurement pass, the chooser refresh and the display
-// step that turns a row into what its widgets show.
-#include "values/RefreshCycle.h"
+// The refresh cycle through the family table: one measurement pass, the chooser refresh and a
+// user's choice.
+#include "ecu/RefreshCycle.h"
 
 #include "ecu/CoreState.h"
-#include "values/Formats.h"
 
 namespace velmoro {
 
-void RunRefreshPass(CoreState& state)
+void RunRefreshPass(const EcuOps& ops, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
+                    const std::function<void()>& beforeRow)
 {
     for (int r = 0; r < kDisplayRows; ++r) {
-        if (state.flags.stopFlag.load() != 0) {
+        if (flags.stopFlag.load() != 0) {
             break;
         }
-        MeasurementRow& row = state.rows[static_cast<std::size_t>(r)];
+        if (beforeRow) {
+            beforeRow();
+        }
+        MeasurementRow& row = rows[static_cast<std::size_t>(r)];
         if (row.valueIndex > 0) {
             row.valueText = QStringLiteral("----");
-            if (state.ops.ValueDispatcher) {
-                state.ops.ValueDispatcher(row);
+            if (ops.ValueDispatcher) {
+                ops.ValueDispatcher(row);
             }
         } else {
             row.valueText.clear();
         }
     }
-    if (state.ops.ReadEngineStatus && state.flags.stopFlag.load() == 0) {
-        state.ops.ReadEngineStatus(state.rows[kEngineStatusRow]);
+    if (ops.ReadEngineStatus && flags.stopFlag.load() == 0) {
+        ops.ReadEngineStatus(rows[kEngineStatusRow]);
     }
 }
 
@@ -61,18 +64,6 @@ int ChooseValue(CoreState& state, int chooser, int entry)
     list.selected = entry;
     row.valueIndex = list.entries[entry].itemData;
     return row.valueIndex;
-}
-
-RowDisplay DisplayRow(const MeasurementRow& row)
-{
-    RowDisplay display;
-    display.valueText = row.valueText + row.unitText;
-    display.rawText = RawValueText(row.rawValue);
-    display.barVisible = row.barVisible != 0;
-    display.barMin = row.barMin;
-    display.barMax = row.barMax;
-    display.barValue = row.barValue;
-    return display;
 }
 
 } // namespace velmoro

@@ -1,5 +1,5 @@
 // The choice of the settings and files directories, their creation, and the help page lookup.
-#include "app/DataLocations.h"
+#include "config/DataLocations.h"
 
 #include <QDir>
 #include <QFile>

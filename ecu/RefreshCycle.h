@@ -1,0 +1,36 @@
+// The refresh cycle through the family table: one measurement pass, the chooser refresh and a
+// user's choice.
+#pragma once
+
+#include "values/MeasurementRow.h"
+#include "values/RowDisplay.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+
+namespace velmoro {
+
+struct CoreState;
+struct EcuOps;
+struct LinkFlags;
+
+// One pass: rows 0..7 in order, leaving the loop as soon as stopFlag is set; before each row
+// beforeRow (when given) may change what the rows read; a row with valueIndex > 0 gets "----" and
+// then ValueDispatcher, an empty row gets the empty text. Then ReadEngineStatus into
+// rows[kEngineStatusRow] when the family has it and stopFlag is clear.
+void RunRefreshPass(const EcuOps& ops, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
+                    const std::function<void()>& beforeRow = {});
+
+// BuildMeasurementList, then FillValueChooser for rows 0..7: keepPositions uses each row's
+// valueIndex, otherwise the name held in the row's valueText (the saved name at start-up).
+// Last, fillActorsList (the GUI's FillActorsList) when given. Does nothing before the EcuOps
+// table has been filled.
+void RefreshChoosers(CoreState& state, bool keepPositions,
+                     const std::function<void()>& fillActorsList = {});
+
+// The user picked entry `entry` of chooser `chooser`: selects it and sets the row's valueIndex
+// to its item data, which is returned (0 = the row is now empty).
+int ChooseValue(CoreState& state, int chooser, int entry);
+
+} // namespace velmoro

@@ -1,0 +1,77 @@
+// The simulated adapter behind the link's port interface.
+#include "sim/SimulatorPort.h"
+
+#include "sim/Simulator.h"
+
+namespace velmoro {
+
+namespace {
+
+class SimulatorAdapterPort : public AdapterPort {
+public:
+    explicit SimulatorAdapterPort(std::shared_ptr<Simulator> simulator)
+        : simulator_(std::move(simulator))
+    {
+    }
+
+    qint64 BytesWaiting() override { return Failed() ? 0 : simulator_->BytesAvailable(); }
+    QByteArray Read(qint64 maxBytes) override
+    {
+        return Failed() ? QByteArray() : simulator_->Read(maxBytes);
+    }
+    bool Write(const QByteArray& bytes) override
+    {
+        if (Failed()) {
+            return false;
+        }
+        simulator_->Write(bytes);
+        return true;
+    }
+    bool WaitForReadable(int timeoutMs) override
+    {
+        return !Failed() && simulator_->WaitForOutput(timeoutMs);
+    }
+    void Close() override { closed_ = true; }
+    bool Failed() const override
+    {
+        // Once gone, stays gone for this port, even if the simulator is restored.
+        if (!failed_ && (closed_ || simulator_->Vanished())) {
+            failed_ = true;
+        }
+        return failed_;
+    }
+
+private:
+    std::shared_ptr<Simulator> simulator_;
+    bool closed_ = false;
+    mutable bool failed_ = false;
+};
+
+// "host:port" with a numeric port of 1..65535 and a non-empty host.
+bool SplitHostPort(const QString& name, QString& host, quint16& port)
+{
+    const qsizetype colon = name.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0 || colon == name.size() - 1) {
+        return false;
+    }
+    bool ok = false;
+    const uint value = name.mid(colon + 1).toUInt(&ok);
+    if (!ok || value == 0 || value > 65535) {
+        return false;
+    }
+    host = name.left(colon);
+    port = static_cast<quint16>(value);
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<AdapterPort> OpenSimulatorPort(std::shared_ptr<Simulator> simulator)
+{
+    if (!simulator || simulator->Vanished()) {
+        return nullptr;
+    }
+    return std::make_unique<SimulatorAdapterPort>(std::move(simulator));
+}
+
+} // namespace velmoro
