@@ -48,22 +48,6 @@ private:
 };
 
 // "host:port" with a numeric port of 1..65535 and a non-empty host.
-bool SplitHostPort(const QString& name, QString& host, quint16& port)
-{
-    const qsizetype colon = name.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0 || colon == name.size() - 1) {
-        return false;
-    }
-    bool ok = false;
-    const uint value = name.mid(colon + 1).toUInt(&ok);
-    if (!ok || value == 0 || value > 65535) {
-        return false;
-    }
-    host = name.left(colon);
-    port = static_cast<quint16>(value);
-    return true;
-}
-
 } // namespace
 
 std::unique_ptr<AdapterPort> OpenSimulatorPort(std::shared_ptr<Simulator> simulator)
