@@ -261,7 +261,8 @@ void MainWindow::FillActorsList()
 
 void MainWindow::DisplayRows(const RowsSnapshot& rows)
 {
-    if (state_.viewMode != ViewMeasurements || stopped_)
+    // A pass that ended before the link went down may arrive after it did: the dashes stay.
+    if (state_.viewMode != ViewMeasurements || stopped_ || !linkActive_)
         return;
     const bool raw = state_.settings.debug == 1;
     for (int r = 0; r < kDisplayRows; ++r) {
