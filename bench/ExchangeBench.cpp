@@ -31,7 +31,7 @@ public:
     void ShowMessageAndWait(const QString&) override {}
     void SetEcuInfoText(const QString&) override {}
     void Connected() override {}
-    void Disconnect(bool, bool) override {}
+    void Disconnect() override {}
     void LinkLost() override {}
 };
 

@@ -2,13 +2,13 @@
 // CPU while refreshing, the read-all survey, and memory over an hour of simulated refreshing.
 #include "ecu/CoreState.h"
 #include "ecu/EcuOps.h"
+#include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
 #include "output/CsvLog.h"
 #include "output/Survey.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
-#include "ecu/RefreshCycle.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -90,7 +90,7 @@ private:
         void ShowMessageAndWait(const QString&) override {}
         void SetEcuInfoText(const QString&) override {}
         void Connected() override {}
-        void Disconnect(bool, bool) override {}
+        void Disconnect() override {}
         void LinkLost() override {}
     };
     std::shared_ptr<Simulator> sim_;
@@ -106,7 +106,8 @@ void LiveValues(int family, int latencyMs, double seconds)
         std::printf("live values: link did not come up\n");
         return;
     }
-    RunRefreshPass(link.state.ops, link.state.flags, link.state.rows); // the first pass after the session request settles the pace
+    RunRefreshPass(link.state.ops, link.state.flags,
+                   link.state.rows); // the first pass after the session request settles the pace
     link.Sim().ClearReceived();
     const double wall0 = WallMs();
     const double cpu0 = CpuMs();

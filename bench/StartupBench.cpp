@@ -1,8 +1,8 @@
 // Start-up time to the shown main window, from the process start and from the start-up call, on
 // the offscreen platform with a settings file that names a model (the usual start).
-#include "ui/AppState.h"
 #include "app/Startup.h"
 #include "config/Settings.h"
+#include "ui/AppState.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>

@@ -200,7 +200,7 @@ void ActorsController::Tick(int timerId)
         if (cb_.showMessage)
             cb_.showMessage(texts_.Text(QStringLiteral("View_52")));
         if (cb_.disconnect)
-            cb_.disconnect(true, false);
+            cb_.disconnect();
         if (cb_.showMessage)
             cb_.showMessage(texts_.Text(QStringLiteral("View_57")));
         if (cb_.quit)

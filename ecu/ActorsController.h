@@ -37,7 +37,7 @@ struct ActorsCallbacks {
     std::function<void(const QString& text)> showMessage; // modal, returns once closed
     std::function<void(int timerId, int periodMs)> startTimer;
     std::function<void(int timerId)> stopTimer;
-    std::function<void(bool wait, bool fromWorkerThread)> disconnect;
+    std::function<void()> disconnect;
     std::function<void()> quit; // sets QuitFlag so the program ends
     std::function<void(bool enabled)> setListEnabled;
     std::function<void(const QString& text, bool enabled)> setButton;

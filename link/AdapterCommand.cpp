@@ -61,9 +61,4 @@ int ReceiveAdapterAnswer(AdapterCommand& command, Clock& clock)
     return CollectAnswer(command, clock, clock.NowMs());
 }
 
-int SendAdapterCommand(AdapterCommand& command)
-{
-    return SendAdapterCommand(command, SteadyClockInstance());
-}
-
 } // namespace velmoro

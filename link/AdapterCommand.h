@@ -24,7 +24,6 @@ struct AdapterCommand {
 // it are the start of the next exchange's answer. Waits for readable bytes instead of polling,
 // so the CPU idles while the adapter thinks. Returns the answer's length.
 int SendAdapterCommand(AdapterCommand& command, Clock& clock);
-int SendAdapterCommand(AdapterCommand& command);
 
 // Collects the next answer up to endChar or the time-out without writing anything: used to read
 // past an answer that belongs to an earlier, timed-out request.

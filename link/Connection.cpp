@@ -35,14 +35,6 @@ int WaitForWorker(LinkFlags& flags)
     return flags.workerState.load();
 }
 
-void Fail(LinkFlags& flags, UiBridge& ui)
-{
-    if (flags.workerState.load() != kWorkerStopped)
-        ui.Disconnect(true, true);
-    else
-        ui.Disconnect(false, true);
-}
-
 } // namespace
 
 QString AsciiField(const QByteArray& bytes, int offset, int length)
@@ -110,12 +102,12 @@ QString EcuInfoText11mp(const QString& ecuId, const QString& variant, const QByt
 void ConnectMiug4(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui)
 {
     if (WaitForWorker(flags) != kWorkerRunning) {
-        Fail(flags, ui);
+        ui.Disconnect();
         return;
     }
     const ExchangeResult id = link.Exchange({0x22, 0x10, 0x80});
     if (id.result <= 0) {
-        Fail(flags, ui);
+        ui.Disconnect();
         return;
     }
     const QByteArray idData = DataBytes(id);
@@ -130,7 +122,7 @@ void ConnectMiug4(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& 
 void Connect11mp(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui)
 {
     if (WaitForWorker(flags) != kWorkerRunning) {
-        Fail(flags, ui);
+        ui.Disconnect();
         return;
     }
     // Any answer, or none, counts as connected; a short one only leaves the fields out.

@@ -33,9 +33,8 @@ QString EcuInfoText11mp(const QString& ecuId, const QString& variant, const QByt
 // The data bytes of an exchange (elements 1..result); empty when result <= 0.
 QByteArray DataBytes(const ExchangeResult& result);
 
-// Run on the connect thread after the worker was started: wait while workerState < 0, read the
-// identification, then ui.SetEcuInfoText(text) + ui.Connected(), or on failure
-// ui.Disconnect(true, true) when workerState != 0, else ui.Disconnect(false, true).
+// Run on the session's thread after the worker was started: wait while workerState < 0, read the
+// identification, then ui.SetEcuInfoText(text) + ui.Connected(), or on failure ui.Disconnect().
 // MIUG4 fails when 0x1080 brings no data; 11MP fails only when the worker did not come up.
 void ConnectMiug4(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui);
 void Connect11mp(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui);

@@ -14,11 +14,11 @@ public:
     // was closed. Called from threads other than the main thread.
     virtual void ShowMessageAndWait(const QString& text) = 0;
 
-    // The connect thread's results: the ECU information text, then either Connected() or a
-    // Disconnect request (wait, fromWorkerThread) as the connection control describes.
+    // The connect sequence's results: the ECU information text, then either Connected() or a
+    // request to end the link.
     virtual void SetEcuInfoText(const QString& text) = 0;
     virtual void Connected() = 0;
-    virtual void Disconnect(bool wait, bool fromWorkerThread) = 0;
+    virtual void Disconnect() = 0;
 
     // The adapter port failed while connected (unplugged, Bluetooth or TCP dropped).
     virtual void LinkLost() = 0;

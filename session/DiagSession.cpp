@@ -52,7 +52,7 @@ public:
         emit session_.linkStateChanged(LinkState::Connected);
         emit session_.connected();
     }
-    void Disconnect(bool, bool) override { session_.disconnectLink(); }
+    void Disconnect() override { session_.disconnectLink(); }
     void LinkLost() override { session_.disconnectLink(); }
 
 private:

@@ -3,8 +3,6 @@
 
 #include "config/LanguageTexts.h"
 
-#include <QMessageBox>
-
 namespace velmoro {
 
 QString AboutText(LanguageTexts& texts)
@@ -14,14 +12,6 @@ QString AboutText(LanguageTexts& texts)
            texts.Text(QStringLiteral("About_3")) + lf + texts.Text(QStringLiteral("About_4")) + lf +
            lf + texts.Text(QStringLiteral("About_5")) + lf + lf +
            QStringLiteral("VelmoroCanDiag 0.02 - free software, use at your own risk");
-}
-
-void ShowAbout(LanguageTexts& texts, QWidget* parent)
-{
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VelmoroCanDiag V0.02"), AboutText(texts),
-                    QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
 }
 
 } // namespace velmoro

@@ -1,9 +1,7 @@
-// The about box.
+// The about text.
 #pragma once
 
 #include <QString>
-
-class QWidget;
 
 namespace velmoro {
 
@@ -11,8 +9,5 @@ class LanguageTexts;
 
 // About_1 .. About_4 one per line, a blank line, About_5, a blank line and our own last line.
 QString AboutText(LanguageTexts& texts);
-
-// Modal message box titled "VelmoroCanDiag V0.02" with AboutText, plain text.
-void ShowAbout(LanguageTexts& texts, QWidget* parent);
 
 } // namespace velmoro

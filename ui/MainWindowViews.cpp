@@ -2,12 +2,12 @@
 // the actors and the report.
 #include "ui/MainWindow.h"
 
+#include "ecu/RefreshCycle.h"
 #include "output/Report.h"
 #include "output/Survey.h"
 #include "ui/DiagramWindow.h"
 #include "ui/Layout.h"
 #include "ui/Views.h"
-#include "ecu/RefreshCycle.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -49,7 +49,7 @@ void MainWindow::WireViews()
     callbacks.stopTimer = [this](int id) {
         (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_)->stop();
     };
-    callbacks.disconnect = [this](bool, bool) { session_->disconnectLink(); };
+    callbacks.disconnect = [this] { session_->disconnectLink(); };
     callbacks.quit = [this] {
         state_.flags.quitFlag = 1;
         QMetaObject::invokeMethod(

@@ -16,12 +16,10 @@ struct MeasurementRow {
     QString valueText;
     QString unitText;
     std::int32_t rawValue = 0;
-    std::int32_t smoothedValue = 0;
     std::int32_t barVisible = 0;
     std::int32_t barMin = 0;
     std::int32_t barMax = 0;
     std::int32_t barValue = 0;
-    std::int32_t scaleMax = 0;
     std::int32_t graphLevel = 0;
 };
 

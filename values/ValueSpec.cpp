@@ -19,11 +19,9 @@ int ShowEngineSpeed(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& r
         ctx.rpmSmoothing = ctx.rpmSmoothing * weightOld + static_cast<float>(shown) * weightNew;
         shown = 50 * RoundHalfAwayFromZero(static_cast<double>(ctx.rpmSmoothing) / 50.0);
     }
-    row.smoothedValue = shown;
     row.barVisible = 1;
     row.barMin = 0;
     row.barMax = kSpeedFullScale;
-    row.scaleMax = kSpeedFullScale;
     row.barValue = shown;
     row.graphLevel = shown * 200 / kSpeedFullScale;
     row.valueText = FormatInt(shown);

@@ -30,7 +30,7 @@ enum class ValueText : std::uint8_t { Int, Fixed, Bin8 };
 enum class ValueSpecial : std::uint8_t {
     None,
     NoReader,      // sends nothing, returns 0
-    EngineSpeed,   // 65535 shows as 0; bar 0..10000, smoothedValue, scaleMax
+    EngineSpeed,   // 65535 shows as 0; bar 0..10000
     SmoothedSpeed, // as EngineSpeed through the family's RpmSmoothingState, steps of 50
     LoopState,     // displayMode 2: "Status_22"/"Status_21" by bit 1, else int
     LambdaLeft,    // displayMode 2: rich/lean by bit 1; 4: active/not by bit 2; else bin8

@@ -1,8 +1,8 @@
 // The actors view's start/stop logic through full switch, procedure and self-learning cycles.
 #include "ecu/ActorsController.h"
 #include "ActionFixtures.h"
-#include "ScriptedLink.h"
 #include "ecu/Actuators.h"
+#include "support/ScriptedLink.h"
 
 #include <future>
 #include <gtest/gtest.h>
@@ -42,9 +42,7 @@ protected:
             events << QString("start %1 %2").arg(id).arg(ms);
         };
         cb.stopTimer = [this](int id) { events << QString("stop %1").arg(id); };
-        cb.disconnect = [this](bool wait, bool fromWorker) {
-            events << QString("disconnect %1 %2").arg(wait).arg(fromWorker);
-        };
+        cb.disconnect = [this] { events << "disconnect"; };
         cb.quit = [this] { events << "quit"; };
         cb.routineResult = [this](ProcedureRecord& r) { return RoutineResult11mp(link, texts, r); };
         auto controller = std::make_unique<ActorsController>(actions, record, texts, cb);
@@ -168,7 +166,7 @@ TEST_F(ActorsControllerTest, SelfLearningSuccessDisconnectsAndQuits)
     c->Tick(kSelfLearningTimer);
     EXPECT_EQ(events, QStringList{"start 4 500"});
     c->Tick(kSelfLearningTimer);
-    EXPECT_EQ(events, (QStringList{"start 4 500", "stop 4", "message Finish", "disconnect 1 0",
+    EXPECT_EQ(events, (QStringList{"start 4 500", "stop 4", "message Finish", "disconnect",
                                    "message Exit", "quit"}));
     EXPECT_EQ(record.resultText, "Handle self-learning: Ok");
     EXPECT_EQ(c->ButtonState(), ActorsIdle);

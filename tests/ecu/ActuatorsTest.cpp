@@ -2,7 +2,7 @@
 // entries get a procedure.
 #include "ecu/Actuators.h"
 #include "ActionFixtures.h"
-#include "ScriptedLink.h"
+#include "support/ScriptedLink.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include "link/UiBridge.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
+#include "support/ScriptedLink.h"
 #include "values/EnglishTexts.h"
-#include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 
 #include <QMutex>
@@ -28,7 +28,7 @@ public:
         info = text;
     }
     void Connected() override { ++connected; }
-    void Disconnect(bool, bool) override { ++disconnects; }
+    void Disconnect() override { ++disconnects; }
     void LinkLost() override { ++lost; }
 
     std::atomic<int> prompts{0};
@@ -91,12 +91,12 @@ protected:
     MeasurementRow Replay(int index, int (*dispatcher)(ReaderContext&, MeasurementRow&),
                           bool (*identifier)(int, std::uint8_t&, std::uint8_t&))
     {
-        test::ScriptedExchange link;
+        test::ScriptedLink link;
         std::uint8_t hi = 0;
         std::uint8_t lo = 0;
         if (identifier(index, hi, lo)) {
             const QByteArray answer = sim->EcuAnswer(QByteArray("\x22", 1) + char(hi) + char(lo));
-            link.Answer(answer.mid(3).toHex());
+            link.Queue(answer.mid(3).toHex());
         }
         float smoothing = 0.0f;
         ReaderContext ctx{link, state.texts, smoothing};

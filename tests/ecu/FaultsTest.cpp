@@ -1,6 +1,6 @@
 // Fault memory of both families: code texts, sorting into the two lists, clearing, failed reads.
 #include "ecu/Faults.h"
-#include "ScriptedLink.h"
+#include "support/ScriptedLink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Learning and reset procedures and the 11MP routine result.
 #include "ecu/Procedures.h"
-#include "ScriptedLink.h"
 #include "ecu/Actuators.h"
+#include "support/ScriptedLink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // One measurement pass, the chooser refresh, value picking and the display step of a row.
 #include "ecu/RefreshCycle.h"
 #include "ecu/CoreState.h"
+#include "support/ScriptedLink.h"
 #include "values/EnglishTexts.h"
 #include "values/MeasurementLists.h"
-#include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 
 #include <gtest/gtest.h>
@@ -35,7 +35,7 @@ protected:
     }
 
     CoreState state;
-    test::ScriptedExchange link;
+    test::ScriptedLink link;
     int builds = 0;
 };
 
@@ -45,15 +45,15 @@ TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
     state.rows[1].valueText = "left over";
     state.rows[3].valueIndex = 13;
     state.rows[7].valueIndex = 86;
-    link.Answer("005A");
-    link.Answer("008C");
-    link.Answer("00FF000000");
+    link.Queue("005A");
+    link.Queue("008C");
+    link.Queue("00FF000000");
     RunRefreshPass(state.ops, state.flags, state.rows);
 
-    ASSERT_EQ(link.requests.size(), 3);
-    EXPECT_EQ(link.requests[0], QByteArray::fromHex("221033"));
-    EXPECT_EQ(link.requests[1], QByteArray::fromHex("22103C"));
-    EXPECT_EQ(link.requests[2], QByteArray::fromHex("221074"));
+    ASSERT_EQ(link.Requests().size(), 3);
+    EXPECT_EQ(link.Requests()[0], QByteArray::fromHex("221033"));
+    EXPECT_EQ(link.Requests()[1], QByteArray::fromHex("22103C"));
+    EXPECT_EQ(link.Requests()[2], QByteArray::fromHex("221074"));
     EXPECT_EQ(DisplayRow(state.rows[0]).valueText, QString::fromUtf8("50°C"));
     EXPECT_EQ(state.rows[1].valueText, "");
     EXPECT_EQ(DisplayRow(state.rows[3]).valueText, "14.0V");
@@ -61,13 +61,13 @@ TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
     EXPECT_EQ(state.rows[kEngineStatusRow].valueText, QString("Engine on\n").repeated(8));
 
     // Without the status slot (11MP) and with every row empty nothing is sent.
-    link.requests.clear();
+    link.ClearRequests();
     state.ops.ReadEngineStatus = nullptr;
     for (auto& row : state.rows) {
         row.valueIndex = 0;
     }
     RunRefreshPass(state.ops, state.flags, state.rows);
-    EXPECT_TRUE(link.requests.isEmpty());
+    EXPECT_TRUE(link.Requests().isEmpty());
     EXPECT_EQ(state.rows[0].valueText, "");
 }
 
@@ -77,14 +77,15 @@ TEST_F(RefreshCycleTest, StopFlagEndsThePassBeforeTheNextRow)
         state.rows[r].valueIndex = 12;
         state.rows[r].valueText = "old";
     }
-    link.responder = [this](const QByteArray&) {
-        if (link.requests.size() == 2) {
+    int requests = 0;
+    link.responder = [&](const QByteArray&) {
+        if (++requests == 2) {
             state.flags.stopFlag = 1;
         }
         return QByteArray::fromHex("0320");
     };
     RunRefreshPass(state.ops, state.flags, state.rows);
-    EXPECT_EQ(link.requests.size(), 2);
+    EXPECT_EQ(link.Requests().size(), 2);
     EXPECT_EQ(state.rows[1].valueText, "800");
     EXPECT_EQ(state.rows[2].valueText, "old");
     EXPECT_EQ(state.rows[kEngineStatusRow].valueText, "");

@@ -156,7 +156,7 @@ TEST_F(ServicesOverLinkTest, ConnectFailsWhenThePortCannotBeOpened)
     LinkSettings settings;
     settings.ecuId = "MIUG4";
     ConnectMiug4(h.flags, settings, h.channel, ui);
-    EXPECT_EQ(ui.Calls(), QStringList{"disconnect 0 1"});
+    EXPECT_EQ(ui.Calls(), QStringList{"disconnect"});
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Stored data download of both families into the time-stamped file.
 #include "ecu/StoredData.h"
-#include "ScriptedLink.h"
+#include "support/ScriptedLink.h"
 
 #include <QDir>
 #include <QFile>

@@ -13,10 +13,7 @@ public:
     void ShowMessageAndWait(const QString& text) override { Record("message " + text); }
     void SetEcuInfoText(const QString& text) override { Record("info " + text); }
     void Connected() override { Record("connected"); }
-    void Disconnect(bool wait, bool fromWorker) override
-    {
-        Record(QString("disconnect %1 %2").arg(wait).arg(fromWorker));
-    }
+    void Disconnect() override { Record("disconnect"); }
     void LinkLost() override { Record("lost"); }
     QStringList Calls() const
     {

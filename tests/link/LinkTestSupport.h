@@ -106,7 +106,7 @@ public:
     }
     void SetEcuInfoText(const QString&) override {}
     void Connected() override {}
-    void Disconnect(bool, bool) override {}
+    void Disconnect() override {}
     void LinkLost() override
     {
         std::lock_guard<std::mutex> lock(mutex_);

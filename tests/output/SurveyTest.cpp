@@ -1,6 +1,6 @@
 // The read-all survey file: layout byte for byte, step lines and the step counter.
 #include "output/Survey.h"
-#include "ecu/ScriptedLink.h"
+#include "support/ScriptedLink.h"
 
 #include <QFile>
 #include <QTemporaryDir>

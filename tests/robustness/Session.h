@@ -95,7 +95,7 @@ public:
         ecuInfo_ = text;
     }
     void Connected() override { Note(connected_); }
-    void Disconnect(bool, bool) override { Note(disconnectRequests_); }
+    void Disconnect() override { Note(disconnectRequests_); }
     void LinkLost() override { Note(linkLost_); }
 
     void Hold(bool on)

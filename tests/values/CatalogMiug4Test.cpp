@@ -1,7 +1,7 @@
 // Decoding of the MIUG4 values and the engine status block against hand-computed answers.
+#include "support/ScriptedLink.h"
 #include "values/EnglishTexts.h"
 #include "values/RowDisplay.h"
-#include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@ protected:
         if (*hex == '\0') {
             link.Fail();
         } else {
-            link.Answer(hex);
+            link.Queue(hex);
         }
         row.valueIndex = index;
         return ValueDispatcherMiug4(ctx, row);
@@ -30,7 +30,7 @@ protected:
         return DisplayRow(row).valueText;
     }
 
-    test::ScriptedExchange link;
+    test::ScriptedLink link;
     LanguageTexts texts;
     float smoothing = 0.0f;
     ReaderContext ctx{link, texts, smoothing};
@@ -168,32 +168,32 @@ TEST_F(CatalogMiug4Test, U32TopBitMarkerAndTheReaderlessIndex)
     EXPECT_EQ(row.valueText, "2147483647");
     EXPECT_EQ(DisplayRow(row).rawText, "0xFFFF (2147483647)");
 
-    link.requests.clear();
+    link.ClearRequests();
     for (int index : {86, 0, 87}) {
         row.valueIndex = index;
         EXPECT_EQ(ValueDispatcherMiug4(ctx, row), 0);
         EXPECT_EQ(row.valueText, "----");
     }
-    EXPECT_TRUE(link.requests.isEmpty());
+    EXPECT_TRUE(link.Requests().isEmpty());
 }
 
 TEST_F(CatalogMiug4Test, EngineStatusBlockHasOneLinePerBitOfD1)
 {
     MeasurementRow status;
-    link.Answer("000100000A");
+    link.Queue("000100000A");
     EXPECT_EQ(ReadEngineStatusMiug4(link, texts, status), 1);
-    EXPECT_EQ(link.requests.last(), QByteArray::fromHex("221074"));
+    EXPECT_EQ(link.Requests().last(), QByteArray::fromHex("221074"));
     QString expected = "Engine on\n";
     for (int i = 0; i < 7; ++i) {
         expected += "Engine off (0A)\n";
     }
     EXPECT_EQ(status.valueText, expected);
 
-    link.Answer("00FF0000AB");
+    link.Queue("00FF0000AB");
     EXPECT_EQ(ReadEngineStatusMiug4(link, texts, status), 1);
     EXPECT_EQ(status.valueText, QString("Engine on\n").repeated(8));
 
-    link.Answer("0082000000");
+    link.Queue("0082000000");
     EXPECT_EQ(ReadEngineStatusMiug4(link, texts, status), 1);
     EXPECT_EQ(status.valueText, "Engine off (00)\nEngine on\nEngine off (00)\nEngine off (00)\n"
                                 "Engine off (00)\nEngine off (00)\nEngine off (00)\nEngine on\n");

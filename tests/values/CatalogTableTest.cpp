@@ -1,6 +1,6 @@
 // Every dispatcher index of both families: the identifier it sends and the width it decodes.
+#include "support/ScriptedLink.h"
 #include "values/EnglishTexts.h"
-#include "values/ScriptedExchange.h"
 #include "values/ValueCatalog.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +117,7 @@ template <std::size_t N>
 void CheckFamily(const Expected (&table)[N], int (*dispatcher)(ReaderContext&, MeasurementRow&),
                  bool (*identifier)(int, std::uint8_t&, std::uint8_t&))
 {
-    test::ScriptedExchange link;
+    test::ScriptedLink link;
     LanguageTexts texts;
     test::SetEnglishTexts(texts);
     float smoothing = 0.0f;
@@ -129,19 +129,19 @@ void CheckFamily(const Expected (&table)[N], int (*dispatcher)(ReaderContext&, M
         const char* probes[] = {"81020304", "01020304"};
         const int raws[] = {rawA, rawB};
         for (int p = 0; p < 2; ++p) {
-            link.requests.clear();
-            link.Answer(probes[p]);
+            link.ClearRequests();
+            link.Queue(probes[p]);
             MeasurementRow row;
             row.valueIndex = e.index;
             dispatcher(ctx, row);
             if (e.width == W::none) {
-                EXPECT_TRUE(link.requests.isEmpty());
+                EXPECT_TRUE(link.Requests().isEmpty());
                 link.Exchange({0x3E}); // consume the unused answer
                 continue;
             }
-            ASSERT_EQ(link.requests.size(), 1);
+            ASSERT_EQ(link.Requests().size(), 1);
             const QByteArray expected{"\x22", 1};
-            EXPECT_EQ(link.requests[0], expected + char(e.hi) + char(e.lo));
+            EXPECT_EQ(link.Requests()[0], expected + char(e.hi) + char(e.lo));
             EXPECT_EQ(row.rawValue, raws[p]) << "probe " << p;
         }
         std::uint8_t hi = 0;

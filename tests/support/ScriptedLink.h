@@ -1,5 +1,7 @@
-// A scripted ExchangeLink for unit tests: answers requests like the request channel would parse
-// the ECU's answer bytes, keeps the response buffer between exchanges and records every request.
+// The scripted ExchangeLink of the unit tests: answers requests like the request channel would
+// parse the ECU's answer bytes, keeps the response buffer between exchanges and records every
+// request. Answers come from a queue (in order, whatever was asked), else from a script per
+// request, else from a responder.
 #pragma once
 
 #include "link/Exchange.h"
@@ -8,6 +10,7 @@
 #include <QByteArrayList>
 #include <QHash>
 #include <QList>
+#include <functional>
 #include <mutex>
 
 namespace velmoro::test {
@@ -33,7 +36,24 @@ public:
         std::lock_guard lock(mutex_);
         script_[request] = answers;
     }
-    // While set, Exchange returns kExchangeNotConnected without recording anything.
+    // The next answer, whatever is asked, carries these data bytes (hex "0028") after the echo of
+    // the request; no bytes count as "no data".
+    void Queue(const QByteArray& hexData)
+    {
+        std::lock_guard lock(mutex_);
+        queue_.append(Queued{0, QByteArray::fromHex(hexData)});
+    }
+    // The next exchange fails with this result (0 no data, -1 not connected).
+    void Fail(int result = kExchangeNoData)
+    {
+        std::lock_guard lock(mutex_);
+        queue_.append(Queued{result, {}});
+    }
+    // Answers (data bytes) requests that neither the queue nor the script answers; unset: such a
+    // request brings no data.
+    std::function<QByteArray(const QByteArray& request)> responder;
+
+    // While cleared, Exchange returns kExchangeNotConnected without recording anything.
     void SetConnected(bool connected)
     {
         std::lock_guard lock(mutex_);
@@ -63,6 +83,23 @@ public:
         requests_.append(key);
         QByteArray answer;
         auto it = script_.find(key);
+        if (!queue_.isEmpty() || (it == script_.end() && responder)) {
+            const Queued next = !queue_.isEmpty() ? queue_.takeFirst() : Queued{0, responder(key)};
+            if (next.failure != 0 || next.data.isEmpty()) {
+                out.result = next.failure;
+                out.response = response_;
+                return out;
+            }
+            const int count =
+                std::min<int>(static_cast<int>(next.data.size()), kResponseBufferSize - 1);
+            for (int i = 0; i < count; ++i)
+                response_[static_cast<std::size_t>(1 + i)] =
+                    static_cast<std::uint8_t>(next.data[i]);
+            out.result = count;
+            out.answerBytes = QByteArray("\x62") + key.mid(1) + next.data;
+            out.response = response_;
+            return out;
+        }
         if (it != script_.end() && !it->isEmpty()) {
             answer = it->first();
             if (it->size() > 1)
@@ -86,7 +123,12 @@ public:
     }
 
 private:
+    struct Queued {
+        int failure;
+        QByteArray data;
+    };
     mutable std::mutex mutex_;
+    QList<Queued> queue_;
     QHash<QByteArray, QByteArrayList> script_;
     QByteArrayList requests_;
     ResponseBuffer response_{};
