@@ -134,7 +134,7 @@ TEST_F(ServicesOverLinkTest, ElevenMpConnectFaultsAndSelfLearning)
     QStringList events;
     ActorsCallbacks cb;
     cb.showMessage = [&events](const QString& t) { events << t; };
-    cb.disconnect = [&events](bool, bool) { events << "disconnect"; };
+    cb.disconnect = [&events] { events << "disconnect"; };
     cb.quit = [&events] { events << "quit"; };
     cb.routineResult = [this](ProcedureRecord& r) {
         return RoutineResult11mp(harness->channel, texts, r);
