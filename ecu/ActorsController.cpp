@@ -224,6 +224,27 @@ void ActorsController::StartThread(const ActionEntry& entry)
     threadEnd_ = end;
     std::function<int(ProcedureRecord&)> procedure = entry.procedure;
     ProcedureRecord* record = &record_;
+    if (cb_.runProcedure) {
+        // The procedure has ended when the job is gone, whether it ran or was dropped.
+        struct EndWhenGone {
+            explicit EndWhenGone(std::shared_ptr<ThreadEnd> e) : end(std::move(e)) {}
+            EndWhenGone(const EndWhenGone&) = delete;
+            EndWhenGone& operator=(const EndWhenGone&) = delete;
+            std::shared_ptr<ThreadEnd> end;
+            ~EndWhenGone()
+            {
+                std::lock_guard lock(end->mutex);
+                end->done = true;
+                end->ended.notify_all();
+            }
+        };
+        auto gone = std::make_shared<EndWhenGone>(end);
+        cb_.runProcedure([procedure, record, gone] {
+            if (procedure)
+                procedure(*record);
+        });
+        return;
+    }
     thread_ = std::thread([procedure, record, end] {
         if (procedure)
             procedure(*record);

@@ -43,6 +43,9 @@ struct ActorsCallbacks {
     std::function<void(const QString& text, bool enabled)> setButton;
     // The family's RoutineResult (EcuOps slot); returns 0 when unset.
     std::function<int(ProcedureRecord&)> routineResult;
+    // Runs a procedure off the calling thread, one job among the others (the session's job
+    // runner); a job that is dropped unrun counts as ended. Unset: a thread of the controller's.
+    std::function<void(std::function<void()> work)> runProcedure;
 };
 
 class ActorsController {

@@ -220,7 +220,7 @@ void DiagSession::readFaults()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::ReadFaults, {}});
+        jobs_.push_back({Job::ReadFaults, {}, {}});
     wake_.notify_all();
 }
 
@@ -228,7 +228,7 @@ void DiagSession::clearFaults()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::ClearFaults, {}});
+        jobs_.push_back({Job::ClearFaults, {}, {}});
     wake_.notify_all();
 }
 
@@ -237,9 +237,17 @@ bool DiagSession::buildReport(const QString& ecuInfoText)
     if (!report_.RequestRead())
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    jobs_.push_back({Job::Report, ecuInfoText});
+    jobs_.push_back({Job::Report, ecuInfoText, {}});
     wake_.notify_all();
     return true;
+}
+
+void DiagSession::startAction(std::function<void()> work)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!quitting_)
+        jobs_.push_back({Job::Action, {}, std::move(work)});
+    wake_.notify_all();
 }
 
 bool DiagSession::startSurvey()
@@ -327,11 +335,12 @@ void DiagSession::LoopMain()
             continue;
         }
         if (!quitting_ && !jobs_.empty()) {
-            const Job job = jobs_.front();
+            Job job = std::move(jobs_.front());
             jobs_.pop_front();
             jobRunning_ = true;
             lock.unlock();
-            RunJob(job);
+            // The job is gone before the lock is taken again: what it holds ends with it.
+            RunJob(std::move(job));
             lock.lock();
             jobRunning_ = false;
             continue;
@@ -419,7 +428,7 @@ void DiagSession::RunSurveySteps()
     }
 }
 
-void DiagSession::RunJob(const Job& job)
+void DiagSession::RunJob(Job job)
 {
     switch (job.kind) {
     case Job::ReadFaults:
@@ -435,6 +444,10 @@ void DiagSession::RunJob(const Job& job)
     case Job::Report:
         BuildReport(state_, job.text, report_);
         emit reportDone();
+        break;
+    case Job::Action:
+        if (job.work)
+            job.work();
         break;
     }
 }

@@ -84,6 +84,8 @@ public:
     bool buildReport(const QString& ecuInfoText);
     // Opens the survey file; the steps run between passes while the measurements are shown.
     bool startSurvey();
+    // An actuator test, procedure or stored-data download of the actions list, run as a job.
+    void startAction(std::function<void()> work);
 
     // The user closed the box of question().
     void answerQuestion();
@@ -122,14 +124,15 @@ signals:
 private:
     class Bridge;
     struct Job {
-        enum Kind { ReadFaults, ClearFaults, Report } kind;
+        enum Kind { ReadFaults, ClearFaults, Report, Action } kind;
         QString text;
+        std::function<void()> work;
     };
 
     void LoopMain();
     void RunPass();
     void RunSurveySteps();
-    void RunJob(const Job& job);
+    void RunJob(Job job);
     void FinishDisconnect();
     void CloseLogs();
     bool StopRequested() const;

@@ -50,6 +50,9 @@ void MainWindow::WireViews()
         (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_)->stop();
     };
     callbacks.disconnect = [this] { session_->disconnectLink(); };
+    callbacks.runProcedure = [this](std::function<void()> work) {
+        session_->startAction(std::move(work));
+    };
     callbacks.quit = [this] {
         state_.flags.quitFlag = 1;
         QMetaObject::invokeMethod(

@@ -4,8 +4,10 @@
 #include "ecu/Actuators.h"
 #include "support/ScriptedLink.h"
 
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace velmoro {
 namespace {
@@ -44,6 +46,7 @@ protected:
         cb.stopTimer = [this](int id) { events << QString("stop %1").arg(id); };
         cb.disconnect = [this] { events << "disconnect"; };
         cb.quit = [this] { events << "quit"; };
+        cb.runProcedure = runProcedure;
         cb.routineResult = [this](ProcedureRecord& r) { return RoutineResult11mp(link, texts, r); };
         auto controller = std::make_unique<ActorsController>(actions, record, texts, cb);
         controller->SetEnabled(true);
@@ -56,6 +59,7 @@ protected:
     ActionList actions;
     ProcedureRecord record;
     QStringList events;
+    std::function<void(std::function<void()>)> runProcedure; // empty: the controller's thread
 };
 
 TEST_F(ActorsControllerTest, SwitchOnAndOff)
@@ -83,6 +87,39 @@ TEST_F(ActorsControllerTest, SwitchOnAndOff)
     EXPECT_EQ(c->ButtonText(), "Start");
     EXPECT_TRUE(c->ListEnabled());
     EXPECT_TRUE(events.isEmpty());
+}
+
+TEST_F(ActorsControllerTest, ProcedureHandedToAJobRunnerEndsWhenItsJobIsGone)
+{
+    std::vector<std::function<void()>> jobs;
+    runProcedure = [&jobs](std::function<void()> work) { jobs.push_back(std::move(work)); };
+    auto c = Make(FamilyMiug4);
+    int runs = 0;
+    actions[11].procedure = [&runs](ProcedureRecord& r) {
+        ++runs;
+        r.resultText = "Reset: Ok";
+        return 0;
+    };
+    c->Select(11);
+    c->Press();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_TRUE(c->ProcedureThreadRunning()); // queued, not run yet
+    c->Tick(kProcedureTimer);
+    EXPECT_EQ(c->ButtonState(), ActorsProcedureRunning);
+    jobs.front()();
+    EXPECT_EQ(runs, 1);
+    jobs.clear(); // the runner is done with the job
+    EXPECT_FALSE(c->ProcedureThreadRunning());
+    c->Tick(kProcedureTimer);
+    EXPECT_EQ(events, (QStringList{"start 2 100", "stop 2", "message Reset: Ok"}));
+    EXPECT_EQ(c->ButtonState(), ActorsIdle);
+
+    // A job dropped unrun (the session quit) ends the procedure too.
+    c->Press();
+    ASSERT_EQ(jobs.size(), 1u);
+    jobs.clear();
+    EXPECT_FALSE(c->ProcedureThreadRunning());
+    EXPECT_EQ(runs, 1);
 }
 
 TEST_F(ActorsControllerTest, ProcedureRunsOnItsThreadAndReportsOnce)
