@@ -152,7 +152,7 @@ TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
     std::mt19937 random(20261208);
     int reportsAsked = 0;
     for (int step = 0; step < 500; ++step) {
-        switch (random() % 10) {
+        switch (random() % 11) {
         case 0:
             Connect();
             break;
@@ -180,6 +180,9 @@ TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
         case 8:
             if (session->linkState() == LinkState::Connected && !session->surveyRunning())
                 session->startSurvey();
+            break;
+        case 9:
+            session->startAction([this] { state.channel.Exchange({0x31, 0x01, 0x02, 0x24}); });
             break;
         default:
             WaitUntil([] { return false; }, static_cast<int>(random() % 30));
