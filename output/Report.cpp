@@ -108,7 +108,8 @@ void AddFaultGroup(ReportList& list, const QString& label, const QStringList& li
 
 } // namespace
 
-void BuildReport(CoreState& state, const QString& ecuInfoText, ReportList& list)
+void BuildReport(CoreState& state, const QString& ecuInfoText, const QVector<ChooserEntry>& values,
+                 ReportList& list)
 {
     LanguageTexts& texts = state.texts;
 
@@ -126,8 +127,7 @@ void BuildReport(CoreState& state, const QString& ecuInfoText, ReportList& list)
     list.Add(ReportPlain);
 
     MeasurementRow row;
-    const QVector<ChooserEntry> entries = state.choosers[0].entries;
-    for (const ChooserEntry& entry : entries) {
+    for (const ChooserEntry& entry : values) {
         if (list.Cancelled())
             break;
         const QString name = entry.text.trimmed();

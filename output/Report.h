@@ -2,6 +2,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "values/ValueChooser.h"
 
 #include <QDateTime>
 #include <QMutex>
@@ -59,10 +60,12 @@ private:
     std::atomic<bool> building_{false};
 };
 
-// The ReportBuilder's work: header from the ECU information text, the values of chooser 0 through
-// ops.ValueDispatcher (cancel tested before each entry), the MIUG4 status section and the faults
-// (both even after a cancel). Appends to `list`; the caller posts the done event afterwards.
-void BuildReport(CoreState& state, const QString& ecuInfoText, ReportList& list);
+// The ReportBuilder's work: header from the ECU information text, the values offered by chooser 0
+// (`values`, a copy taken where the choosers live) through ops.ValueDispatcher (cancel tested
+// before each entry), the MIUG4 status section and the faults (both even after a cancel). Appends
+// to `list`.
+void BuildReport(CoreState& state, const QString& ecuInfoText, const QVector<ChooserEntry>& values,
+                 ReportList& list);
 
 // L(t, w) / R(t, w): t cut to w characters and padded with blanks on the right / left.
 QString ReportLeft(const QString& text, int width);

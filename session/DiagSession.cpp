@@ -220,7 +220,7 @@ void DiagSession::readFaults()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::ReadFaults, {}, {}});
+        jobs_.push_back({Job::ReadFaults, {}, {}, {}});
     wake_.notify_all();
 }
 
@@ -228,7 +228,7 @@ void DiagSession::clearFaults()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::ClearFaults, {}, {}});
+        jobs_.push_back({Job::ClearFaults, {}, {}, {}});
     wake_.notify_all();
 }
 
@@ -237,7 +237,8 @@ bool DiagSession::buildReport(const QString& ecuInfoText)
     if (!report_.RequestRead())
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
-    jobs_.push_back({Job::Report, ecuInfoText, {}});
+    // The values are those the first chooser offers now; the language may change meanwhile.
+    jobs_.push_back({Job::Report, ecuInfoText, {}, state_.choosers[0].entries});
     wake_.notify_all();
     return true;
 }
@@ -246,7 +247,7 @@ void DiagSession::startAction(std::function<void()> work)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::Action, {}, std::move(work)});
+        jobs_.push_back({Job::Action, {}, std::move(work), {}});
     wake_.notify_all();
 }
 
@@ -442,7 +443,7 @@ void DiagSession::RunJob(Job job)
         emit faultsDone();
         break;
     case Job::Report:
-        BuildReport(state_, job.text, report_);
+        BuildReport(state_, job.text, job.values, report_);
         emit reportDone();
         break;
     case Job::Action:

@@ -127,6 +127,7 @@ private:
         enum Kind { ReadFaults, ClearFaults, Report, Action } kind;
         QString text;
         std::function<void()> work;
+        QVector<ChooserEntry> values;
     };
 
     void LoopMain();

@@ -67,7 +67,7 @@ TEST_F(ReportTest, Miug4ReportWithHeaderValuesStatusAndFaults)
         state.faults.AddCurrent("P0201-00");
         state.faults.AddStored("No stored faults");
     };
-    BuildReport(state, "IAW MIUG4\r\nABC\nDEF\n\nignored", list);
+    BuildReport(state, "IAW MIUG4\r\nABC\nDEF\n\nignored", state.choosers[0].entries, list);
 
     const Lines expected = {
         {"1", "Velmoro 800", "IAW MIUG4", "", ""},
@@ -99,7 +99,7 @@ TEST_F(ReportTest, Miug4ReportWithHeaderValuesStatusAndFaults)
 
 TEST_F(ReportTest, ElevenMpReportWithoutStatusOrFaults)
 {
-    BuildReport(state, "IAW 11MP A1\n", list);
+    BuildReport(state, "IAW 11MP A1\n", state.choosers[0].entries, list);
     const Lines all = Flatten(list);
     ASSERT_EQ(all.size(), 12);
     EXPECT_EQ(all[0], (QStringList{"1", "Velmoro 800", "IAW 11MP A1", "", ""}));
@@ -128,7 +128,7 @@ TEST_F(ReportTest, CancelSkipsValuesButKeepsStatusAndFaultsThenDiscards)
 
     ASSERT_TRUE(list.RequestRead());
     EXPECT_TRUE(list.Building());
-    BuildReport(state, "IAW MIUG4", list);
+    BuildReport(state, "IAW MIUG4", state.choosers[0].entries, list);
     EXPECT_EQ(dispatched, QList<int>{1});
     EXPECT_EQ(statusReads, 1);
     EXPECT_EQ(faultReads, 1);
