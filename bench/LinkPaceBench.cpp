@@ -1,7 +1,7 @@
 // Pace of the link against the in-process simulator at the program's own timings: live values,
 // CPU while refreshing, the read-all survey, and memory over an hour of simulated refreshing.
 #include "ecu/CoreState.h"
-#include "ecu/EcuOps.h"
+#include "ecu/Ecu.h"
 #include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
@@ -58,7 +58,7 @@ public:
         state.link.ecuId =
             family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
         state.link.port = QStringLiteral("Simulator");
-        FillEcuOps(state);
+        ChooseEcu(state);
         for (int r = 0; r < kDisplayRows; ++r) {
             state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
         }
@@ -106,14 +106,14 @@ void LiveValues(int family, int latencyMs, double seconds)
         std::printf("live values: link did not come up\n");
         return;
     }
-    RunRefreshPass(link.state.ops, link.state.flags,
+    RunRefreshPass(*link.state.ecu, link.state.flags,
                    link.state.rows); // the first pass after the session request settles the pace
     link.Sim().ClearReceived();
     const double wall0 = WallMs();
     const double cpu0 = CpuMs();
     int passes = 0;
     while (WallMs() - wall0 < seconds * 1000.0) {
-        RunRefreshPass(link.state.ops, link.state.flags, link.state.rows);
+        RunRefreshPass(*link.state.ecu, link.state.flags, link.state.rows);
         ++passes;
     }
     const double wallMs = WallMs() - wall0;
@@ -177,7 +177,7 @@ void HourOfRefreshing(bool clearRecord)
     csv.OpenCsvLog(dir.path() + QLatin1Char('/'), QStringLiteral("Hour"),
                    QDateTime::currentDateTime(), QStringLiteral("Time"), header);
     const auto pass = [&](int n) {
-        RunRefreshPass(link.state.ops, link.state.flags, link.state.rows);
+        RunRefreshPass(*link.state.ecu, link.state.flags, link.state.rows);
         std::array<QString, 8> values;
         for (int r = 0; r < kDisplayRows; ++r) {
             values[static_cast<std::size_t>(r)] =

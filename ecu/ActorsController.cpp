@@ -35,8 +35,9 @@ ActorsController::ActorsController(CoreState& state, ActorsCallbacks callbacks)
     : ActorsController(state.actions, state.procedure, state.texts, std::move(callbacks))
 {
     if (!cb_.routineResult) {
-        cb_.routineResult = [&state](ProcedureRecord& record) {
-            return state.ops.RoutineResult ? state.ops.RoutineResult(record) : 0;
+        std::shared_ptr<Ecu> ecu = state.ecu;
+        cb_.routineResult = [ecu](ProcedureRecord& record) {
+            return ecu ? ecu->routineResult(record) : 0;
         };
     }
 }

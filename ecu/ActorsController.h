@@ -41,7 +41,7 @@ struct ActorsCallbacks {
     std::function<void()> quit; // sets QuitFlag so the program ends
     std::function<void(bool enabled)> setListEnabled;
     std::function<void(const QString& text, bool enabled)> setButton;
-    // The family's RoutineResult (EcuOps slot); returns 0 when unset.
+    // The family's routine result; returns 0 when unset.
     std::function<int(ProcedureRecord&)> routineResult;
     // Runs a procedure off the calling thread, one job among the others (the session's job
     // runner); a job that is dropped unrun counts as ended. Unset: a thread of the controller's.
@@ -52,7 +52,7 @@ class ActorsController {
 public:
     ActorsController(ActionList& actions, ProcedureRecord& record, LanguageTexts& texts,
                      ActorsCallbacks callbacks);
-    // Wires actions, record, texts and routineResult (state.ops.RoutineResult) from the state;
+    // Wires actions, record, texts and routineResult (the chosen family's) from the state;
     // the other callbacks come from `callbacks`.
     ActorsController(CoreState& state, ActorsCallbacks callbacks);
     ~ActorsController(); // waits for a running procedure thread

@@ -1,47 +1,107 @@
-// Actuator tables of both families and the binding of their requests and procedures.
+// The actors lists of both families with their switch requests and procedures.
 #include "ecu/Actuators.h"
 
-#include "ecu/CoreState.h"
 #include "ecu/StoredData.h"
 
-#include <chrono>
-#include <thread>
+#include <iterator>
 
 namespace velmoro {
 
 namespace {
 
-struct SwitchRow {
-    int position;
-    std::uint8_t id;
+using ProcedureFn = int (*)(const ProcedureContext&, ProcedureRecord&);
+
+// One line of a family's actors list. A switch (kind 3) has an identifier; the others a
+// procedure.
+struct ActionRow {
+    const char* key;
+    const char* suffix; // some 11MP entries name a cylinder: " 1", " 2"
+    int kind;
+    int group; // 1: engine off, 0: engine running
+    std::uint8_t switchId;
     bool stateByte; // MIUG4: the on request carries the state byte 0x64
+    ProcedureFn procedure;
 };
 
+int ResetMiug4(const ProcedureContext& c, ProcedureRecord& r)
+{
+    return ResetLearnedValues(c, FamilyMiug4, r);
+}
+int ClearStoredMiug4(const ProcedureContext& c, ProcedureRecord& r)
+{
+    return ClearStoredData(c, FamilyMiug4, r);
+}
+int HandleLearning11mp(const ProcedureContext& c, ProcedureRecord& r)
+{
+    return StartSelfLearning11mp(c, 0x22, r);
+}
+int ThrottleLearning11mp(const ProcedureContext& c, ProcedureRecord& r)
+{
+    return StartSelfLearning11mp(c, 0x23, r);
+}
+int Reset11mp(const ProcedureContext& c, ProcedureRecord& r)
+{
+    return ResetLearnedValues(c, Family11mp, r);
+}
+int ClearStored11mp(const ProcedureContext& c, ProcedureRecord& r)
+{
+    return ClearStoredData(c, Family11mp, r);
+}
+
 // MIUG4: 2F 50 id 03 [64] / 2F 50 id 00.
-constexpr SwitchRow kMiug4Switches[] = {
-    {0, 0x79, false}, {1, 0x77, false}, {2, 0x03, true},   {3, 0x78, false},
-    {4, 0x09, true},  {5, 0x06, true},  {6, 0x7B, false},  {7, 0x0F, true},
-    {8, 0x11, true},  {9, 0x0C, true},  {14, 0x04, false},
+constexpr ActionRow kActionsMiug4[] = {
+    {"View_42", "", KindSwitch, 1, 0x79, false, nullptr},
+    {"View_43", "", KindSwitch, 1, 0x77, false, nullptr},
+    {"View_44", "", KindSwitch, 1, 0x03, true, nullptr},
+    {"View_45", "", KindSwitch, 1, 0x78, false, nullptr},
+    {"View_46", "", KindSwitch, 1, 0x09, true, nullptr},
+    {"View_47", "", KindSwitch, 1, 0x06, true, nullptr},
+    {"View_64", "", KindSwitch, 1, 0x7B, false, nullptr},
+    {"View_65", "", KindSwitch, 1, 0x0F, true, nullptr},
+    {"View_66", "", KindSwitch, 1, 0x11, true, nullptr},
+    {"View_67", "", KindSwitch, 1, 0x0C, true, nullptr},
+    {"View_60", "", KindProcedure, 1, 0, false, ThrottleSelfLearningMiug4},
+    {"View_49", "", KindProcedure, 1, 0, false, ResetMiug4},
+    {"View_68", "", KindProcedure, 1, 0, false, DownloadStoredDataMiug4},
+    {"View_69", "", KindProcedure, 1, 0, false, ClearStoredMiug4},
+    {"View_61", "", KindSwitch, 0, 0x04, false, nullptr},
 };
 
 // 11MP: 30 id 07 / 30 id 00.
-constexpr SwitchRow k11mpSwitches[] = {
-    {0, 0x05, false}, {1, 0x02, false}, {2, 0x22, false}, {3, 0x03, false},
-    {4, 0x23, false}, {5, 0x08, false}, {6, 0x09, false}, {7, 0x06, false},
+constexpr ActionRow kActions11mp[] = {
+    {"View_42", "", KindSwitch, 1, 0x05, false, nullptr},
+    {"View_43", " 1", KindSwitch, 1, 0x02, false, nullptr},
+    {"View_43", " 2", KindSwitch, 1, 0x22, false, nullptr},
+    {"View_44", " 1", KindSwitch, 1, 0x03, false, nullptr},
+    {"View_44", " 2", KindSwitch, 1, 0x23, false, nullptr},
+    {"View_45", "", KindSwitch, 1, 0x08, false, nullptr},
+    {"View_46", "", KindSwitch, 1, 0x09, false, nullptr},
+    {"View_47", "", KindSwitch, 1, 0x06, false, nullptr},
+    {"View_59", "", KindSelfLearning, 1, 0, false, HandleLearning11mp},
+    {"View_60", "", KindSelfLearning, 1, 0, false, ThrottleLearning11mp},
+    {"View_49", "", KindProcedure, 1, 0, false, Reset11mp},
+    {"View_68", "", KindProcedure, 1, 0, false, DownloadStoredData11mp},
+    {"View_69", "", KindProcedure, 1, 0, false, ClearStored11mp},
 };
 
-const SwitchRow* FindSwitch(int family, int position)
+struct Table {
+    const ActionRow* rows;
+    int size;
+};
+
+Table TableOf(int family)
 {
-    if (family == Family11mp) {
-        for (const SwitchRow& row : k11mpSwitches)
-            if (row.position == position)
-                return &row;
-    } else {
-        for (const SwitchRow& row : kMiug4Switches)
-            if (row.position == position)
-                return &row;
-    }
-    return nullptr;
+    if (family == Family11mp)
+        return {kActions11mp, static_cast<int>(std::size(kActions11mp))};
+    return {kActionsMiug4, static_cast<int>(std::size(kActionsMiug4))};
+}
+
+const ActionRow* FindSwitch(int family, int position)
+{
+    const Table table = TableOf(family);
+    if (position < 0 || position >= table.size || table.rows[position].kind != KindSwitch)
+        return nullptr;
+    return &table.rows[position];
 }
 
 QByteArray Bytes(std::initializer_list<std::uint8_t> bytes)
@@ -52,50 +112,16 @@ QByteArray Bytes(std::initializer_list<std::uint8_t> bytes)
     return out;
 }
 
-using Procedure = std::function<int(ProcedureRecord&)>;
-
-Procedure ProcedureAt(const ProcedureContext& ctx, int family, int position)
-{
-    if (family == Family11mp) {
-        switch (position) {
-        case 8:
-            return [ctx](ProcedureRecord& r) { return StartSelfLearning11mp(ctx, 0x22, r); };
-        case 9:
-            return [ctx](ProcedureRecord& r) { return StartSelfLearning11mp(ctx, 0x23, r); };
-        case 10:
-            return [ctx](ProcedureRecord& r) { return ResetLearnedValues(ctx, Family11mp, r); };
-        case 11:
-            return [ctx](ProcedureRecord& r) { return DownloadStoredData11mp(ctx, r); };
-        case 12:
-            return [ctx](ProcedureRecord& r) { return ClearStoredData(ctx, Family11mp, r); };
-        default:
-            return {};
-        }
-    }
-    switch (position) {
-    case 10:
-        return [ctx](ProcedureRecord& r) { return ThrottleSelfLearningMiug4(ctx, r); };
-    case 11:
-        return [ctx](ProcedureRecord& r) { return ResetLearnedValues(ctx, FamilyMiug4, r); };
-    case 12:
-        return [ctx](ProcedureRecord& r) { return DownloadStoredDataMiug4(ctx, r); };
-    case 13:
-        return [ctx](ProcedureRecord& r) { return ClearStoredData(ctx, FamilyMiug4, r); };
-    default:
-        return {};
-    }
-}
-
 } // namespace
 
 QByteArray ActuatorOnRequest(int family, int position)
 {
-    const SwitchRow* row = FindSwitch(family, position);
+    const ActionRow* row = FindSwitch(family, position);
     if (!row)
         return {};
     if (family == Family11mp)
-        return Bytes({0x30, row->id, 0x07});
-    QByteArray request = Bytes({0x2F, 0x50, row->id, 0x03});
+        return Bytes({0x30, row->switchId, 0x07});
+    QByteArray request = Bytes({0x2F, 0x50, row->switchId, 0x03});
     if (row->stateByte)
         request.append(static_cast<char>(0x64));
     return request;
@@ -103,22 +129,29 @@ QByteArray ActuatorOnRequest(int family, int position)
 
 QByteArray ActuatorOffRequest(int family, int position)
 {
-    const SwitchRow* row = FindSwitch(family, position);
+    const ActionRow* row = FindSwitch(family, position);
     if (!row)
         return {};
     if (family == Family11mp)
-        return Bytes({0x30, row->id, 0x00});
-    return Bytes({0x2F, 0x50, row->id, 0x00});
+        return Bytes({0x30, row->switchId, 0x00});
+    return Bytes({0x2F, 0x50, row->switchId, 0x00});
 }
 
-void BindActionProcedures(ActionList& actions, const ProcedureContext& ctx, int family)
+ActionList BuildActions(int family, LanguageTexts& texts, const ProcedureContext& ctx)
 {
-    for (ActionEntry& entry : actions) {
-        entry.switchActuator = {};
-        entry.procedure = {};
-        const QByteArray on = ActuatorOnRequest(family, entry.position);
-        if (!on.isEmpty()) {
-            const QByteArray off = ActuatorOffRequest(family, entry.position);
+    const Table table = TableOf(family);
+    ActionList actions;
+    for (int position = 0; position < table.size; ++position) {
+        const ActionRow& row = table.rows[position];
+        ActionEntry entry;
+        entry.position = position;
+        entry.key = QLatin1String(row.key);
+        entry.text = texts.Text(entry.key) + QLatin1String(row.suffix);
+        entry.kind = row.kind;
+        entry.group = row.group;
+        if (row.kind == KindSwitch) {
+            const QByteArray on = ActuatorOnRequest(family, position);
+            const QByteArray off = ActuatorOffRequest(family, position);
             ExchangeLink* link = ctx.link;
             entry.switchActuator = [link, on, off](int switchOn) {
                 const QByteArray& request = switchOn ? on : off;
@@ -128,30 +161,12 @@ void BindActionProcedures(ActionList& actions, const ProcedureContext& ctx, int 
                     .result;
             };
         } else {
-            entry.procedure = ProcedureAt(ctx, family, entry.position);
+            const ProcedureFn procedure = row.procedure;
+            entry.procedure = [ctx, procedure](ProcedureRecord& r) { return procedure(ctx, r); };
         }
+        actions.append(entry);
     }
-}
-
-void BindActionProcedures(CoreState& state, int family)
-{
-    ProcedureContext ctx;
-    ctx.link = &state.channel;
-    ctx.texts = &state.texts;
-    ctx.paths = state.paths;
-    LinkFlags* flags = &state.flags;
-    // Sliced so that a disconnect or quit cuts the wait short.
-    ctx.wait = [flags](int ms) {
-        constexpr int kSliceMs = 10;
-        for (int waited = 0; waited < ms; waited += kSliceMs) {
-            if (flags->stopFlag.load() || flags->quitFlag.load())
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kSliceMs, ms - waited)));
-        }
-        return !flags->stopFlag.load() && !flags->quitFlag.load();
-    };
-    ctx.now = [] { return QDateTime::currentDateTime(); };
-    BindActionProcedures(state.actions, ctx, family);
+    return actions;
 }
 
 } // namespace velmoro

@@ -3,7 +3,7 @@
 
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
-#include "ecu/EcuOps.h"
+#include "ecu/Ecu.h"
 #include "ecu/FaultLists.h"
 #include "link/LinkFlags.h"
 #include "link/RequestChannel.h"
@@ -15,6 +15,7 @@
 #include <QVector>
 #include <array>
 #include <functional>
+#include <memory>
 
 namespace velmoro {
 
@@ -30,19 +31,19 @@ struct CoreState {
     RequestChannel channel{flags};
 
     std::array<MeasurementRow, 9> rows; // 0..7 displayed, 8 the engine status work record
-    QVector<QString> valueNames11mp = QVector<QString>(116);
-    QVector<QString> valueNamesMiug4 = QVector<QString>(87);
+    // The chosen family's value names by dispatcher index, as the choosers were last filled.
+    QVector<QString> valueNames;
     std::array<ValueChooser, 8> choosers;
     ActionList actions;
     ProcedureRecord procedure;
-    float rpmSmoothing11mp = 0.0f;
-    float rpmSmoothingMiug4 = 0.0f;
 
-    EcuOps ops;
+    // The chosen ECU family; empty until a model has been chosen. The session keeps its own
+    // reference for the life of a link.
+    std::shared_ptr<Ecu> ecu;
     FaultLists faults;
 
     // Set by the shell: disables the external-tool menu items once the menu exists.
-    std::function<void()> onEcuOpsFilled;
+    std::function<void()> onEcuChosen;
     // Set by the shell (or a test recorder) before the first connect.
     UiBridge* ui = nullptr;
 };

@@ -1,12 +1,13 @@
-// The refresh cycle through the family table: one measurement pass, the chooser refresh and a
+// The refresh cycle through the ECU family: one measurement pass, the chooser refresh and a
 // user's choice.
 #include "ecu/RefreshCycle.h"
 
 #include "ecu/CoreState.h"
+#include "values/MeasurementLists.h"
 
 namespace velmoro {
 
-void RunRefreshPass(const EcuOps& ops, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
+void RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
                     const std::function<void()>& beforeRow)
 {
     for (int r = 0; r < kDisplayRows; ++r) {
@@ -19,31 +20,33 @@ void RunRefreshPass(const EcuOps& ops, const LinkFlags& flags, std::array<Measur
         MeasurementRow& row = rows[static_cast<std::size_t>(r)];
         if (row.valueIndex > 0) {
             row.valueText = QStringLiteral("----");
-            if (ops.ValueDispatcher) {
-                ops.ValueDispatcher(row);
-            }
+            ecu.readValue(row);
         } else {
             row.valueText.clear();
         }
     }
-    if (ops.ReadEngineStatus && flags.stopFlag.load() == 0) {
-        ops.ReadEngineStatus(rows[kEngineStatusRow]);
+    if (ecu.hasEngineStatus() && flags.stopFlag.load() == 0) {
+        ecu.readEngineStatus(rows[kEngineStatusRow]);
     }
 }
 
 void RefreshChoosers(CoreState& state, bool keepPositions,
                      const std::function<void()>& fillActorsList)
 {
-    if (!state.ops.BuildMeasurementList || !state.ops.FillValueChooser) {
+    if (!state.ecu) {
         return;
     }
-    state.ops.BuildMeasurementList();
+    state.valueNames = state.ecu->valueNames();
+    state.actions = state.ecu->actions();
+    const int last = state.ecu->lastValueIndex();
     for (int r = 0; r < kDisplayRows; ++r) {
-        const MeasurementRow& row = state.rows[static_cast<std::size_t>(r)];
+        const auto i = static_cast<std::size_t>(r);
+        MeasurementRow& row = state.rows[i];
         if (keepPositions) {
-            state.ops.FillValueChooser(r, QString(), row.valueIndex);
+            FillValueChooser(state.choosers[i], row, state.valueNames, last, QString(),
+                             row.valueIndex);
         } else {
-            state.ops.FillValueChooser(r, row.valueText, -1);
+            FillValueChooser(state.choosers[i], row, state.valueNames, last, row.valueText, -1);
         }
     }
     if (fillActorsList) {

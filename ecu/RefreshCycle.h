@@ -1,4 +1,4 @@
-// The refresh cycle through the family table: one measurement pass, the chooser refresh and a
+// The refresh cycle through the ECU family: one measurement pass, the chooser refresh and a
 // user's choice.
 #pragma once
 
@@ -12,20 +12,20 @@
 namespace velmoro {
 
 struct CoreState;
-struct EcuOps;
+class Ecu;
 struct LinkFlags;
 
 // One pass: rows 0..7 in order, leaving the loop as soon as stopFlag is set; before each row
 // beforeRow (when given) may change what the rows read; a row with valueIndex > 0 gets "----" and
-// then ValueDispatcher, an empty row gets the empty text. Then ReadEngineStatus into
+// then the family's reading, an empty row gets the empty text. Then the engine status into
 // rows[kEngineStatusRow] when the family has it and stopFlag is clear.
-void RunRefreshPass(const EcuOps& ops, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
+void RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
                     const std::function<void()>& beforeRow = {});
 
-// BuildMeasurementList, then FillValueChooser for rows 0..7: keepPositions uses each row's
-// valueIndex, otherwise the name held in the row's valueText (the saved name at start-up).
-// Last, fillActorsList (the GUI's FillActorsList) when given. Does nothing before the EcuOps
-// table has been filled.
+// Rebuilds the family's value names and actions list in the current language, then fills the
+// choosers of rows 0..7: keepPositions uses each row's valueIndex, otherwise the name held in the
+// row's valueText (the saved name at start-up). Last, fillActorsList (the GUI's FillActorsList)
+// when given. Does nothing before a family has been chosen.
 void RefreshChoosers(CoreState& state, bool keepPositions,
                      const std::function<void()>& fillActorsList = {});
 

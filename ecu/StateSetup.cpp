@@ -27,7 +27,7 @@ SettingsReadResult LoadSettings(CoreState& state)
     for (const ModelEntry& model : result.matchingModels) {
         state.link.ecuId = model.ecuId;
         state.link.ecuVariant = model.ecuVariant;
-        FillEcuOps(state);
+        ChooseEcu(state);
     }
     return result;
 }

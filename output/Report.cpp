@@ -108,8 +108,8 @@ void AddFaultGroup(ReportList& list, const QString& label, const QStringList& li
 
 } // namespace
 
-void BuildReport(CoreState& state, const QString& ecuInfoText, const QVector<ChooserEntry>& values,
-                 ReportList& list)
+void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
+                 const QVector<ChooserEntry>& values, ReportList& list)
 {
     LanguageTexts& texts = state.texts;
 
@@ -136,14 +136,14 @@ void BuildReport(CoreState& state, const QString& ecuInfoText, const QVector<Cho
         const int line = list.Add(ReportValue, QString(), name);
         list.Select(line);
         row.valueIndex = entry.itemData;
-        if (state.ops.ValueDispatcher && state.ops.ValueDispatcher(row) == 1) {
+        if (ecu.readValue(row) == 1) {
             list.SetColumn(line, 2, row.valueText);
             list.SetColumn(line, 3, row.unitText);
         }
     }
 
-    if (state.ops.ReadEngineStatus) {
-        state.ops.ReadEngineStatus(row);
+    if (ecu.hasEngineStatus()) {
+        ecu.readEngineStatus(row);
         list.Add(ReportPlain);
         list.Add(ReportPlain, texts.Text(QStringLiteral("Value_13")));
         const QStringList status = row.valueText.split(QLatin1Char('\n'));
@@ -154,8 +154,7 @@ void BuildReport(CoreState& state, const QString& ecuInfoText, const QVector<Cho
         }
     }
 
-    if (state.ops.ReadFaults)
-        state.ops.ReadFaults();
+    ecu.readFaults(state.faults);
     list.Add(ReportPlain);
     list.Add(ReportPlain);
     list.Add(ReportPlain, texts.Text(QStringLiteral("Menu_22")));

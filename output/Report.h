@@ -15,6 +15,7 @@
 namespace velmoro {
 
 struct CoreState;
+class Ecu;
 
 enum ReportLineKind : int { ReportPlain = 1, ReportValue = 2, ReportIndented = 3 };
 
@@ -61,11 +62,11 @@ private:
 };
 
 // The ReportBuilder's work: header from the ECU information text, the values offered by chooser 0
-// (`values`, a copy taken where the choosers live) through ops.ValueDispatcher (cancel tested
+// (`values`, a copy taken where the choosers live) read through `ecu` (cancel tested
 // before each entry), the MIUG4 status section and the faults (both even after a cancel). Appends
 // to `list`.
-void BuildReport(CoreState& state, const QString& ecuInfoText, const QVector<ChooserEntry>& values,
-                 ReportList& list);
+void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
+                 const QVector<ChooserEntry>& values, ReportList& list);
 
 // L(t, w) / R(t, w): t cut to w characters and padded with blanks on the right / left.
 QString ReportLeft(const QString& text, int width);

@@ -90,7 +90,7 @@ DiagSession::~DiagSession()
 
 bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
 {
-    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ops.Connect)
+    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ecu)
         return false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -122,6 +122,8 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         std::lock_guard<std::mutex> lock(mutex_);
         linkState_ = LinkState::Connecting;
         connectPending_ = true;
+        // The family stays the same for the life of the link, whatever the settings choose.
+        ecu_ = state_.ecu;
         // The rows read what the choosers show now.
         for (int r = 0; r < kDisplayRows; ++r)
             choices_.emplace_back(r, state_.rows[static_cast<std::size_t>(r)].valueIndex);
@@ -220,7 +222,7 @@ void DiagSession::readFaults()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::ReadFaults, {}, {}, {}});
+        jobs_.push_back({Job::ReadFaults, {}, {}, {}, JobEcu()});
     wake_.notify_all();
 }
 
@@ -228,7 +230,7 @@ void DiagSession::clearFaults()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::ClearFaults, {}, {}, {}});
+        jobs_.push_back({Job::ClearFaults, {}, {}, {}, JobEcu()});
     wake_.notify_all();
 }
 
@@ -238,7 +240,7 @@ bool DiagSession::buildReport(const QString& ecuInfoText)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     // The values are those the first chooser offers now; the language may change meanwhile.
-    jobs_.push_back({Job::Report, ecuInfoText, {}, state_.choosers[0].entries});
+    jobs_.push_back({Job::Report, ecuInfoText, {}, state_.choosers[0].entries, JobEcu()});
     wake_.notify_all();
     return true;
 }
@@ -247,7 +249,7 @@ void DiagSession::startAction(std::function<void()> work)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!quitting_)
-        jobs_.push_back({Job::Action, {}, std::move(work), {}});
+        jobs_.push_back({Job::Action, {}, std::move(work), {}, nullptr});
     wake_.notify_all();
 }
 
@@ -330,8 +332,9 @@ void DiagSession::LoopMain()
         }
         if (!quitting_ && connectPending_) {
             connectPending_ = false;
+            const std::shared_ptr<Ecu> ecu = ecu_;
             lock.unlock();
-            state_.ops.Connect();
+            ecu->identify(*bridge_);
             lock.lock();
             continue;
         }
@@ -375,10 +378,21 @@ void DiagSession::LoopMain()
     emit stopped();
 }
 
+std::shared_ptr<Ecu> DiagSession::CurrentEcu() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ecu_;
+}
+
+std::shared_ptr<Ecu> DiagSession::JobEcu() const
+{
+    return ecu_ ? ecu_ : state_.ecu;
+}
+
 void DiagSession::RunPass()
 {
     // The user's choices reach the rows between two reads, never during one.
-    RunRefreshPass(state_.ops, state_.flags, rows_, [this] {
+    RunRefreshPass(*CurrentEcu(), state_.flags, rows_, [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& [row, index] : choices_)
             rows_[static_cast<std::size_t>(row)].valueIndex = index;
@@ -433,17 +447,18 @@ void DiagSession::RunJob(Job job)
 {
     switch (job.kind) {
     case Job::ReadFaults:
-        if (state_.ops.ReadFaults)
-            state_.ops.ReadFaults();
+        if (job.ecu)
+            job.ecu->readFaults(state_.faults);
         emit faultsDone();
         break;
     case Job::ClearFaults:
-        if (state_.ops.ClearFaults)
-            state_.ops.ClearFaults();
+        if (job.ecu)
+            job.ecu->clearFaults(state_.faults);
         emit faultsDone();
         break;
     case Job::Report:
-        BuildReport(state_, job.text, job.values, report_);
+        if (job.ecu)
+            BuildReport(state_, *job.ecu, job.text, job.values, report_);
         emit reportDone();
         break;
     case Job::Action:

@@ -128,6 +128,7 @@ private:
         QString text;
         std::function<void()> work;
         QVector<ChooserEntry> values;
+        std::shared_ptr<Ecu> ecu; // the family the job speaks to; empty: none chosen yet
     };
 
     void LoopMain();
@@ -137,6 +138,10 @@ private:
     void FinishDisconnect();
     void CloseLogs();
     bool StopRequested() const;
+    // The family of the link, set when it was asked for (the loop thread's reference).
+    std::shared_ptr<Ecu> CurrentEcu() const;
+    // On the main thread with mutex_ held: the link's family, or the chosen one before a link.
+    std::shared_ptr<Ecu> JobEcu() const;
     qint64 NowMs() const;
 
     CoreState& state_;
@@ -158,6 +163,7 @@ private:
     std::deque<Job> jobs_;
     std::vector<std::pair<int, int>> choices_; // row, value index
     std::vector<std::shared_ptr<QSemaphore>> gates_;
+    std::shared_ptr<Ecu> ecu_;
 
     std::atomic<bool> workerAlive_{false};
     std::unique_ptr<QThread> worker_;

@@ -4,6 +4,7 @@
 #include "config/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
+#include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/PortDiscovery.h"
 #include "ui/AboutBox.h"
@@ -15,7 +16,6 @@
 #include "ui/SettingsDialog.h"
 #include "ui/Views.h"
 #include "ui/WindowScaleDialog.h"
-#include "ecu/RefreshCycle.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -95,7 +95,7 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     WireSession();
-    state_.onEcuOpsFilled = [this] {
+    state_.onEcuChosen = [this] {
         for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
             items_[id]->setEnabled(false);
     };
@@ -115,7 +115,7 @@ MainWindow::~MainWindow()
     actorsController_.reset();
     session_->waitStopped();
     state_.faults.changed = nullptr;
-    state_.onEcuOpsFilled = nullptr;
+    state_.onEcuChosen = nullptr;
     session_->report().changed = nullptr;
 }
 
@@ -285,7 +285,7 @@ void MainWindow::ApplyLanguage(const QString& name)
         actorsController_->ButtonEnabled())
         actors_->startButton->setText(t.Text(QStringLiteral("View_100")));
 
-    if (state_.ops.BuildMeasurementList) {
+    if (state_.ecu) {
         RefreshChoosers(state_, true, [this] { FillActorsList(); });
         MirrorChoosers();
     }
@@ -295,7 +295,7 @@ void MainWindow::SetLinkMenuState(bool disconnected)
 {
     for (int id : {ItemFaults, ItemDiagram, ItemActors, ItemReport})
         items_[id]->setEnabled(!disconnected);
-    items_[ItemCoTrim]->setEnabled(state_.ops.CoTrimOperation ? !disconnected : false);
+    items_[ItemCoTrim]->setEnabled(HasCoTrim() && !disconnected);
     if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty()) {
         for (int id : {ItemConnect, ItemEcuRead, ItemEcuWrite, ItemEeprom})
             items_[id]->setEnabled(false);
@@ -378,7 +378,7 @@ void MainWindow::OpenSettings()
     hooks.applyLanguage = [this](const QString& name) { ApplyLanguage(name); };
     hooks.setEcuInfoText = [this](const QString& text) { SetEcuInfoText(text); };
     hooks.updateCoTrimMenu = [this] {
-        items_[ItemCoTrim]->setEnabled(state_.ops.CoTrimOperation &&
+        items_[ItemCoTrim]->setEnabled(HasCoTrim() &&
                                        state_.flags.workerState.load() == kWorkerRunning);
     };
     hooks.setStatusModel = [this](const QString& model) { status_[0]->setText(model); };
@@ -422,7 +422,7 @@ void MainWindow::SetEcuInfoText(const QString& text)
 
 void MainWindow::Connect()
 {
-    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ops.Connect)
+    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ecu)
         return;
     // The worker's failed open only ends in "Ignition off"; a refused device needs the user to
     // join its group, which nothing else would tell.
@@ -586,7 +586,7 @@ void MainWindow::ShowQuickMenu()
     const bool running = state_.flags.workerState.load() == kWorkerRunning;
     quickButtons_[3]->setEnabled(running);
     quickButtons_[4]->setEnabled(running);
-    quickButtons_[5]->setEnabled(running && state_.ops.CoTrimOperation);
+    quickButtons_[5]->setEnabled(running && HasCoTrim());
     quickButtons_[0]->setEnabled(items_[ItemConnect]->isEnabled());
     info_->hide();
     logo_->hide();
@@ -615,7 +615,7 @@ void MainWindow::SetHeaderGadgetsVisible(bool visible)
         measurements_->readAllButton->setVisible(visible);
     } else if (state_.viewMode == ViewFaults) {
         faults_->readButton->setVisible(visible);
-        faults_->clearButton->setVisible(visible && state_.ops.ClearFaults);
+        faults_->clearButton->setVisible(visible && state_.ecu && state_.ecu->hasStoredFaults());
     }
 }
 

@@ -2,10 +2,10 @@
 // which it forwards the user's commands to and whose signals it shows.
 #pragma once
 
-#include "ui/AppState.h"
 #include "ecu/ActorsController.h"
 #include "output/Report.h"
 #include "session/DiagSession.h"
+#include "ui/AppState.h"
 #include "ui/SettingsDialog.h"
 
 #include <QMainWindow>
@@ -125,6 +125,7 @@ private:
     void ShowCoTrim(bool show);
     void ShowDiagram(bool show);
     void SetHeaderGadgetsVisible(bool visible);
+    bool HasCoTrim() const { return state_.ecu && state_.ecu->hasCoTrim(); }
     void MirrorChoosers();
     void MirrorFaults();
     void FillActorsList();

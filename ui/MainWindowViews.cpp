@@ -157,7 +157,7 @@ void MainWindow::ShowFaults(bool show)
         state_.faults.Clear();
         faults_->newList->clear();
         faults_->storedList->clear();
-        const bool stored = static_cast<bool>(state_.ops.ClearFaults);
+        const bool stored = state_.ecu && state_.ecu->hasStoredFaults();
         faults_->storedCaption->setVisible(stored);
         faults_->storedList->setVisible(stored);
         faults_->clearButton->setVisible(stored && !quickMenuShown_);
@@ -285,7 +285,7 @@ void MainWindow::DisplayRows(const RowsSnapshot& rows)
             bar->hide();
         }
     }
-    if (state_.ops.ReadEngineStatus)
+    if (state_.ecu && state_.ecu->hasEngineStatus())
         measurements_->statusText->setText(rows[kEngineStatusRow].valueText);
     diagram_->DiagramStep(rows, ChooserTexts());
 }
@@ -320,8 +320,7 @@ void MainWindow::OnSurveyFinished()
 
 void MainWindow::RunFaultOperation(bool clear)
 {
-    const auto operation = clear ? state_.ops.ClearFaults : state_.ops.ReadFaults;
-    if (!operation || faultsBusy_)
+    if (!state_.ecu || faultsBusy_)
         return;
     if (!clear) {
         state_.faults.Clear();

@@ -3,8 +3,8 @@
 
 #include "config/LanguageTexts.h"
 #include "ecu/CoreState.h"
-#include "link/PortDiscovery.h"
 #include "ecu/RefreshCycle.h"
+#include "link/PortDiscovery.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -181,9 +181,9 @@ void SettingsDialog::OnModelChanged(int index)
     if (index < 0 || index >= state_.models.size())
         return;
     TakeModel(index);
-    FillEcuOps(state_);
-    if (state_.ops.BuildMeasurementList)
-        state_.ops.BuildMeasurementList();
+    ChooseEcu(state_);
+    state_.valueNames = state_.ecu->valueNames();
+    state_.actions = state_.ecu->actions();
     if (hooks_.setEcuInfoText)
         hooks_.setEcuInfoText(EcuInfoText(state_.link));
     if (hooks_.updateCoTrimMenu)
@@ -249,7 +249,7 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
     if (modelIndex >= 0 && modelIndex < state_.models.size())
         TakeModel(modelIndex);
     link.slowInit = 0;
-    FillEcuOps(state_);
+    ChooseEcu(state_);
     if (hooks_.setStatusModel)
         hooks_.setStatusModel(link.model);
     if (!link.ecuId.isEmpty()) {

@@ -25,7 +25,7 @@ struct SettingsHooks {
     std::function<void(const QString& name)> applyLanguage;
     // The ECU information text of the measurements view ("IAW " + ecuId + " " + ecuVariant).
     std::function<void(const QString& text)> setEcuInfoText;
-    // Menu item 7 (CO Trim): enabled only if EcuOps CoTrimOperation is set and the worker runs.
+    // Menu item 7 (CO Trim): enabled only if the family offers it and the worker runs.
     std::function<void()> updateCoTrimMenu;
     // Status field 0 := model, centred.
     std::function<void(const QString& model)> setStatusModel;

@@ -1,4 +1,4 @@
-// The value names and actuator lists of both families, and the filling of one value chooser.
+// The value names of both families, and the filling of one value chooser.
 #include "values/MeasurementLists.h"
 
 #include "config/LanguageTexts.h"
@@ -19,13 +19,6 @@ struct NamedEntry {
 struct UnnamedEntry {
     int index;
     const char* suffix;
-};
-
-struct ActionRow {
-    const char* key;
-    const char* suffix;
-    int kind;
-    int group;
 };
 
 const NamedEntry kNamed11mp[] = {
@@ -78,42 +71,6 @@ const char* const kUnnamedMiug4[] = {
     "69", "6D", "6E", "6F", "70", "71", "73", "74", "77", "7B", "7C", "7D", "7F",
 };
 
-const ActionRow kActions11mp[] = {
-    {"View_42", "", KindSwitch, 1},       {"View_43", " 1", KindSwitch, 1},
-    {"View_43", " 2", KindSwitch, 1},     {"View_44", " 1", KindSwitch, 1},
-    {"View_44", " 2", KindSwitch, 1},     {"View_45", "", KindSwitch, 1},
-    {"View_46", "", KindSwitch, 1},       {"View_47", "", KindSwitch, 1},
-    {"View_59", "", KindSelfLearning, 1}, {"View_60", "", KindSelfLearning, 1},
-    {"View_49", "", KindProcedure, 1},    {"View_68", "", KindProcedure, 1},
-    {"View_69", "", KindProcedure, 1},
-};
-
-const ActionRow kActionsMiug4[] = {
-    {"View_42", "", KindSwitch, 1},    {"View_43", "", KindSwitch, 1},
-    {"View_44", "", KindSwitch, 1},    {"View_45", "", KindSwitch, 1},
-    {"View_46", "", KindSwitch, 1},    {"View_47", "", KindSwitch, 1},
-    {"View_64", "", KindSwitch, 1},    {"View_65", "", KindSwitch, 1},
-    {"View_66", "", KindSwitch, 1},    {"View_67", "", KindSwitch, 1},
-    {"View_60", "", KindProcedure, 1}, {"View_49", "", KindProcedure, 1},
-    {"View_68", "", KindProcedure, 1}, {"View_69", "", KindProcedure, 1},
-    {"View_61", "", KindSwitch, 0},
-};
-
-template <std::size_t N>
-void FillActions(LanguageTexts& texts, ActionList& actions, const ActionRow (&rows)[N])
-{
-    actions.clear();
-    for (const ActionRow& row : rows) {
-        ActionEntry entry;
-        entry.position = static_cast<int>(actions.size());
-        entry.key = QLatin1String(row.key);
-        entry.text = texts.Text(entry.key) + QLatin1String(row.suffix);
-        entry.kind = row.kind;
-        entry.group = row.group;
-        actions.append(entry);
-    }
-}
-
 } // namespace
 
 void BuildValueNames11mp(LanguageTexts& texts, QVector<QString>& names)
@@ -142,16 +99,6 @@ void BuildValueNamesMiug4(LanguageTexts& texts, QVector<QString>& names)
         names[index] = unknown + QLatin1Char(' ') + QLatin1String(suffix);
         ++index;
     }
-}
-
-void BuildActionList11mp(LanguageTexts& texts, ActionList& actions)
-{
-    FillActions(texts, actions, kActions11mp);
-}
-
-void BuildActionListMiug4(LanguageTexts& texts, ActionList& actions)
-{
-    FillActions(texts, actions, kActionsMiug4);
 }
 
 void FillValueChooser(ValueChooser& chooser, MeasurementRow& row, const QVector<QString>& names,

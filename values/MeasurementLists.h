@@ -1,7 +1,6 @@
-// The value names and actuator lists of both families, and the filling of one value chooser.
+// The value names of both families, and the filling of one value chooser.
 #pragma once
 
-#include "values/ActionList.h"
 #include "values/MeasurementRow.h"
 #include "values/ValueChooser.h"
 
@@ -16,12 +15,6 @@ class LanguageTexts;
 // empty), MIUG4 87 entries (all of 1..86 named). Entry 0 is the empty text.
 void BuildValueNames11mp(LanguageTexts& texts, QVector<QString>& names);
 void BuildValueNamesMiug4(LanguageTexts& texts, QVector<QString>& names);
-
-// Clear and refill the ActionList (13 entries for 11MP, 15 for MIUG4) with text, key, kind,
-// group and position. The switch/procedure operations are bound afterwards by the services
-// layer (BindActionProcedures).
-void BuildActionList11mp(LanguageTexts& texts, ActionList& actions);
-void BuildActionListMiug4(LanguageTexts& texts, ActionList& actions);
 
 // Refills `chooser` with every non-empty name of 0..lastIndex (entry 0 always), item data =
 // the index. position != -1 selects the entry whose item data equals `position` (the row's

@@ -12,7 +12,7 @@ namespace velmoro {
 class LanguageTexts;
 
 // What a reader needs besides its row. rpmSmoothing is the family's RpmSmoothingState
-// (CoreState::rpmSmoothing11mp or rpmSmoothingMiug4), written without a lock.
+// (kept by the family's Ecu object), written without a lock by the one thread reading values.
 struct ReaderContext {
     ExchangeLink& link;
     LanguageTexts& texts;
@@ -30,7 +30,7 @@ constexpr int kValueNamesMiug4 = 87; // entries of the MIUG4 ValueNames
 int ValueDispatcher11mp(ReaderContext& ctx, MeasurementRow& row);
 int ValueDispatcherMiug4(ReaderContext& ctx, MeasurementRow& row);
 
-// The readers behind the single-value EcuOps slots (no dispatcher frame applied).
+// Single-value readers (no dispatcher frame applied).
 int ReadEngineSpeed11mp(ReaderContext& ctx, MeasurementRow& row);        // index 1
 int ReadEngineSpeedMiug4(ReaderContext& ctx, MeasurementRow& row);       // index 1
 int ReadEngineTemperatureMiug4(ReaderContext& ctx, MeasurementRow& row); // index 5

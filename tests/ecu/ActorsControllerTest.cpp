@@ -1,6 +1,5 @@
 // The actors view's start/stop logic through full switch, procedure and self-learning cycles.
 #include "ecu/ActorsController.h"
-#include "ActionFixtures.h"
 #include "ecu/Actuators.h"
 #include "support/ScriptedLink.h"
 
@@ -36,8 +35,7 @@ protected:
 
     std::unique_ptr<ActorsController> Make(int family)
     {
-        actions = test::MakeActionList(family);
-        BindActionProcedures(actions, ctx, family);
+        actions = BuildActions(family, texts, ctx);
         ActorsCallbacks cb;
         cb.showMessage = [this](const QString& t) { events << "message " + t; };
         cb.startTimer = [this](int id, int ms) {

@@ -1,8 +1,8 @@
 // Binding of both actuator tables: the on/off requests of every switchable actuator and which
 // entries get a procedure.
 #include "ecu/Actuators.h"
-#include "ActionFixtures.h"
 #include "support/ScriptedLink.h"
+#include "values/EnglishTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,7 @@ void ExpectSwitchRequests(int family, const std::vector<Expected>& table)
     ProcedureContext ctx;
     ctx.link = &link;
     ctx.texts = &texts;
-    ActionList actions = test::MakeActionList(family);
-    BindActionProcedures(actions, ctx, family);
+    ActionList actions = BuildActions(family, texts, ctx);
 
     int switches = 0;
     for (const ActionEntry& entry : actions) {
@@ -49,6 +48,40 @@ void ExpectSwitchRequests(int family, const std::vector<Expected>& table)
         EXPECT_EQ(link.Requests(), (QByteArrayList{Hex(row.on), Hex(row.off)}))
             << "position " << row.position;
     }
+}
+
+TEST(ActuatorsTest, ListsHaveTheirEntriesKindsAndGroups)
+{
+    LanguageTexts texts;
+    test::SetEnglishTexts(texts);
+    ProcedureContext ctx;
+    ActionList actions = BuildActions(Family11mp, texts, ctx);
+    ASSERT_EQ(actions.size(), 13);
+    EXPECT_EQ(actions[1].text, "Ignition L 1");
+    EXPECT_EQ(actions[2].text, "Ignition L 2");
+    EXPECT_EQ(actions[4].text, "Ignition R 2");
+    EXPECT_EQ(actions[4].key, "View_44");
+    EXPECT_EQ(actions[8].text, "Handle self-learning");
+    for (int i = 0; i < actions.size(); ++i) {
+        EXPECT_EQ(actions[i].position, i);
+        EXPECT_EQ(actions[i].group, 1);
+        EXPECT_EQ(actions[i].kind, i < 8    ? KindSwitch
+                                   : i < 10 ? KindSelfLearning
+                                            : KindProcedure)
+            << i;
+    }
+    EXPECT_EQ(actions[12].key, "View_69");
+
+    actions = BuildActions(FamilyMiug4, texts, ctx);
+    ASSERT_EQ(actions.size(), 15);
+    for (int i = 0; i < actions.size(); ++i) {
+        EXPECT_EQ(actions[i].position, i);
+        EXPECT_EQ(actions[i].group, i == 14 ? 0 : 1) << i;
+        EXPECT_EQ(actions[i].kind, i >= 10 && i <= 13 ? KindProcedure : KindSwitch) << i;
+    }
+    EXPECT_EQ(actions[1].text, "Ignition L");
+    EXPECT_EQ(actions[10].key, "View_60");
+    EXPECT_EQ(actions[14].text, "Stepper (idle control)");
 }
 
 TEST(ActuatorsTest, Miug4SwitchRequests)

@@ -50,7 +50,7 @@ protected:
         state.ui = &ui;
         state.link.port = "Simulator";
         state.link.ecuId = ecuId;
-        FillEcuOps(state);
+        ChooseEcu(state);
         ASSERT_EQ(state.link.family, family);
         sim->SetFamily(family);
         state.flags.SetWorkerState(kWorkerStarting);
@@ -59,7 +59,7 @@ protected:
                                   [this](const QString&) { return OpenSimulatorPort(sim); });
             commWorker.Run();
         });
-        state.ops.Connect();
+        state.ecu->identify(ui);
         ASSERT_EQ(ui.connected.load(), 1) << "the simulated link did not come up";
         sim->SetEngineTimeMs(4000); // the same answers for the pass and its replay
         sim->ClearReceived();
@@ -120,7 +120,7 @@ TEST_F(EcuOpsSimulatorTest, Miug4PassReadsEveryChosenRowAndTheEngineStatus)
     for (int r = 0; r < kDisplayRows; ++r) {
         state.rows[r].valueIndex = chosen[r];
     }
-    RunRefreshPass(state.ops, state.flags, state.rows);
+    RunRefreshPass(*state.ecu, state.flags, state.rows);
 
     EXPECT_EQ(ValueRequests(),
               QStringList({"221030", "221033", "22103C", "221058", "22104C", "221073", "221074"}));
@@ -149,7 +149,7 @@ TEST_F(EcuOpsSimulatorTest, ElevenMpPassReadsEveryChosenRowWithoutAnEngineStatus
     for (int r = 0; r < kDisplayRows; ++r) {
         state.rows[r].valueIndex = chosen[r];
     }
-    RunRefreshPass(state.ops, state.flags, state.rows);
+    RunRefreshPass(*state.ecu, state.flags, state.rows);
 
     EXPECT_EQ(ValueRequests(), QStringList({"221030", "221031", "22103C", "22104F", "22109A",
                                             "22109F", "22107E", "229810"}));
@@ -165,7 +165,7 @@ TEST_F(EcuOpsSimulatorTest, ElevenMpPassReadsEveryChosenRowWithoutAnEngineStatus
     // A stop ends the next pass before its first row.
     state.flags.stopFlag = 1;
     sim->ClearReceived();
-    RunRefreshPass(state.ops, state.flags, state.rows);
+    RunRefreshPass(*state.ecu, state.flags, state.rows);
     EXPECT_TRUE(ValueRequests().isEmpty());
 }
 

@@ -11,32 +11,23 @@
 namespace velmoro {
 namespace {
 
-// A core state whose operations are the MIUG4 value functions over a scripted link.
+// A core state whose family is MIUG4 over a scripted link.
 class RefreshCycleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         test::SetEnglishTexts(state.texts);
-        state.ops.ValueDispatcher = [this](MeasurementRow& row) {
-            ReaderContext ctx{link, state.texts, state.rpmSmoothingMiug4};
-            return ValueDispatcherMiug4(ctx, row);
-        };
-        state.ops.ReadEngineStatus = [this](MeasurementRow& row) {
-            return ReadEngineStatusMiug4(link, state.texts, row);
-        };
-        state.ops.BuildMeasurementList = [this] {
-            ++builds;
-            BuildValueNamesMiug4(state.texts, state.valueNamesMiug4);
-        };
-        state.ops.FillValueChooser = [this](int c, const QString& name, int position) {
-            FillValueChooser(state.choosers[c], state.rows[c], state.valueNamesMiug4,
-                             kLastIndexMiug4, name, position);
-        };
+        state.ecu = MakeEcuMiug4(Context());
+    }
+    EcuContext Context()
+    {
+        EcuContext ctx = ContextOf(state);
+        ctx.link = &link;
+        return ctx;
     }
 
     CoreState state;
     test::ScriptedLink link;
-    int builds = 0;
 };
 
 TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
@@ -48,7 +39,7 @@ TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
     link.Queue("005A");
     link.Queue("008C");
     link.Queue("00FF000000");
-    RunRefreshPass(state.ops, state.flags, state.rows);
+    RunRefreshPass(*state.ecu, state.flags, state.rows);
 
     ASSERT_EQ(link.Requests().size(), 3);
     EXPECT_EQ(link.Requests()[0], QByteArray::fromHex("221033"));
@@ -60,13 +51,13 @@ TEST_F(RefreshCycleTest, PassReadsChosenRowsInOrderThenTheEngineStatus)
     EXPECT_EQ(state.rows[7].valueText, "----");
     EXPECT_EQ(state.rows[kEngineStatusRow].valueText, QString("Engine on\n").repeated(8));
 
-    // Without the status slot (11MP) and with every row empty nothing is sent.
+    // Without an engine status (11MP) and with every row empty nothing is sent.
     link.ClearRequests();
-    state.ops.ReadEngineStatus = nullptr;
+    state.ecu = MakeEcu11mp(Context());
     for (auto& row : state.rows) {
         row.valueIndex = 0;
     }
-    RunRefreshPass(state.ops, state.flags, state.rows);
+    RunRefreshPass(*state.ecu, state.flags, state.rows);
     EXPECT_TRUE(link.Requests().isEmpty());
     EXPECT_EQ(state.rows[0].valueText, "");
 }
@@ -84,7 +75,7 @@ TEST_F(RefreshCycleTest, StopFlagEndsThePassBeforeTheNextRow)
         }
         return QByteArray::fromHex("0320");
     };
-    RunRefreshPass(state.ops, state.flags, state.rows);
+    RunRefreshPass(*state.ecu, state.flags, state.rows);
     EXPECT_EQ(link.Requests().size(), 2);
     EXPECT_EQ(state.rows[1].valueText, "800");
     EXPECT_EQ(state.rows[2].valueText, "old");
@@ -99,13 +90,13 @@ TEST_F(RefreshCycleTest, ChoosersMatchSavedNamesOrKeepPositions)
     state.rows[2].valueText = "Not a value";
     state.rows[2].valueIndex = 0;
     RefreshChoosers(state, false, [&] { ++actorsFilled; });
-    EXPECT_EQ(builds, 1);
     EXPECT_EQ(actorsFilled, 1);
     EXPECT_EQ(state.rows[0].valueIndex, 13);
     EXPECT_EQ(state.rows[1].valueIndex, 2);
     EXPECT_EQ(state.rows[2].valueIndex, 0);
     EXPECT_EQ(state.choosers[2].selected, 0);
     EXPECT_EQ(state.choosers[7].entries.size(), 87);
+    EXPECT_EQ(state.actions.size(), 15); // the actors list is rebuilt with the names
 
     state.texts.Set("Value_9", "Spannung");
     RefreshChoosers(state, true);
@@ -119,7 +110,7 @@ TEST_F(RefreshCycleTest, ChoosersMatchSavedNamesOrKeepPositions)
     EXPECT_EQ(ChooseValue(state, 4, 0), 0);
     EXPECT_EQ(ChooseValue(state, 4, 500), 0); // out of range changes nothing
 
-    // Before the table is filled there is nothing to refresh.
+    // Before a family is chosen there is nothing to refresh.
     CoreState empty;
     empty.rows[0].valueText = "Voltage";
     RefreshChoosers(empty, false, [&] { ++actorsFilled; });

@@ -1,10 +1,9 @@
 // The ECU services end to end: the real worker and request channel against the simulated ECUs.
-#include "ActionFixtures.h"
 #include "UiRecorder.h"
 #include "ecu/ActorsController.h"
 #include "ecu/Actuators.h"
 #include "ecu/Faults.h"
-#include "link/Connection.h"
+#include "ecu/Identification.h"
 #include "link/LinkTestSupport.h"
 
 #include <QFile>
@@ -44,8 +43,7 @@ protected:
         ctx.paths.baseName = "VelmoroCanDiag";
         ctx.wait = [](int) { return true; };
         ctx.now = [] { return QDateTime(QDate(2026, 12, 7), QTime(2, 15, 0)); };
-        actions = test::MakeActionList(family);
-        BindActionProcedures(actions, ctx, family);
+        actions = BuildActions(family, texts, ctx);
     }
     QByteArray ReadFile(const QString& name)
     {

@@ -19,7 +19,7 @@ protected:
         state.paths.directory = dir.path() + "/";
         state.paths.baseName = "VelmoroCanDiag";
         test::SetEnglishTexts(state.texts);
-        state.onEcuOpsFilled = [this] { ++fills; };
+        state.onEcuChosen = [this] { ++fills; };
     }
     void WriteSettings(const QByteArray& content)
     {
@@ -45,7 +45,7 @@ TEST_F(StateSetupTest, FirstStartPresetsFourRowsAndFillsNoFamily)
         EXPECT_EQ(state.rows[r].valueText, "") << r;
     }
     EXPECT_EQ(fills, 0);
-    EXPECT_FALSE(state.ops.ValueDispatcher);
+    EXPECT_FALSE(state.ecu);
 
     // The second start reads the written file: no presets any more.
     CoreState again;
@@ -66,7 +66,8 @@ TEST_F(StateSetupTest, SavedModelFillsTheTableAndSavedNamesSelectTheirValues)
     EXPECT_EQ(state.link.ecuId, "MIUG4");
     EXPECT_EQ(state.link.ecuVariant, "second");
     EXPECT_EQ(state.link.family, FamilyMiug4);
-    EXPECT_TRUE(state.ops.ReadEngineStatus);
+    ASSERT_TRUE(state.ecu);
+    EXPECT_EQ(state.ecu->family(), FamilyMiug4);
     EXPECT_EQ(state.rows[0].valueText, "Voltage");
     EXPECT_EQ(state.rows[2].valueText, "RPM #");
 

@@ -1,6 +1,7 @@
 // The diagnostic report: builder sections, cancel handling and the saved file's layout.
 #include "output/Report.h"
 #include "ecu/CoreState.h"
+#include "support/FakeEcu.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -33,7 +34,7 @@ protected:
             state.texts.Set(key, text);
         state.link.model = "Velmoro 800";
         state.choosers[0].entries = {{"", 0}, {"RPM", 1}, {"  Voltage ", 13}, {"Unknown 7F", 86}};
-        state.ops.ValueDispatcher = [this](MeasurementRow& row) {
+        ecu.value = [this](MeasurementRow& row) {
             dispatched << row.valueIndex;
             if (row.valueIndex == 1) {
                 row.valueText = "1200";
@@ -51,23 +52,24 @@ protected:
         };
     }
     CoreState state;
+    test::FakeEcu ecu;
     ReportList list;
     QList<int> dispatched;
 };
 
 TEST_F(ReportTest, Miug4ReportWithHeaderValuesStatusAndFaults)
 {
-    state.ops.ReadEngineStatus = [](MeasurementRow& row) {
+    ecu.engineStatus = [](MeasurementRow& row) {
         row.valueText = "Idle\nThrottle closed\n\nnot shown";
         return 1;
     };
-    state.ops.ReadFaults = [this] {
-        state.faults.Clear();
-        state.faults.AddCurrent("P0105-1C LED on");
-        state.faults.AddCurrent("P0201-00");
-        state.faults.AddStored("No stored faults");
+    ecu.faults = [](FaultLists& faults) {
+        faults.Clear();
+        faults.AddCurrent("P0105-1C LED on");
+        faults.AddCurrent("P0201-00");
+        faults.AddStored("No stored faults");
     };
-    BuildReport(state, "IAW MIUG4\r\nABC\nDEF\n\nignored", state.choosers[0].entries, list);
+    BuildReport(state, ecu, "IAW MIUG4\r\nABC\nDEF\n\nignored", state.choosers[0].entries, list);
 
     const Lines expected = {
         {"1", "Velmoro 800", "IAW MIUG4", "", ""},
@@ -99,7 +101,7 @@ TEST_F(ReportTest, Miug4ReportWithHeaderValuesStatusAndFaults)
 
 TEST_F(ReportTest, ElevenMpReportWithoutStatusOrFaults)
 {
-    BuildReport(state, "IAW 11MP A1\n", state.choosers[0].entries, list);
+    BuildReport(state, ecu, "IAW 11MP A1\n", state.choosers[0].entries, list);
     const Lines all = Flatten(list);
     ASSERT_EQ(all.size(), 12);
     EXPECT_EQ(all[0], (QStringList{"1", "Velmoro 800", "IAW 11MP A1", "", ""}));
@@ -114,13 +116,13 @@ TEST_F(ReportTest, CancelSkipsValuesButKeepsStatusAndFaultsThenDiscards)
 {
     int faultReads = 0;
     int statusReads = 0;
-    state.ops.ReadEngineStatus = [&statusReads](MeasurementRow&) {
+    ecu.engineStatus = [&statusReads](MeasurementRow&) {
         ++statusReads;
         return 0;
     };
-    state.ops.ReadFaults = [&faultReads] { ++faultReads; };
+    ecu.faults = [&faultReads](FaultLists&) { ++faultReads; };
     // Cancel arrives while the first value is read.
-    state.ops.ValueDispatcher = [this](MeasurementRow& row) {
+    ecu.value = [this](MeasurementRow& row) {
         dispatched << row.valueIndex;
         EXPECT_FALSE(list.RequestRead()); // Read pressed again while building: only cancels
         return 0;
@@ -128,7 +130,7 @@ TEST_F(ReportTest, CancelSkipsValuesButKeepsStatusAndFaultsThenDiscards)
 
     ASSERT_TRUE(list.RequestRead());
     EXPECT_TRUE(list.Building());
-    BuildReport(state, "IAW MIUG4", state.choosers[0].entries, list);
+    BuildReport(state, ecu, "IAW MIUG4", state.choosers[0].entries, list);
     EXPECT_EQ(dispatched, QList<int>{1});
     EXPECT_EQ(statusReads, 1);
     EXPECT_EQ(faultReads, 1);

@@ -3,11 +3,11 @@
 #pragma once
 
 #include "ecu/CoreState.h"
-#include "ecu/EcuOps.h"
+#include "ecu/Ecu.h"
+#include "ecu/Identification.h"
 #include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
-#include "link/Connection.h"
 #include "output/CsvLog.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
@@ -201,7 +201,7 @@ public:
             family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
         state.link.ecuVariant = QStringLiteral("V1");
         state.link.port = QStringLiteral("Simulator");
-        FillEcuOps(state);
+        ChooseEcu(state);
     }
 
     // The connect menu entry: log file, worker and connect thread, as the shell starts them.
@@ -266,7 +266,7 @@ public:
         refresh_.Start([this] {
             while (state.flags.stopFlag.load() == 0 &&
                    state.flags.workerState.load() == kWorkerRunning) {
-                RunRefreshPass(state.ops, state.flags, state.rows);
+                RunRefreshPass(*state.ecu, state.flags, state.rows);
                 if (state.flags.stopFlag.load() != 0) {
                     break;
                 }

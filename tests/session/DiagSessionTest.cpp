@@ -1,7 +1,7 @@
 // The diagnostic session against the in-process simulated motorcycle: values chosen while passes
 // run, link ends during jobs, and a seeded random walk of user commands with its invariants.
 #include "session/DiagSession.h"
-#include "ecu/EcuOps.h"
+#include "ecu/Ecu.h"
 #include "sim/Simulator.h"
 #include "support/WaitUntil.h"
 
@@ -33,7 +33,7 @@ protected:
         state.link.model = QStringLiteral("Velmoro 850");
         state.link.ecuId = QStringLiteral("MIUG4");
         state.link.port = QStringLiteral("Simulator");
-        FillEcuOps(state);
+        ChooseEcu(state);
         for (int r = 0; r < kDisplayRows; ++r)
             state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
         sim = std::make_shared<Simulator>();

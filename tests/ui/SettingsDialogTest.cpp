@@ -117,7 +117,7 @@ TEST_F(SettingsDialogTest, LanguageChangeAppliesAtOnceAndClosingChangesNothingEl
     state.link.port = "/dev/ttyUSB1";
     state.link.model = "Velmoro 850";
     state.link.ecuId = "MIUG4";
-    FillEcuOps(state);
+    ChooseEcu(state);
     const LinkSettings linkBefore = state.link;
     const Settings settingsBefore = state.settings;
     SettingsDialog* dialog = Open();

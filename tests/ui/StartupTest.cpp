@@ -203,7 +203,7 @@ TEST_F(StartupTest, LanguageSwitchRewritesTextsAndKeepsChosenValues)
     EXPECT_EQ(window->StatusText(1), QStringLiteral("Getrennt"));
     EXPECT_EQ(state.rows[0].valueIndex, chosen);
     EXPECT_EQ(window->Measurements()->choosers[0]->currentIndex(), chosen);
-    EXPECT_EQ(window->Measurements()->choosers[0]->currentText(), state.valueNamesMiug4[chosen]);
+    EXPECT_EQ(window->Measurements()->choosers[0]->currentText(), state.valueNames[chosen]);
 
     // An unknown section changes nothing.
     window->ApplyLanguage(QStringLiteral("Klingon"));

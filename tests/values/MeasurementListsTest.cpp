@@ -1,4 +1,4 @@
-// Both families' value names and actuator lists, and the filling of a value chooser.
+// Both families' value names, and the filling of a value chooser.
 #include "values/MeasurementLists.h"
 #include "values/EnglishTexts.h"
 #include "values/ValueCatalog.h"
@@ -83,38 +83,6 @@ TEST_F(MeasurementListsTest, Miug4NamesOfferAll87Entries)
     ASSERT_EQ(chooser.entries.size(), 87);
     EXPECT_EQ(chooser.entries[86].itemData, 86);
     EXPECT_EQ(chooser.SelectedText(), "");
-}
-
-TEST_F(MeasurementListsTest, ActionListsHaveTheirEntriesKindsAndGroups)
-{
-    ActionList actions;
-    BuildActionList11mp(texts, actions);
-    ASSERT_EQ(actions.size(), 13);
-    EXPECT_EQ(actions[1].text, "Ignition L 1");
-    EXPECT_EQ(actions[2].text, "Ignition L 2");
-    EXPECT_EQ(actions[4].text, "Ignition R 2");
-    EXPECT_EQ(actions[4].key, "View_44");
-    EXPECT_EQ(actions[8].text, "Handle self-learning");
-    for (int i = 0; i < actions.size(); ++i) {
-        EXPECT_EQ(actions[i].position, i);
-        EXPECT_EQ(actions[i].group, 1);
-        EXPECT_EQ(actions[i].kind, i < 8    ? KindSwitch
-                                   : i < 10 ? KindSelfLearning
-                                            : KindProcedure)
-            << i;
-    }
-    EXPECT_EQ(actions[12].key, "View_69");
-
-    BuildActionListMiug4(texts, actions); // replaces, never appends
-    ASSERT_EQ(actions.size(), 15);
-    for (int i = 0; i < actions.size(); ++i) {
-        EXPECT_EQ(actions[i].position, i);
-        EXPECT_EQ(actions[i].group, i == 14 ? 0 : 1) << i;
-        EXPECT_EQ(actions[i].kind, i >= 10 && i <= 13 ? KindProcedure : KindSwitch) << i;
-    }
-    EXPECT_EQ(actions[1].text, "Ignition L");
-    EXPECT_EQ(actions[10].key, "View_60");
-    EXPECT_EQ(actions[14].text, "Stepper (idle control)");
 }
 
 TEST_F(MeasurementListsTest, ChooserSelectsByNameOrPositionAndLeavesUnknownNamesAlone)

@@ -1,5 +1,5 @@
-// Connection sequences of both families and the ECU information texts they build.
-#include "link/Connection.h"
+// Identification of both families and the ECU information texts it builds.
+#include "ecu/Identification.h"
 
 namespace velmoro {
 

@@ -1,5 +1,5 @@
 // The connection sequences of both families and their ECU information texts.
-#include "link/Connection.h"
+#include "ecu/Identification.h"
 #include "UiRecorder.h"
 #include "support/ScriptedLink.h"
 
@@ -60,7 +60,7 @@ TEST(ConnectionTextTest, ElevenMpFieldsOnlyFromSixtySevenBytes)
     EXPECT_EQ(EcuInfoText11mp("11MP", "A1", id.left(66)), "IAW 11MP A1\n");
 }
 
-TEST(ConnectionTest, FailuresDisconnect)
+TEST(IdentificationTest, FailuresDisconnect)
 {
     LinkSettings settings;
     settings.ecuId = "MIUG4";
@@ -83,7 +83,7 @@ TEST(ConnectionTest, FailuresDisconnect)
     EXPECT_EQ(ui2.Calls(), QStringList{"disconnect"});
 }
 
-TEST(ConnectionTest, ElevenMpConnectsWithoutAnswer)
+TEST(IdentificationTest, ElevenMpConnectsWithoutAnswer)
 {
     LinkFlags flags;
     flags.workerState = kWorkerRunning;

@@ -1,5 +1,5 @@
-// The two families' connection sequences run on the connect thread, and the identification
-// texts they build.
+// The identification of both families, run once the worker is up, and the ECU information texts
+// it builds.
 #pragma once
 
 #include "config/Settings.h"

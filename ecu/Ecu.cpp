@@ -1,0 +1,156 @@
+// The two ECU families behind one interface, and the choice of the family from the model's ECU
+// identifier.
+#include "ecu/Ecu.h"
+
+#include "ecu/Actuators.h"
+#include "ecu/CoreState.h"
+#include "ecu/Faults.h"
+#include "ecu/Identification.h"
+#include "values/MeasurementLists.h"
+#include "values/ValueCatalog.h"
+
+#include <chrono>
+#include <thread>
+
+namespace velmoro {
+
+namespace {
+
+// MIUG4 speaks UDS: identifiers 0x1000..0x10FF, ReadDTCInformation, routine control.
+class EcuMiug4 final : public Ecu {
+public:
+    using Ecu::Ecu;
+    int family() const override { return FamilyMiug4; }
+    QVector<QString> valueNames() const override
+    {
+        QVector<QString> names;
+        BuildValueNamesMiug4(*ctx_.texts, names);
+        return names;
+    }
+    int lastValueIndex() const override { return kLastIndexMiug4; }
+    ActionList actions() const override
+    {
+        return BuildActions(FamilyMiug4, *ctx_.texts, ctx_.procedures);
+    }
+    void identify(UiBridge& ui) override
+    {
+        ConnectMiug4(*ctx_.flags, *ctx_.settings, *ctx_.link, ui);
+    }
+    int readValue(MeasurementRow& row) override
+    {
+        ReaderContext reader{*ctx_.link, *ctx_.texts, rpmSmoothing_};
+        return ValueDispatcherMiug4(reader, row);
+    }
+    bool hasEngineStatus() const override { return true; }
+    int readEngineStatus(MeasurementRow& row) override
+    {
+        return ReadEngineStatusMiug4(*ctx_.link, *ctx_.texts, row);
+    }
+    bool hasStoredFaults() const override { return true; }
+    void readFaults(FaultLists& lists) override { ReadFaultsMiug4(*ctx_.link, *ctx_.texts, lists); }
+    void clearFaults(FaultLists& lists) override
+    {
+        ClearFaultsMiug4(*ctx_.link, *ctx_.texts, lists);
+    }
+    bool hasRoutineResult() const override { return false; }
+    int routineResult(ProcedureRecord&) override { return 0; }
+
+private:
+    float rpmSmoothing_ = 0.0f;
+};
+
+// 11MP speaks the local-identifier services: one-byte identifiers, fault records by status.
+class Ecu11mp final : public Ecu {
+public:
+    using Ecu::Ecu;
+    int family() const override { return Family11mp; }
+    QVector<QString> valueNames() const override
+    {
+        QVector<QString> names;
+        BuildValueNames11mp(*ctx_.texts, names);
+        return names;
+    }
+    int lastValueIndex() const override { return kLastIndex11mp; }
+    ActionList actions() const override
+    {
+        return BuildActions(Family11mp, *ctx_.texts, ctx_.procedures);
+    }
+    void identify(UiBridge& ui) override
+    {
+        Connect11mp(*ctx_.flags, *ctx_.settings, *ctx_.link, ui);
+    }
+    int readValue(MeasurementRow& row) override
+    {
+        ReaderContext reader{*ctx_.link, *ctx_.texts, rpmSmoothing_};
+        return ValueDispatcher11mp(reader, row);
+    }
+    bool hasEngineStatus() const override { return false; }
+    int readEngineStatus(MeasurementRow&) override { return 0; }
+    bool hasStoredFaults() const override { return true; }
+    void readFaults(FaultLists& lists) override { ReadFaults11mp(*ctx_.link, *ctx_.texts, lists); }
+    void clearFaults(FaultLists& lists) override
+    {
+        ClearFaults11mp(*ctx_.link, *ctx_.texts, lists);
+    }
+    bool hasRoutineResult() const override { return true; }
+    int routineResult(ProcedureRecord& record) override
+    {
+        return RoutineResult11mp(*ctx_.link, *ctx_.texts, record);
+    }
+
+private:
+    float rpmSmoothing_ = 0.0f;
+};
+
+} // namespace
+
+std::unique_ptr<Ecu> MakeEcuMiug4(EcuContext context)
+{
+    return std::make_unique<EcuMiug4>(std::move(context));
+}
+
+std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context)
+{
+    return std::make_unique<Ecu11mp>(std::move(context));
+}
+
+EcuContext ContextOf(CoreState& state)
+{
+    EcuContext ctx;
+    ctx.link = &state.channel;
+    ctx.texts = &state.texts;
+    ctx.flags = &state.flags;
+    ctx.settings = &state.link;
+    ctx.procedures.link = &state.channel;
+    ctx.procedures.texts = &state.texts;
+    ctx.procedures.paths = state.paths;
+    LinkFlags* flags = &state.flags;
+    // Sliced so that a disconnect or quit cuts the wait short.
+    ctx.procedures.wait = [flags](int ms) {
+        constexpr int kSliceMs = 10;
+        for (int waited = 0; waited < ms; waited += kSliceMs) {
+            if (flags->stopFlag.load() || flags->quitFlag.load())
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kSliceMs, ms - waited)));
+        }
+        return !flags->stopFlag.load() && !flags->quitFlag.load();
+    };
+    ctx.procedures.now = [] { return QDateTime::currentDateTime(); };
+    return ctx;
+}
+
+void ChooseEcu(CoreState& state)
+{
+    if (state.link.ecuId == QLatin1String("MIUG4")) {
+        state.link.family = FamilyMiug4;
+    } else if (state.link.ecuId == QLatin1String("11MP")) {
+        state.link.family = Family11mp;
+    }
+    state.ecu = state.link.family == Family11mp ? MakeEcu11mp(ContextOf(state))
+                                                : MakeEcuMiug4(ContextOf(state));
+    if (state.onEcuChosen) {
+        state.onEcuChosen();
+    }
+}
+
+} // namespace velmoro

@@ -1,0 +1,116 @@
+// The choice of the ECU family by exact identifier, and what each family says it can do.
+#include "UiRecorder.h"
+#include "ecu/CoreState.h"
+#include "ecu/RefreshCycle.h"
+#include "values/EnglishTexts.h"
+
+#include <gtest/gtest.h>
+
+namespace velmoro {
+namespace {
+
+class EcuTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::SetEnglishTexts(state.texts);
+        state.onEcuChosen = [this] { ++fills; };
+    }
+    void Choose(const char* ecuId)
+    {
+        state.link.ecuId = QString::fromLatin1(ecuId);
+        ChooseEcu(state);
+        ASSERT_TRUE(state.ecu);
+        EXPECT_TRUE(state.ecu->hasStoredFaults());
+        EXPECT_FALSE(state.ecu->hasCoTrim());
+    }
+    void Expect11mp()
+    {
+        EXPECT_EQ(state.link.family, Family11mp);
+        EXPECT_EQ(state.ecu->family(), Family11mp);
+        EXPECT_TRUE(state.ecu->hasRoutineResult());
+        EXPECT_FALSE(state.ecu->hasEngineStatus());
+    }
+
+    CoreState state;
+    int fills = 0;
+};
+
+TEST_F(EcuTest, IdentifierChoosesTheFamilyExactly)
+{
+    EXPECT_FALSE(state.ecu); // nothing chosen before a model
+
+    Choose("11MP");
+    Expect11mp();
+
+    Choose("MIUG4");
+    EXPECT_EQ(state.link.family, FamilyMiug4);
+    EXPECT_EQ(state.ecu->family(), FamilyMiug4);
+    EXPECT_TRUE(state.ecu->hasEngineStatus());
+    EXPECT_FALSE(state.ecu->hasRoutineResult());
+
+    Choose("11MP");
+    // Other case, the shipped "MP11" and an empty id keep the family and choose it again.
+    for (const char* id : {"11mp", "miug4", "MP11", "", "MIUG4 "}) {
+        SCOPED_TRACE(id);
+        Choose(id);
+        Expect11mp();
+    }
+    EXPECT_EQ(fills, 8);
+
+    CoreState fresh;
+    fresh.link.ecuId = "MP11";
+    ChooseEcu(fresh); // no callback set: nothing to call
+    EXPECT_EQ(fresh.link.family, FamilyMiug4);
+    ASSERT_TRUE(fresh.ecu);
+    EXPECT_TRUE(fresh.ecu->hasEngineStatus());
+}
+
+TEST_F(EcuTest, ListsAndChoosersFollowTheFamily)
+{
+    Choose("MIUG4");
+    state.rows[3].valueText = "Voltage";
+    RefreshChoosers(state, false);
+    EXPECT_EQ(state.valueNames[86], "Unknown 7F");
+    ASSERT_EQ(state.actions.size(), 15);
+    for (const ActionEntry& entry : state.actions) {
+        SCOPED_TRACE(entry.position);
+        EXPECT_EQ(static_cast<bool>(entry.switchActuator), entry.kind == KindSwitch);
+        EXPECT_EQ(static_cast<bool>(entry.procedure), entry.kind != KindSwitch);
+    }
+    EXPECT_EQ(state.rows[3].valueIndex, 13);
+    EXPECT_EQ(state.choosers[3].entries.size(), 87);
+
+    Choose("11MP");
+    state.rows[3].valueText = "TGPS position C";
+    RefreshChoosers(state, false);
+    EXPECT_EQ(state.valueNames[10], "TGPS position C");
+    ASSERT_EQ(state.actions.size(), 13);
+    EXPECT_TRUE(state.actions[8].procedure); // self-learning
+    EXPECT_TRUE(state.actions[0].switchActuator);
+    EXPECT_EQ(state.rows[3].valueIndex, 10);
+    EXPECT_EQ(state.choosers[3].entries.size(), 112);
+}
+
+TEST_F(EcuTest, OperationsWithoutALinkFailLikeTheChannel)
+{
+    Choose("MIUG4");
+    MeasurementRow row;
+    row.valueIndex = 5;
+    row.unitText = "mV";
+    EXPECT_EQ(state.ecu->readValue(row), 0);
+    EXPECT_EQ(row.valueText, "----");
+    EXPECT_EQ(row.unitText, "mV");
+    EXPECT_EQ(state.ecu->readEngineStatus(state.rows[kEngineStatusRow]), 0);
+    ProcedureRecord record;
+    EXPECT_EQ(state.ecu->routineResult(record), 0);
+
+    // The worker never came up: the identification ends the link.
+    state.flags.SetWorkerState(kWorkerStopped);
+    test::UiRecorder ui;
+    state.ecu->identify(ui);
+    EXPECT_EQ(ui.Calls(), QStringList{"disconnect"});
+}
+
+} // namespace
+} // namespace velmoro
