@@ -8,6 +8,24 @@
 
 namespace velmoro {
 
+QString TextOrEnglish(LanguageTexts& texts, const QString& key)
+{
+    if (texts.Contains(key)) {
+        const QString text = texts.Text(key);
+        if (!text.isEmpty())
+            return text;
+    }
+    static const QHash<QString, QString> english = [] {
+        IniFile ini;
+        ini.SetContent(DefaultSettingsFile());
+        QHash<QString, QString> map;
+        for (const auto& [name, text] : ini.Entries(QStringLiteral("English")))
+            map.insert(name, text);
+        return map;
+    }();
+    return english.value(key);
+}
+
 QString LanguageTexts::Text(const QString& key)
 {
     QMutexLocker lock(&mutex_);

@@ -29,6 +29,10 @@ private:
 // file cannot be read or the section is missing or empty.
 bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts& texts);
 
+// The text of key, or the built-in English text when the loaded language lacks it or has it
+// empty (a settings file written before the key existed).
+QString TextOrEnglish(LanguageTexts& texts, const QString& key);
+
 // Names of every section of the settings file except [Settings] and [Modells], in file order.
 QStringList LanguageSectionNames(const ProgramPaths& paths);
 

@@ -91,6 +91,7 @@ SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& setting
     const QString logDir = ini.ReadString(kSettings, QStringLiteral("LoggingDirectory"));
     settings.loggingDirectory = logDir.isEmpty() ? paths.directory : WithSeparator(logDir);
     settings.csv = ini.ReadInt(kSettings, QStringLiteral("CSV"), 0);
+    settings.reconnect = ini.ReadInt(kSettings, QStringLiteral("Reconnect"), 0);
     settings.language =
         ini.ReadString(kSettings, QStringLiteral("Language"), QStringLiteral("Deutsch"));
 
@@ -139,6 +140,10 @@ bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,
     ini.WriteInt(kSettings, QStringLiteral("Logging"), settings.logging);
     ini.WriteString(kSettings, QStringLiteral("LoggingDirectory"), settings.loggingDirectory);
     ini.WriteInt(kSettings, QStringLiteral("CSV"), settings.csv);
+    // Later options join the file only once the user has set them, so that the file of a user
+    // who never did keeps its content.
+    if (settings.reconnect != 0 || ini.Contains(kSettings, QStringLiteral("Reconnect")))
+        ini.WriteInt(kSettings, QStringLiteral("Reconnect"), settings.reconnect);
     return ini.Save(path);
 }
 

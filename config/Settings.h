@@ -51,13 +51,16 @@ struct ProgramPaths {
 struct Settings {
     int windowX = 0;
     int windowY = 0;
-    float windowScale = 1.0f; // key WindowFactor
+    float windowScale = 1.0f;      // key WindowFactor
     std::array<QString, 8> values; // Value1 ... Value8: saved chooser names
     int maxWindow = 1;
     int debug = 0;
     int logging = 0;
     QString loggingDirectory; // always ends with a separator once read
     int csv = 0;
+    // Reconnect: after a link loss the user did not ask for, the session tries the port again
+    // by itself. Not in the built-in default file; written at exit once it was set.
+    int reconnect = 0;
     QString language = QStringLiteral("Deutsch");
 };
 

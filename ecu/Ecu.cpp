@@ -104,6 +104,12 @@ private:
 
 } // namespace
 
+bool Ecu::reopenSession()
+{
+    // The positive answer 50 03 carries the session's timing bytes.
+    return ctx_.link->Exchange({0x10, 0x03}).result > 0;
+}
+
 std::unique_ptr<Ecu> MakeEcuMiug4(EcuContext context)
 {
     return std::make_unique<EcuMiug4>(std::move(context));

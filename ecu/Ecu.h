@@ -66,6 +66,9 @@ public:
     // The result of a self-learning routine polled by the actors view (11MP only; 0 elsewhere).
     virtual bool hasRoutineResult() const = 0;
     virtual int routineResult(ProcedureRecord& record) = 0;
+    // Opens the extended diagnostic session again (10 03), as the set-up did: an ECU that was
+    // switched off and on answers in its default session only. True when it accepted.
+    virtual bool reopenSession();
     // The CO trim adjustment: no family offers it yet.
     virtual bool hasCoTrim() const { return false; }
 

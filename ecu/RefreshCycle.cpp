@@ -7,9 +7,10 @@
 
 namespace velmoro {
 
-void RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
-                    const std::function<void()>& beforeRow)
+PassResult RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
+                          const std::function<void()>& beforeRow)
 {
+    PassResult result;
     for (int r = 0; r < kDisplayRows; ++r) {
         if (flags.stopFlag.load() != 0) {
             break;
@@ -20,7 +21,9 @@ void RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow,
         MeasurementRow& row = rows[static_cast<std::size_t>(r)];
         if (row.valueIndex > 0) {
             row.valueText = QStringLiteral("----");
-            ecu.readValue(row);
+            ++result.read;
+            if (ecu.readValue(row) == 1)
+                ++result.answered;
         } else {
             row.valueText.clear();
         }
@@ -28,6 +31,7 @@ void RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow,
     if (ecu.hasEngineStatus() && flags.stopFlag.load() == 0) {
         ecu.readEngineStatus(rows[kEngineStatusRow]);
     }
+    return result;
 }
 
 void RefreshChoosers(CoreState& state, bool keepPositions,

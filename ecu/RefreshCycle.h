@@ -19,8 +19,14 @@ struct LinkFlags;
 // beforeRow (when given) may change what the rows read; a row with valueIndex > 0 gets "----" and
 // then the family's reading, an empty row gets the empty text. Then the engine status into
 // rows[kEngineStatusRow] when the family has it and stopFlag is clear.
-void RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
-                    const std::function<void()>& beforeRow = {});
+// How many chosen rows a pass read, and how many of them from a valid answer.
+struct PassResult {
+    int read = 0;
+    int answered = 0;
+};
+
+PassResult RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
+                          const std::function<void()>& beforeRow = {});
 
 // Rebuilds the family's value names and actions list in the current language, then fills the
 // choosers of rows 0..7: keepPositions uses each row's valueIndex, otherwise the name held in the

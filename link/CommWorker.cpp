@@ -91,10 +91,14 @@ void CommWorker::Run()
         port->Read(port->BytesWaiting());
     }
 
-    ui_.ShowMessageAndWait(texts_.Text(QStringLiteral("Thread_2")) + QLatin1Char('\n') +
-                           texts_.Text(QStringLiteral("Thread_3")));
-    linkStartMs_ = clock_.NowMs();
-    flags.workerStartTimeMs.store(linkStartMs_);
+    if (resume_) {
+        linkStartMs_ = flags.workerStartTimeMs.load();
+    } else {
+        ui_.ShowMessageAndWait(texts_.Text(QStringLiteral("Thread_2")) + QLatin1Char('\n') +
+                               texts_.Text(QStringLiteral("Thread_3")));
+        linkStartMs_ = clock_.NowMs();
+        flags.workerStartTimeMs.store(linkStartMs_);
+    }
 
     bool lost = false;
     const auto proceed = [&] {

@@ -47,6 +47,9 @@ public:
                ExchangeLogger logger = {});
 
     void SetTimings(const CommWorkerTimings& timings) { timings_ = timings; }
+    // The link resumes one that was lost: no ignition prompt, and the times of the logs keep
+    // counting from the start of the first link (flags.workerStartTimeMs is left as it is).
+    void SetResume(bool resume) { resume_ = resume; }
 
     void Run();
 
@@ -65,6 +68,7 @@ private:
     ExchangeLogger logger_;
     CommWorkerTimings timings_;
     qint64 linkStartMs_ = 0;
+    bool resume_ = false;
 };
 
 } // namespace velmoro

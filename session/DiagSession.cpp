@@ -18,6 +18,8 @@ namespace {
 // While a stop is asked for, the worker is reminded this often: it clears the flag when it
 // starts, so one request made before that would be lost.
 constexpr int kStopRepeatMs = 20;
+// Passes in which every chosen row failed before the diagnostic session is opened again.
+constexpr int kSilentPassesBeforeReopen = 3;
 
 } // namespace
 
@@ -47,13 +49,17 @@ public:
             if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
                 return;
             session_.linkState_ = LinkState::Connected;
+            session_.everConnected_ = true;
+            session_.retries_ = 0;
         }
         session_.wake_.notify_all();
         emit session_.linkStateChanged(LinkState::Connected);
         emit session_.connected();
     }
-    void Disconnect() override { session_.disconnectLink(); }
-    void LinkLost() override { session_.disconnectLink(); }
+    // The identification failed, or the port failed while connected: the link ends, or is
+    // tried again when the user wants that.
+    void Disconnect() override { session_.EndLink(false); }
+    void LinkLost() override { session_.EndLink(false); }
 
 private:
     DiagSession& session_;
@@ -97,10 +103,6 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         if (linkState_ != LinkState::Disconnected || quitting_)
             return false;
     }
-    // The previous worker has ended (the link is down only after that): collect it.
-    if (worker_)
-        worker_->wait();
-
     const QDateTime now = QDateTime::currentDateTime();
     QStringList unwritable;
     if (state_.settings.logging != 0 &&
@@ -122,6 +124,14 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         std::lock_guard<std::mutex> lock(mutex_);
         linkState_ = LinkState::Connecting;
         connectPending_ = true;
+        startPending_ = true;
+        resumePending_ = false;
+        userStop_ = false;
+        retryAfterStop_ = false;
+        reconnectWanted_ = state_.settings.reconnect != 0;
+        port_ = state_.link.port;
+        everConnected_ = false;
+        retries_ = 0;
         // The family stays the same for the life of the link, whatever the settings choose.
         ecu_ = state_.ecu;
         // The rows read what the choosers show now.
@@ -129,31 +139,6 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
             choices_.emplace_back(r, state_.rows[static_cast<std::size_t>(r)].valueIndex);
         workerAlive_ = true;
     }
-    const QString port = state_.link.port;
-    worker_.reset(QThread::create([this, port] {
-        ExchangeLogger logger;
-        if (debugLog_.IsOpen())
-            logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
-                debugLog_.Log(ms, command, answer);
-            };
-        CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr,
-                          options_.portFactory, logger);
-        worker.Run();
-        bool lost = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            workerAlive_ = false;
-            // The worker ended by itself (the port failed): the link ends as if asked to.
-            if (linkState_ == LinkState::Connecting || linkState_ == LinkState::Connected) {
-                linkState_ = LinkState::Disconnecting;
-                lost = true;
-            }
-        }
-        wake_.notify_all();
-        if (lost)
-            emit linkStateChanged(LinkState::Disconnecting);
-    }));
-    worker_->start();
     emit linkStateChanged(LinkState::Connecting);
     wake_.notify_all();
     return true;
@@ -161,15 +146,79 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
 
 void DiagSession::disconnectLink()
 {
+    EndLink(true);
+}
+
+void DiagSession::EndLink(bool byUser)
+{
+    bool retry = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (linkState_ != LinkState::Connecting && linkState_ != LinkState::Connected)
-            return;
-        linkState_ = LinkState::Disconnecting;
+        if (byUser)
+            userStop_ = true;
+        if (linkState_ == LinkState::Reconnecting) {
+            if (!byUser)
+                return;
+            // A retry countdown ends at once: no worker runs during it.
+            linkState_ = LinkState::Disconnecting;
+        } else {
+            if (linkState_ != LinkState::Connecting && linkState_ != LinkState::Connected)
+                return;
+            linkState_ = LinkState::Disconnecting;
+            retryAfterStop_ = RetryWantedLocked();
+            retry = retryAfterStop_;
+        }
     }
     state_.flags.stopFlag = 1;
     wake_.notify_all();
-    emit linkStateChanged(LinkState::Disconnecting);
+    emit linkStateChanged(retry ? LinkState::Reconnecting : LinkState::Disconnecting);
+}
+
+bool DiagSession::RetryWantedLocked() const
+{
+    return reconnectWanted_ && everConnected_ && !userStop_ && !quitting_;
+}
+
+void DiagSession::StartWorker(bool resume)
+{
+    // The previous worker has ended (a link is asked for only after that): collect it.
+    if (worker_)
+        worker_->wait();
+    QString port;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        port = port_;
+    }
+    silentPasses_ = 0;
+    worker_.reset(QThread::create([this, port, resume] {
+        ExchangeLogger logger;
+        if (debugLog_.IsOpen())
+            logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
+                debugLog_.Log(ms, command, answer);
+            };
+        CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr,
+                          options_.portFactory, logger);
+        worker.SetResume(resume);
+        worker.Run();
+        bool lost = false;
+        bool retry = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            workerAlive_ = false;
+            // The worker ended by itself (the port failed or could not be opened): the link
+            // ends as if asked to, or is tried again.
+            if (linkState_ == LinkState::Connecting || linkState_ == LinkState::Connected) {
+                linkState_ = LinkState::Disconnecting;
+                retryAfterStop_ = RetryWantedLocked();
+                retry = retryAfterStop_;
+                lost = true;
+            }
+        }
+        wake_.notify_all();
+        if (lost)
+            emit linkStateChanged(retry ? LinkState::Reconnecting : LinkState::Disconnecting);
+    }));
+    worker_->start();
 }
 
 void DiagSession::quit()
@@ -321,12 +370,69 @@ void DiagSession::LoopMain()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
+        if (startPending_ && (quitting_ || linkState_ == LinkState::Disconnecting)) {
+            // The link ended before its worker started: there is nothing to stop.
+            startPending_ = false;
+            connectPending_ = false;
+            workerAlive_ = false;
+            state_.flags.SetWorkerState(kWorkerStopped);
+        }
         const bool workerEnded = !workerAlive_.load();
         if (quitting_ && workerEnded)
             break;
         if (linkState_ == LinkState::Disconnecting && workerEnded) {
+            if (retryAfterStop_ && RetryWantedLocked()) {
+                retryAfterStop_ = false;
+                linkState_ = LinkState::Reconnecting;
+                // 2 s, then 5 s, then every 10 s.
+                const int delayMs = retries_ == 0 ? 2000 : retries_ == 1 ? 5000 : 10000;
+                ++retries_;
+                retryAtMs_ = NowMs() + delayMs;
+                countdownShown_ = -1;
+                lock.unlock();
+                state_.channel.Abort();
+                emit linkStateChanged(LinkState::Reconnecting);
+                lock.lock();
+                continue;
+            }
             lock.unlock();
             FinishDisconnect();
+            lock.lock();
+            continue;
+        }
+        if (!quitting_ && linkState_ == LinkState::Reconnecting && workerEnded) {
+            const qint64 leftMs = retryAtMs_ - NowMs();
+            if (leftMs > 0) {
+                const int seconds = static_cast<int>((leftMs + 999) / 1000);
+                if (seconds != countdownShown_) {
+                    countdownShown_ = seconds;
+                    lock.unlock();
+                    emit reconnectCountdown(seconds);
+                    lock.lock();
+                    continue;
+                }
+                // Woken by a disconnect or quit, or when the next second of the countdown begins.
+                wake_.wait_for(lock, std::chrono::milliseconds(leftMs - (seconds - 1) * 1000));
+                continue;
+            }
+            state_.channel.Reset();
+            state_.flags.workerState = kWorkerStarting;
+            linkState_ = LinkState::Connecting;
+            connectPending_ = true;
+            startPending_ = true;
+            resumePending_ = true;
+            workerAlive_ = true;
+            lock.unlock();
+            emit reconnectCountdown(0);
+            emit linkStateChanged(LinkState::Connecting);
+            lock.lock();
+            continue;
+        }
+        if (!quitting_ && startPending_) {
+            startPending_ = false;
+            const bool resume = resumePending_;
+            lock.unlock();
+            StartWorker(resume);
             lock.lock();
             continue;
         }
@@ -392,12 +498,22 @@ std::shared_ptr<Ecu> DiagSession::JobEcu() const
 void DiagSession::RunPass()
 {
     // The user's choices reach the rows between two reads, never during one.
-    RunRefreshPass(*CurrentEcu(), state_.flags, rows_, [this] {
+    const std::shared_ptr<Ecu> ecu = CurrentEcu();
+    const PassResult result = RunRefreshPass(*ecu, state_.flags, rows_, [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& [row, index] : choices_)
             rows_[static_cast<std::size_t>(row)].valueIndex = index;
         choices_.clear();
     });
+    // Every chosen row failed pass after pass: an ECU switched off and on again answers in its
+    // default session only, so the session is opened again until it accepts.
+    if (!StopRequested()) {
+        if (result.answered > 0)
+            silentPasses_ = 0;
+        else if (result.read > 0 && ++silentPasses_ >= kSilentPassesBeforeReopen &&
+                 ecu->reopenSession())
+            silentPasses_ = 0;
+    }
 
     bool shown = false;
     {

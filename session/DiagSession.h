@@ -33,7 +33,8 @@ namespace velmoro {
 
 class Simulator;
 
-enum class LinkState { Disconnected, Connecting, Connected, Disconnecting };
+// Reconnecting: the link was lost and is tried again after a countdown (no worker runs).
+enum class LinkState { Disconnected, Connecting, Connected, Disconnecting, Reconnecting };
 
 // The rows as one pass left them: 0..7 displayed, kEngineStatusRow the engine status.
 using RowsSnapshot = std::array<MeasurementRow, 9>;
@@ -119,6 +120,8 @@ signals:
     void surveyFinished();
     // Log files that could not be created, by name.
     void logProblem(const QString& text);
+    // A lost link is tried again in `seconds` (counting down each second); 0: trying now.
+    void reconnectCountdown(int seconds);
     void stopped();
 
 private:
@@ -132,6 +135,11 @@ private:
     };
 
     void LoopMain();
+    // Ends the link; one the user did not end is tried again when reconnecting is on.
+    void EndLink(bool byUser);
+    bool RetryWantedLocked() const;
+    // On the loop thread: collects the last worker and starts one for port_.
+    void StartWorker(bool resume);
     void RunPass();
     void RunSurveySteps();
     void RunJob(Job job);
@@ -164,6 +172,18 @@ private:
     std::vector<std::pair<int, int>> choices_; // row, value index
     std::vector<std::shared_ptr<QSemaphore>> gates_;
     std::shared_ptr<Ecu> ecu_;
+    QString port_;
+    bool startPending_ = false;
+    bool resumePending_ = false;
+    // Reconnecting: wanted when the link was asked for; only after a link that was up, never
+    // after the user ended it.
+    bool reconnectWanted_ = false;
+    bool everConnected_ = false;
+    bool userStop_ = false;
+    bool retryAfterStop_ = false;
+    int retries_ = 0;
+    qint64 retryAtMs_ = 0;
+    int countdownShown_ = -1;
 
     std::atomic<bool> workerAlive_{false};
     std::unique_ptr<QThread> worker_;
@@ -171,6 +191,7 @@ private:
 
     // Owned by the loop thread.
     RowsSnapshot rows_;
+    int silentPasses_ = 0;
     CsvLog csvLog_;
     DebugLog debugLog_;
     SurveyState survey_;

@@ -29,6 +29,7 @@ constexpr std::uint8_t kNrcConditions = 0x22;
 constexpr std::uint8_t kNrcSequence = 0x24;
 constexpr std::uint8_t kNrcOutOfRange = 0x31;
 constexpr std::uint8_t kNrcNotSupported = 0x11;
+constexpr std::uint8_t kNrcNotInSession = 0x7F;
 
 QByteArray Bytes(std::initializer_list<int> bytes)
 {
@@ -432,6 +433,8 @@ QByteArray SimulatedEcu::Answer(const QByteArray& request, qint64 engineTimeMs)
         if (request.size() != 2) {
             return Negative(service, kNrcLength);
         }
+        if (At(request, 1) == 0x03)
+            defaultSession = false;
         return Bytes({0x50, At(request, 1), 0x00, 0x32, 0x01, 0xF4});
     case 0x3E:
         if (request.size() == 2 && (At(request, 1) & 0x80) != 0) {
@@ -439,6 +442,8 @@ QByteArray SimulatedEcu::Answer(const QByteArray& request, qint64 engineTimeMs)
         }
         return Bytes({0x7E, 0x00});
     case 0x22:
+        if (defaultSession)
+            return Negative(service, kNrcNotInSession);
         return ReadIdentifier(request, engineTimeMs);
     default:
         return family_ == kSimFamily11mp ? Mp11Service(request) : Miug4Service(request);

@@ -556,6 +556,12 @@ void Simulator::SetEcuSilent(bool on)
     ecuSilent_ = on;
 }
 
+void Simulator::CycleIgnition()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    ecu_->defaultSession = true;
+}
+
 QByteArray Simulator::EcuAnswer(const QByteArray& request)
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -2,8 +2,8 @@
 //
 // The simulator is a byte stream: the host writes command bytes, the adapter answers after its
 // latency. It is thread-safe: the worker thread reads and writes while a test configures it.
-// Used in-process (the session hands it in as the port "Simulator"), on a pseudo-terminal or TCP port
-// (the velmoro-sim tool), and from tests with fault injection.
+// Used in-process (the session hands it in as the port "Simulator"), on a pseudo-terminal or TCP
+// port (the velmoro-sim tool), and from tests with fault injection.
 //
 // Adapter behaviour: after ATZ echo is on and the banner "ELM327 v1.5" is sent; ATE 0 / ATE0
 // switch echo off; known AT/ST commands answer "OK", unknown ones "?"; spaces on, headers off;
@@ -117,6 +117,8 @@ public:
     void SetEngineTimeMs(qint64 ms);
     // The ECU does not answer at all (adapter says NO DATA).
     void SetEcuSilent(bool on);
+    // The ignition was switched off and on: the ECU is back in its default session.
+    void CycleIgnition();
 
     // The bytes the ECU answers to request (empty: no answer), without adapter formatting.
     QByteArray EcuAnswer(const QByteArray& request);

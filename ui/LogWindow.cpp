@@ -1,7 +1,6 @@
 // The log window on Qt Charts: decimated curves, time axis, cursor, replay, picture and CSV export.
 #include "ui/LogWindow.h"
 
-#include "config/IniFile.h"
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
 #include "output/LogDecimate.h"
@@ -65,17 +64,6 @@ double TickStepMs(double spanMs, int wanted, bool longLog)
         if (m * power >= raw)
             return m * power;
     return 10 * power;
-}
-
-QHash<QString, QString> EnglishDefaults()
-{
-    IniFile ini;
-    ini.SetContent(DefaultSettingsFile());
-    QHash<QString, QString> english;
-    for (const auto& [key, text] : ini.Entries(QStringLiteral("English")))
-        if (key.startsWith(QLatin1String("Log_")))
-            english.insert(key, text);
-    return english;
 }
 
 QString WithSuffix(const QString& name, const QString& suffix)
@@ -161,12 +149,7 @@ private:
 
 QString LogWindowText(LanguageTexts& texts, const QString& key)
 {
-    if (texts.Contains(key)) {
-        const QString text = texts.Text(key);
-        if (!text.isEmpty())
-            return text;
-    }
-    return EnglishDefaults().value(key);
+    return TextOrEnglish(texts, key);
 }
 
 QString LogErrorMessage(const LogReadResult& result, const QString& path, LanguageTexts& texts)
@@ -240,7 +223,7 @@ QString FormatLogTime(double timeMs, bool longLog)
 LogWindow::LogWindow(LogData log, const QString& path, LanguageTexts& texts, QWidget* parent,
                      const ReplayClock* clock)
     : QWidget(parent, Qt::Window), log_(std::move(log)), path_(path), texts_(texts),
-      englishTexts_(EnglishDefaults()), units_(ValueUnitsByName(texts)), clock_(clock)
+      units_(ValueUnitsByName(texts)), clock_(clock)
 {
     if (!clock_) {
         ownClock_ = std::make_unique<SteadyReplayClock>();
@@ -336,12 +319,7 @@ LogWindow::~LogWindow() = default;
 
 QString LogWindow::Text(const QString& key) const
 {
-    if (texts_.Contains(key)) {
-        const QString text = texts_.Text(key);
-        if (!text.isEmpty())
-            return text;
-    }
-    return englishTexts_.value(key);
+    return TextOrEnglish(texts_, key);
 }
 
 void LogWindow::BuildChart()

@@ -146,7 +146,6 @@ private:
     LogData log_;
     QString path_;
     LanguageTexts& texts_;
-    QHash<QString, QString> englishTexts_;
     QHash<QString, QString> units_;
     std::unique_ptr<SteadyReplayClock> ownClock_;
     const ReplayClock* clock_;

@@ -132,6 +132,15 @@ void MainWindow::WireSession()
     connect(s, &DiagSession::linkStateChanged, this, [this](LinkState link) {
         if (link == LinkState::Disconnecting)
             OnDisconnecting();
+        else if (link == LinkState::Reconnecting)
+            OnReconnecting();
+    });
+    connect(s, &DiagSession::reconnectCountdown, this, [this](int seconds) {
+        if (stopped_ || !linkActive_)
+            return;
+        status_[2]->setText(seconds > 0
+                                ? TextOrEnglish(state_.texts, QStringLiteral("Link_1")).arg(seconds)
+                                : TextOrEnglish(state_.texts, QStringLiteral("Link_2")));
     });
     connect(s, &DiagSession::disconnected, this, &MainWindow::Disconnect);
     connect(s, &DiagSession::rowsRead, this, &MainWindow::DisplayRows);
@@ -444,6 +453,7 @@ void MainWindow::OnConnected()
 {
     if (!linkActive_ || stopped_)
         return;
+    RestoreLogField();
     status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_1")));
     items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11b")));
     measurements_->readAllButton->setEnabled(true);
@@ -474,10 +484,31 @@ void MainWindow::OnDisconnecting()
         measurements_->statusText->clear();
 }
 
+void MainWindow::OnReconnecting()
+{
+    // The values show dashes as on a disconnect, but the link stays the user's: Disconnect
+    // ends the retries at once.
+    if (stopped_)
+        return;
+    OnDisconnecting();
+    linkActive_ = true;
+    items_[ItemConnect]->setEnabled(true);
+    if (logFieldBeforeRetry_.isNull())
+        logFieldBeforeRetry_ = status_[2]->text();
+}
+
+void MainWindow::RestoreLogField()
+{
+    if (!logFieldBeforeRetry_.isNull())
+        status_[2]->setText(logFieldBeforeRetry_);
+    logFieldBeforeRetry_ = QString();
+}
+
 void MainWindow::Disconnect()
 {
     if (stopped_)
         return;
+    RestoreLogField();
     linkActive_ = false;
     status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_2")));
     ShowMessage(kWindowTitle, state_.texts.Text(QStringLiteral("View_56")));

@@ -115,6 +115,9 @@ private:
     void Connect();
     void WireSession();
     void OnDisconnecting();
+    void OnReconnecting();
+    // The log field as it was before a retry countdown took it over.
+    void RestoreLogField();
 
     // Views.
     void ShowView(int id);
@@ -177,6 +180,7 @@ private:
     bool faultButtonsDisabled_ = true;
     bool stopped_ = false;
     bool quickMenuShown_ = false;
+    QString logFieldBeforeRetry_;
 };
 
 } // namespace velmoro

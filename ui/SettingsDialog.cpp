@@ -46,10 +46,11 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
-    setFixedSize(Scaled(300), Scaled(220));
+    // Taller than the tabs' first options need: the later options sit below them.
+    setFixedSize(Scaled(300), Scaled(250));
 
     tabs_ = new QTabWidget(this);
-    tabs_->setGeometry(Scaled(10), Scaled(10), Scaled(280), Scaled(200));
+    tabs_->setGeometry(Scaled(10), Scaled(10), Scaled(280), Scaled(230));
     auto* general = new QWidget;
     auto* extras = new QWidget;
     tabs_->addTab(general, QString());
@@ -88,6 +89,8 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     place(directoryField_, 10, 130, 210, 20);
     directoryButton_ = new QPushButton(QStringLiteral("..."), extras);
     place(directoryButton_, 230, 130, 30, 20);
+    reconnectBox_ = new QCheckBox(extras);
+    place(reconnectBox_, 10, 165, 250, 20);
 
     // Content and opening rules, before any reaction is connected.
     const QStringList languages = LanguageSectionNames(state_.paths);
@@ -127,6 +130,7 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     debugBox_->setChecked(state_.settings.debug == 1);
     loggingBox_->setChecked(state_.settings.logging == 1);
     csvBox_->setChecked(state_.settings.csv == 1);
+    reconnectBox_->setChecked(state_.settings.reconnect != 0);
     directoryField_->setText(state_.settings.loggingDirectory);
     ApplyTexts();
 
@@ -136,6 +140,8 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     connect(debugBox_, &QCheckBox::toggled, this, &SettingsDialog::OnDebugToggled);
     connect(loggingBox_, &QCheckBox::toggled, this, &SettingsDialog::OnLoggingToggled);
     connect(csvBox_, &QCheckBox::toggled, this, &SettingsDialog::OnCsvToggled);
+    connect(reconnectBox_, &QCheckBox::toggled, this,
+            [this](bool on) { state_.settings.reconnect = on ? 1 : 0; });
     connect(directoryButton_, &QPushButton::clicked, this, &SettingsDialog::OnDirectoryButton);
 }
 
@@ -152,6 +158,7 @@ void SettingsDialog::ApplyTexts()
     debugBox_->setText(t.Text(QStringLiteral("Settings_8")));
     loggingBox_->setText(t.Text(QStringLiteral("Settings_9")));
     csvBox_->setText(t.Text(QStringLiteral("Settings_10")));
+    reconnectBox_->setText(TextOrEnglish(t, QStringLiteral("Link_3")));
     directoryLabel_->setText(t.Text(QStringLiteral("Settings_12")));
 }
 

@@ -73,6 +73,7 @@ public:
     QCheckBox* DebugBox() const { return debugBox_; }
     QCheckBox* LoggingBox() const { return loggingBox_; }
     QCheckBox* CsvBox() const { return csvBox_; }
+    QCheckBox* ReconnectBox() const { return reconnectBox_; }
     QLineEdit* DirectoryField() const { return directoryField_; }
     QPushButton* DirectoryButton() const { return directoryButton_; }
     QTabWidget* Tabs() const { return tabs_; }
@@ -110,6 +111,7 @@ private:
     QCheckBox* maxWindowBox_ = nullptr;
     QCheckBox* debugBox_ = nullptr;
     QCheckBox* loggingBox_ = nullptr;
+    QCheckBox* reconnectBox_ = nullptr;
     QCheckBox* csvBox_ = nullptr;
     QLabel* directoryLabel_ = nullptr;
     QLineEdit* directoryField_ = nullptr;

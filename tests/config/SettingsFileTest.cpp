@@ -151,6 +151,22 @@ TEST_F(SettingsFileTest, ExitSaveWritesEveryKeyAndKeepsTheRest)
     ReadSettingsFile(paths_, again, link, models);
     EXPECT_EQ(again.windowX, 0);
     EXPECT_EQ(again.windowY, 0);
+
+    // A later option joins the file once set, and stays when switched off again.
+    IniFile before;
+    ASSERT_TRUE(before.Load(paths_.SettingsFile()));
+    EXPECT_FALSE(before.Contains("Settings", "Reconnect"));
+    settings_.reconnect = 1;
+    ASSERT_TRUE(SaveSettingsOnExit(paths_, settings_, link_, false));
+    ReadSettingsFile(paths_, again, link, models);
+    EXPECT_EQ(again.reconnect, 1);
+    settings_.reconnect = 0;
+    ASSERT_TRUE(SaveSettingsOnExit(paths_, settings_, link_, false));
+    IniFile after;
+    ASSERT_TRUE(after.Load(paths_.SettingsFile()));
+    EXPECT_EQ(after.ReadString("Settings", "Reconnect"), "0");
+    ReadSettingsFile(paths_, again, link, models);
+    EXPECT_EQ(again.reconnect, 0);
 }
 
 TEST_F(SettingsFileTest, UnreadableFileChangesNothingAndIsNotRecreated)

@@ -147,6 +147,70 @@ TEST_F(DiagSessionTest, LinkLostDuringASurveyAndSilentEcuDuringQuitEndCleanly)
     ExpectCompleteCsvLogs();
 }
 
+TEST_F(DiagSessionTest, IgnitionCycleAndLostPortRecoverIntoTheSameRowsAndLog)
+{
+    state.settings.reconnect = 1;
+    int questions = 0;
+    int connects = 0;
+    QList<int> countdown;
+    QObject::connect(session.get(), &DiagSession::question, session.get(), [&] { ++questions; });
+    QObject::connect(session.get(), &DiagSession::connected, session.get(), [&] { ++connects; });
+    QObject::connect(session.get(), &DiagSession::reconnectCountdown, session.get(),
+                     [&](int seconds) { countdown << seconds; });
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 2; }));
+
+    // Ignition off and on: the ECU refuses every read until its session is opened again.
+    sim->ClearReceived();
+    sim->CycleIgnition();
+    ASSERT_TRUE(WaitUntil([this] { return lastRows[0].valueText == QStringLiteral("----"); }));
+    ASSERT_TRUE(WaitUntil([this] { return lastRows[0].valueText != QStringLiteral("----"); }));
+    EXPECT_TRUE(sim->ReceivedCommands().contains("1003"));
+    EXPECT_EQ(connects, 1);
+
+    // The port goes away: after a countdown the session tries again, without the prompt.
+    sim->Vanish();
+    ASSERT_TRUE(WaitUntil([&] { return !countdown.isEmpty(); }));
+    EXPECT_EQ(countdown.first(), 2);
+    EXPECT_EQ(session->linkState(), LinkState::Reconnecting);
+    EXPECT_FALSE(session->workerAlive());
+    sim->Restore();
+    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }, 20000));
+    const int resumed = passes;
+    ASSERT_TRUE(WaitUntil([&] { return passes >= resumed + 2; }));
+    EXPECT_EQ(countdown, (QList<int>{2, 1, 0}));
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(disconnects, 0);
+    for (int r = 0; r < kDisplayRows; ++r)
+        EXPECT_EQ(lastRows[r].valueIndex, r + 1) << r;
+    EXPECT_NE(lastRows[0].valueText, QStringLiteral("----"));
+
+    // Lost again; the user's Disconnect ends the countdown, and no attempt follows.
+    sim->Vanish();
+    ASSERT_TRUE(WaitUntil([&] { return session->linkState() == LinkState::Reconnecting; }));
+    sim->Restore();
+    sim->ClearReceived();
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+    EXPECT_EQ(session->linkState(), LinkState::Disconnected);
+    EXPECT_TRUE(sim->ReceivedCommands().isEmpty());
+
+    // One log for the whole ride, its times running on across the gap.
+    ExpectCompleteCsvLogs();
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")});
+    ASSERT_EQ(files.size(), 1);
+    QFile file(dir.path() + QStringLiteral("/") + files.first());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().trimmed().split('\n');
+    ASSERT_GT(lines.size(), passes);
+    qint64 last = -1;
+    for (const QByteArray& line : lines.mid(1)) {
+        const qint64 time = line.mid(1, line.indexOf('"', 1) - 1).toLongLong();
+        EXPECT_GE(time, last) << line.constData();
+        last = time;
+    }
+}
+
 TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
 {
     std::mt19937 random(20261208);
