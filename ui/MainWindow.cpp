@@ -493,6 +493,7 @@ void MainWindow::OnReconnecting()
     OnDisconnecting();
     linkActive_ = true;
     items_[ItemConnect]->setEnabled(true);
+    status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_2")));
     if (logFieldBeforeRetry_.isNull())
         logFieldBeforeRetry_ = status_[2]->text();
 }

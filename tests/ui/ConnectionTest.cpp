@@ -160,6 +160,44 @@ TEST_F(ConnectionTest, LostPortRunsTheDisconnectPath)
     EXPECT_FALSE(window->WorkerAlive());
 }
 
+TEST_F(ConnectionTest, LostPortIsTriedAgainWhenReconnectingIsOn)
+{
+    StartWith(QStringLiteral("Velmoro 850"));
+    state.settings.reconnect = 1; // as the Extras tab's check box sets it
+    ASSERT_TRUE(ConnectAndWait());
+    const QString logField = window->StatusText(2);
+    messages.clear();
+    SharedSimulator()->Vanish();
+    ASSERT_TRUE(WaitUntil([this] {
+        return window->StatusText(2).startsWith(QStringLiteral("Link lost: connecting again in"));
+    }));
+    // Counting down: the values show dashes, the link is not called connected, and Disconnect
+    // stays at hand.
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("Disconnected"));
+    EXPECT_EQ(window->Measurements()->valueTexts[0]->text(), QStringLiteral("----"));
+    EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(window->MenuItem(ItemConnect)->isEnabled());
+    EXPECT_FALSE(window->Faults()->readButton->isEnabled());
+    SharedSimulator()->Restore();
+    ASSERT_TRUE(
+        WaitUntil([this] { return window->StatusText(1) == QStringLiteral("Connected"); }, 20000));
+    EXPECT_EQ(window->StatusText(2), logField);
+    EXPECT_TRUE(messages.empty()) << "no ignition prompt, no ignition-off message";
+    ASSERT_TRUE(WaitUntil([this] {
+        return window->Measurements()->valueTexts[0]->text() != QStringLiteral("----");
+    }));
+
+    // Lost again, and the user disconnects during the countdown.
+    SharedSimulator()->Vanish();
+    ASSERT_TRUE(
+        WaitUntil([this] { return window->StatusText(1) == QStringLiteral("Disconnected"); }));
+    SharedSimulator()->Restore();
+    window->HandleMenu(ItemConnect);
+    ASSERT_TRUE(WaitUntil([this] { return CountMessages(QStringLiteral("Ignition off")) == 1; }));
+    EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Connect"));
+    EXPECT_FALSE(window->WorkerAlive());
+}
+
 TEST_F(ConnectionTest, QuitWhileConnectedWaitsForTheWorkerAndSavesSettings)
 {
     StartWith(QStringLiteral("Velmoro 850"), {{"WindowX", "123"}, {"WindowY", "77"}});
