@@ -1,5 +1,6 @@
 // Pace of the link against the in-process simulator at the program's own timings: live values,
 // CPU while refreshing, the read-all survey, and memory over an hour of simulated refreshing.
+#include "BenchClock.h"
 #include "ecu/CoreState.h"
 #include "ecu/Ecu.h"
 #include "ecu/RefreshCycle.h"
@@ -26,19 +27,8 @@
 namespace velmoro {
 namespace {
 
-double WallMs()
-{
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double CpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
+using bench::CpuMs;
+using bench::WallMs;
 
 long long ResidentKiB()
 {

@@ -1,5 +1,6 @@
 // The user's path: live values and the read-all survey through the diagnostic session (its one
 // refresh loop and job runner) against the in-process simulator at the program's own timings.
+#include "BenchClock.h"
 #include "ecu/CoreState.h"
 #include "ecu/Ecu.h"
 #include "link/LinkTimings.h"
@@ -19,19 +20,8 @@
 namespace velmoro {
 namespace {
 
-double WallMs()
-{
-    return std::chrono::duration<double, std::milli>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-double CpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
+using bench::CpuMs;
+using bench::WallMs;
 
 // Runs the event loop until done() holds or timeoutMs has passed.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs)
