@@ -34,12 +34,7 @@ ActorsController::ActorsController(ActionList& actions, ProcedureRecord& record,
 ActorsController::ActorsController(CoreState& state, ActorsCallbacks callbacks)
     : ActorsController(state.actions, state.procedure, state.texts, std::move(callbacks))
 {
-    if (!cb_.routineResult) {
-        std::shared_ptr<Ecu> ecu = state.ecu;
-        cb_.routineResult = [ecu](ProcedureRecord& record) {
-            return ecu ? ecu->routineResult(record) : 0;
-        };
-    }
+    state_ = &state;
 }
 
 ActorsController::~ActorsController()
@@ -129,9 +124,8 @@ void ActorsController::Press()
 
     if (buttonState_ != ActorsIdle) {
         const ActionEntry* last = EntryAt(lastStarted_);
-        if (buttonState_ == ActorsSwitchOn && last && last->kind == KindSwitch &&
-            last->switchActuator)
-            last->switchActuator(0);
+        if (buttonState_ == ActorsSwitchOn && last && last->kind == KindSwitch)
+            Switch(*last, 0);
         EnableControls();
         return;
     }
@@ -144,8 +138,7 @@ void ActorsController::Press()
     case KindSwitch:
         SetList(false);
         // The on answer is not examined: a refused switch-on still offers Stop.
-        if (entry->switchActuator)
-            entry->switchActuator(1);
+        Switch(*entry, 1);
         buttonState_ = ActorsSwitchOn;
         SetButton(texts_.Text(QStringLiteral("View_101")), true);
         break;
@@ -190,10 +183,47 @@ void ActorsController::Tick(int timerId)
     }
 
     if (timerId != kSelfLearningTimer || buttonState_ != ActorsSelfLearningRunning ||
-        ProcedureThreadRunning())
+        ProcedureThreadRunning() || pollPending_)
         return;
     JoinThread();
-    const int ok = cb_.routineResult ? cb_.routineResult(record_) : 0;
+    PollRoutine();
+}
+
+std::function<int(ProcedureRecord&)> ActorsController::RoutineResultFn() const
+{
+    if (cb_.routineResult)
+        return cb_.routineResult;
+    // The family chosen now: the settings may have chosen another since the controller was made.
+    std::shared_ptr<Ecu> ecu = state_ ? state_->ecu : nullptr;
+    return [ecu](ProcedureRecord& record) { return ecu ? ecu->routineResult(record) : 0; };
+}
+
+void ActorsController::PollRoutine()
+{
+    std::function<int(ProcedureRecord&)> poll = RoutineResultFn();
+    if (!cb_.runJob || !cb_.postToCaller) {
+        RoutinePolled(poll(record_));
+        return;
+    }
+    // The poll waits for the ECU's answer in a job; the timer's ticks pass until its result is
+    // back on this thread. The record is the job's until then.
+    pollPending_ = true;
+    ProcedureRecord* record = &record_;
+    std::function<void(std::function<void()>)> post = cb_.postToCaller;
+    cb_.runJob([this, poll, record, post] {
+        const int ok = poll(*record);
+        post([this, ok] {
+            pollPending_ = false;
+            BusyGuard guard(busy_); // its messages are modal: ticks meanwhile pass
+            RoutinePolled(ok);
+        });
+    });
+}
+
+void ActorsController::RoutinePolled(int ok)
+{
+    if (buttonState_ != ActorsSelfLearningRunning)
+        return;
     if (ok) {
         if (cb_.stopTimer)
             cb_.stopTimer(kSelfLearningTimer);
@@ -218,6 +248,19 @@ void ActorsController::Tick(int timerId)
     }
 }
 
+void ActorsController::Switch(const ActionEntry& entry, int on)
+{
+    if (!entry.switchActuator)
+        return;
+    if (!cb_.runJob) {
+        entry.switchActuator(on);
+        return;
+    }
+    // The list may be rebuilt before the job runs: the job keeps its own copy of the request.
+    std::function<int(int)> request = entry.switchActuator;
+    cb_.runJob([request, on] { request(on); });
+}
+
 void ActorsController::StartThread(const ActionEntry& entry)
 {
     JoinThread();
@@ -225,7 +268,7 @@ void ActorsController::StartThread(const ActionEntry& entry)
     threadEnd_ = end;
     std::function<int(ProcedureRecord&)> procedure = entry.procedure;
     ProcedureRecord* record = &record_;
-    if (cb_.runProcedure) {
+    if (cb_.runJob) {
         // The procedure has ended when the job is gone, whether it ran or was dropped.
         struct EndWhenGone {
             explicit EndWhenGone(std::shared_ptr<ThreadEnd> e) : end(std::move(e)) {}
@@ -240,7 +283,7 @@ void ActorsController::StartThread(const ActionEntry& entry)
             }
         };
         auto gone = std::make_shared<EndWhenGone>(end);
-        cb_.runProcedure([procedure, record, gone] {
+        cb_.runJob([procedure, record, gone] {
             if (procedure)
                 procedure(*record);
         });

@@ -32,7 +32,8 @@ enum ActorsButtonState : int {
 };
 
 // Everything the controller asks of the GUI. Every callback is called on the thread that called
-// the controller (the main thread); unset callbacks are skipped.
+// the controller (the main thread), except postToCaller, which a job calls; unset callbacks are
+// skipped.
 struct ActorsCallbacks {
     std::function<void(const QString& text)> showMessage; // modal, returns once closed
     std::function<void(int timerId, int periodMs)> startTimer;
@@ -41,19 +42,26 @@ struct ActorsCallbacks {
     std::function<void()> quit; // sets QuitFlag so the program ends
     std::function<void(bool enabled)> setListEnabled;
     std::function<void(const QString& text, bool enabled)> setButton;
-    // The family's routine result; returns 0 when unset.
+    // The family's routine result. Unset: the routine result of the family chosen at the moment
+    // of each poll (the state's), or 0 without a state.
     std::function<int(ProcedureRecord&)> routineResult;
-    // Runs a procedure off the calling thread, one job among the others (the session's job
-    // runner); a job that is dropped unrun counts as ended. Unset: a thread of the controller's.
-    std::function<void(std::function<void()> work)> runProcedure;
+    // Runs work off the calling thread, one job after the other in the order handed in (the
+    // session's job runner): procedures, switch requests and routine-result polls. A procedure
+    // whose job is dropped unrun counts as ended. Unset: procedures run on a thread of the
+    // controller's, switch requests and polls on the calling thread.
+    std::function<void(std::function<void()> work)> runJob;
+    // Called from a job: hands `then` back to the controller's thread, to run there later and
+    // only while the controller exists. With runJob, a poll's result comes back this way; unset,
+    // polls stay on the calling thread.
+    std::function<void(std::function<void()> then)> postToCaller;
 };
 
 class ActorsController {
 public:
     ActorsController(ActionList& actions, ProcedureRecord& record, LanguageTexts& texts,
                      ActorsCallbacks callbacks);
-    // Wires actions, record, texts and routineResult (the chosen family's) from the state;
-    // the other callbacks come from `callbacks`.
+    // Wires actions, record and texts from the state, whose chosen family answers the routine
+    // polls unless `callbacks` brings a routineResult.
     ActorsController(CoreState& state, ActorsCallbacks callbacks);
     ~ActorsController(); // waits for a running procedure thread
 
@@ -85,12 +93,19 @@ private:
     void SetList(bool enabled);
     void StartThread(const ActionEntry& entry);
     void JoinThread();
+    // Sends a switch request; its answer is not examined.
+    void Switch(const ActionEntry& entry, int on);
+    void PollRoutine();
+    // What a routine poll answered: the self-learning goes on, succeeds or gives up.
+    void RoutinePolled(int ok);
+    std::function<int(ProcedureRecord&)> RoutineResultFn() const;
     const ActionEntry* EntryAt(int position) const;
 
     ActionList& actions_;
     ProcedureRecord& record_;
     LanguageTexts& texts_;
     ActorsCallbacks cb_;
+    CoreState* state_ = nullptr;
 
     int selected_ = -1;
     int lastStarted_ = -1;
@@ -99,6 +114,7 @@ private:
     bool listEnabled_ = false;
     bool linkUp_ = false;
     bool busy_ = false;
+    bool pollPending_ = false; // a routine poll is out; ticks wait for its result
     QString buttonText_;
     std::thread thread_;
     struct ThreadEnd {

@@ -50,8 +50,11 @@ void MainWindow::WireViews()
         (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_)->stop();
     };
     callbacks.disconnect = [this] { session_->disconnectLink(); };
-    callbacks.runProcedure = [this](std::function<void()> work) {
+    callbacks.runJob = [this](std::function<void()> work) {
         session_->startAction(std::move(work));
+    };
+    callbacks.postToCaller = [this](std::function<void()> then) {
+        QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);
     };
     callbacks.quit = [this] {
         state_.flags.quitFlag = 1;

@@ -1,6 +1,7 @@
 // The actors view's start/stop logic through full switch, procedure and self-learning cycles.
 #include "ecu/ActorsController.h"
 #include "ecu/Actuators.h"
+#include "ecu/CoreState.h"
 #include "support/ScriptedLink.h"
 
 #include <functional>
@@ -18,7 +19,7 @@ constexpr int kBoundMs = 10000;
 
 class ActorsControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    static void SetTexts(LanguageTexts& texts)
     {
         for (auto [key, text] : {std::pair{"View_100", "Start"},
                                  {"View_101", "Stop"},
@@ -28,6 +29,11 @@ protected:
                                  {"View_57", "Exit"},
                                  {"View_59", "Handle self-learning"}})
             texts.Set(key, text);
+    }
+
+    void SetUp() override
+    {
+        SetTexts(texts);
         ctx.link = &link;
         ctx.texts = &texts;
         ctx.wait = [](int) { return true; };
@@ -44,7 +50,8 @@ protected:
         cb.stopTimer = [this](int id) { events << QString("stop %1").arg(id); };
         cb.disconnect = [this] { events << "disconnect"; };
         cb.quit = [this] { events << "quit"; };
-        cb.runProcedure = runProcedure;
+        cb.runJob = runJob;
+        cb.postToCaller = postToCaller;
         cb.routineResult = [this](ProcedureRecord& r) { return RoutineResult11mp(link, texts, r); };
         auto controller = std::make_unique<ActorsController>(actions, record, texts, cb);
         controller->SetEnabled(true);
@@ -57,8 +64,18 @@ protected:
     ActionList actions;
     ProcedureRecord record;
     QStringList events;
-    std::function<void(std::function<void()>)> runProcedure; // empty: the controller's thread
+    std::function<void(std::function<void()>)> runJob; // empty: the controller's thread
+    std::function<void(std::function<void()>)> postToCaller;
 };
+
+// Runs what a queue holds, as the session's job runner or the event loop would.
+void RunQueued(std::vector<std::function<void()>>& queue)
+{
+    std::vector<std::function<void()>> taken;
+    taken.swap(queue);
+    for (auto& f : taken)
+        f();
+}
 
 TEST_F(ActorsControllerTest, SwitchOnAndOff)
 {
@@ -87,10 +104,72 @@ TEST_F(ActorsControllerTest, SwitchOnAndOff)
     EXPECT_TRUE(events.isEmpty());
 }
 
+TEST_F(ActorsControllerTest, SwitchRequestsGoOutAsJobsInTheirOrder)
+{
+    std::vector<std::function<void()>> jobs;
+    runJob = [&jobs](std::function<void()> work) { jobs.push_back(std::move(work)); };
+    auto c = Make(FamilyMiug4);
+    c->Select(2); // Ignition R
+    c->Press();
+    EXPECT_EQ(c->ButtonText(), "Stop");
+    c->Press();
+    EXPECT_EQ(c->ButtonText(), "Start");
+    EXPECT_TRUE(link.Requests().isEmpty()); // nothing waits for the adapter on this thread
+    actions.clear();                        // a language change rebuilds the list meanwhile
+    RunQueued(jobs);
+    EXPECT_EQ(link.Requests(), (QByteArrayList{Hex("2F 50 03 03 64"), Hex("2F 50 03 00")}));
+}
+
+TEST_F(ActorsControllerTest, SelfLearningPollsTheFamilyChosenLastInJobsAndGoesOnWithTheirResults)
+{
+    std::vector<std::function<void()>> jobs;
+    std::vector<std::function<void()>> handedBack;
+    CoreState state; // no model chosen yet when the controller is made
+    SetTexts(state.texts);
+    state.actions = BuildActions(Family11mp, state.texts, ctx);
+    ActorsCallbacks cb;
+    cb.showMessage = [this](const QString& t) { events << "message " + t; };
+    cb.startTimer = [this](int id, int ms) { events << QString("start %1 %2").arg(id).arg(ms); };
+    cb.stopTimer = [this](int id) { events << QString("stop %1").arg(id); };
+    cb.disconnect = [this] { events << "disconnect"; };
+    cb.quit = [this] { events << "quit"; };
+    cb.runJob = [&jobs](std::function<void()> work) { jobs.push_back(std::move(work)); };
+    cb.postToCaller = [&handedBack](std::function<void()> then) {
+        handedBack.push_back(std::move(then));
+    };
+    ActorsController c(state, cb);
+    c.SetEnabled(true);
+    EcuContext family;
+    family.link = &link;
+    family.texts = &state.texts;
+    state.ecu = MakeEcu11mp(family); // the settings choose the model afterwards
+    link.Answer(Hex("31 22"), Hex("71 22 00 01"));
+    link.AnswerInTurn(Hex("33 22"), {Hex("7F 33 21"), Hex("73 22 00 01")});
+
+    c.Select(8);
+    c.Press();
+    RunQueued(jobs); // the procedure
+    c.Tick(kSelfLearningTimer);
+    c.Tick(kSelfLearningTimer); // the poll is out: no second one
+    ASSERT_EQ(jobs.size(), 1u);
+    RunQueued(jobs);
+    EXPECT_EQ(handedBack.size(), 1u);
+    EXPECT_EQ(events, QStringList{"start 4 500"}); // nothing goes on before the result is back
+    RunQueued(handedBack);                         // refused: polling goes on
+    c.Tick(kSelfLearningTimer);
+    RunQueued(jobs);
+    EXPECT_EQ(events, QStringList{"start 4 500"});
+    RunQueued(handedBack);
+    EXPECT_EQ(events, (QStringList{"start 4 500", "stop 4", "message Finish", "disconnect",
+                                   "message Exit", "quit"}));
+    EXPECT_EQ(link.Requests().count(Hex("33 22")), 2);
+    EXPECT_EQ(c.ButtonState(), ActorsIdle);
+}
+
 TEST_F(ActorsControllerTest, ProcedureHandedToAJobRunnerEndsWhenItsJobIsGone)
 {
     std::vector<std::function<void()>> jobs;
-    runProcedure = [&jobs](std::function<void()> work) { jobs.push_back(std::move(work)); };
+    runJob = [&jobs](std::function<void()> work) { jobs.push_back(std::move(work)); };
     auto c = Make(FamilyMiug4);
     int runs = 0;
     actions[11].procedure = [&runs](ProcedureRecord& r) {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 
 namespace velmoro::test {
 namespace {
@@ -83,18 +84,53 @@ TEST_F(ServicesViewTest, SwitchableActuatorStartsAndStops)
     list->setCurrentRow(1); // Fuelpump
     ASSERT_TRUE(start->isEnabled());
     start->click();
-    EXPECT_TRUE(SharedSimulator()->ActuatorOn(0x79));
     EXPECT_EQ(start->text(), QStringLiteral("Stop"));
     EXPECT_FALSE(list->isEnabled());
+    EXPECT_TRUE(WaitUntil([] { return SharedSimulator()->ActuatorOn(0x79); }));
     start->click();
-    EXPECT_FALSE(SharedSimulator()->ActuatorOn(0x79));
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
     EXPECT_TRUE(list->isEnabled());
+    EXPECT_TRUE(WaitUntil([] { return !SharedSimulator()->ActuatorOn(0x79); }));
 
     // Disconnect greys the view out again.
     window->HandleMenu(ItemConnect);
     EXPECT_FALSE(list->isEnabled());
     EXPECT_FALSE(start->isEnabled());
+}
+
+TEST_F(ServicesViewTest, SwitchPressWithASilentAdapterLeavesTheWindowResponsive)
+{
+    window->HandleMenu(ItemActors);
+    ASSERT_TRUE(ConnectAndWait());
+    QPushButton* start = window->Actors()->startButton;
+    window->Actors()->list->setCurrentRow(1); // Fuelpump
+    ASSERT_TRUE(WaitUntil([this] { return window->Session()->idle(); }));
+    auto sim = SharedSimulator();
+    sim->ClearReceived();
+    sim->SetSilent(true); // the switch request waits out the adapter's time-out
+
+    start->click();
+    bool handled = false;
+    bool requestPending = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        handled = true;
+        requestPending = window->Session()->jobRunning();
+    });
+    ASSERT_TRUE(WaitUntil([&] { return handled; }));
+    EXPECT_TRUE(requestPending);
+    EXPECT_EQ(start->text(), QStringLiteral("Stop"));
+
+    // Stop while the on request still waits: the off request follows it.
+    ASSERT_TRUE(WaitUntil([&] { return sim->ReceivedCommands().contains("2F507903"); }));
+    sim->SetSilent(false);
+    start->click();
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+    ASSERT_TRUE(WaitUntil([this] { return !window->Session()->jobRunning(); }));
+    QByteArrayList requests = sim->ReceivedCommands();
+    requests.removeAll(QByteArray("3E00"));
+    requests.removeAll(QByteArray("3E 00"));
+    EXPECT_EQ(requests, (QByteArrayList{"2F507903", "2F507900"}));
+    EXPECT_FALSE(sim->ActuatorOn(0x79));
 }
 
 } // namespace
