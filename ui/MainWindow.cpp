@@ -1,51 +1,37 @@
-// The main window: construction, language, menus, connection control and quitting.
+// The main window: construction, the session's signals wired to the panels, view switching,
+// connection control and quitting.
 #include "ui/MainWindow.h"
 
 #include "config/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
 #include "ecu/RefreshCycle.h"
-#include "link/AdapterPort.h"
 #include "link/PortDiscovery.h"
 #include "ui/AboutBox.h"
+#include "ui/ActorsPanel.h"
 #include "ui/DiagramWindow.h"
 #include "ui/ExternalTools.h"
+#include "ui/FaultsPanel.h"
 #include "ui/Layout.h"
 #include "ui/LogWindow.h"
 #include "ui/Logo.h"
+#include "ui/MeasurementsPanel.h"
+#include "ui/ReportPanel.h"
 #include "ui/SettingsDialog.h"
 #include "ui/Views.h"
 #include "ui/WindowScaleDialog.h"
 
+#include <QAction>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
-#include <QListWidget>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QStatusBar>
-#include <QTimer>
-#include <QTreeWidget>
 #include <QUrl>
 
 namespace velmoro {
-
-namespace {
-
-// The log field without a debug log: where the files go when that is not beside the program.
-QString IdleLogFieldText(const ProgramPaths& paths)
-{
-    return UsesUserFolders(paths) ? paths.directory : QStringLiteral(" ");
-}
-
-} // namespace
 
 MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -62,7 +48,7 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     client_->setFixedSize(Scaled(scale, kDesignWidth), Scaled(scale, kDesignHeight));
     FillBackground(client_, kBackgroundRed);
     setCentralWidget(client_);
-    BuildMenu();
+    menu_ = std::make_unique<MainMenu>(this, state_, [this](int id) { HandleMenu(id); });
 
     const ViewFonts fonts{state_.bigFont, state_.normalFont};
     measurements_ = new MeasurementsView(client_, scale, fonts);
@@ -76,47 +62,47 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     coTrim_->hide();
     report_ = new ReportView(client_, scale);
     report_->hide();
+
+    const ShowMessageFn message = [this](const QString& title, const QString& text) {
+        ShowMessage(title, text);
+    };
+    measurementsPanel_ =
+        std::make_unique<MeasurementsPanel>(measurements_, diagram_, state_, *session_, message);
+    faultsPanel_ = std::make_unique<FaultsPanel>(faults_, state_, *session_);
+    actorsPanel_ = std::make_unique<ActorsPanel>(actors_, state_, *session_, message, [this] {
+        state_.flags.quitFlag = 1;
+        QMetaObject::invokeMethod(
+            this, [this] { StopAll(); }, Qt::QueuedConnection);
+    });
+    reportPanel_ = std::make_unique<ReportPanel>(
+        report_, state_, *session_, message, [this] { return measurementsPanel_->EcuInfoText(); });
     state_.viewMode = ViewMeasurements;
     ShowMeasurements(true);
 
-    BuildStatusBar();
+    menu_->BuildStatusBar(this);
     info_ = new QLabel(client_);
     info_->setGeometry(ScaledRect(scale, 250, 460, 370, 30));
     info_->setFont(state_.bigFont);
     info_->setTextFormat(Qt::PlainText);
     FillBackground(info_, kBackgroundRed);
-    BuildQuickMenu();
+    menu_->BuildQuickMenu(client_, [this](int id) { QuickMenuPressed(id); });
     logo_ = new Logo(client_);
     logo_->move(Scaled(scale, 590), Scaled(scale, 360));
     connect(logo_, &Logo::leftClicked, this, &MainWindow::ShowQuickMenu);
     connect(logo_, &Logo::rightClicked, this, &MainWindow::OpenHelp);
-
-    WireViews();
+    connect(diagram_, &DiagramWindow::closeRequested, this, [this] { PostMenu(ItemDiagram); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     WireSession();
-    state_.onEcuChosen = [this] {
-        for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
-            items_[id]->setEnabled(false);
-    };
-    state_.faults.changed = [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { MirrorFaults(); }, Qt::QueuedConnection);
-    };
-    session_->report().changed = [this](ReportChange change, int line) {
-        QMetaObject::invokeMethod(
-            this, [this, change, line] { MirrorReport(change, line); }, Qt::QueuedConnection);
-    };
+    state_.onEcuChosen = [this] { menu_->SetToolsEnabled(false); };
 }
 
 MainWindow::~MainWindow()
 {
     StopAll();
-    actorsController_.reset();
+    // No job of the session is left to hand a panel anything once it has stopped.
     session_->waitStopped();
-    state_.faults.changed = nullptr;
     state_.onEcuChosen = nullptr;
-    session_->report().changed = nullptr;
 }
 
 void MainWindow::WireSession()
@@ -136,106 +122,35 @@ void MainWindow::WireSession()
             OnReconnecting();
     });
     connect(s, &DiagSession::reconnectCountdown, this, [this](int seconds) {
-        if (stopped_ || !linkActive_)
-            return;
-        status_[2]->setText(seconds > 0
-                                ? TextOrEnglish(state_.texts, QStringLiteral("Link_1")).arg(seconds)
-                                : TextOrEnglish(state_.texts, QStringLiteral("Link_2")));
+        if (!stopped_ && linkActive_)
+            menu_->ShowRetryCountdown(seconds);
     });
     connect(s, &DiagSession::disconnected, this, &MainWindow::Disconnect);
-    connect(s, &DiagSession::rowsRead, this, &MainWindow::DisplayRows);
-    connect(s, &DiagSession::surveyStep, this, &MainWindow::OnSurveyStep);
-    connect(s, &DiagSession::surveyFinished, this, &MainWindow::OnSurveyFinished);
-    connect(s, &DiagSession::faultsDone, this, [this] {
-        faultsBusy_ = false;
-        SetFaultButtonsDisabled(faultButtonsDisabled_);
+    connect(s, &DiagSession::rowsRead, this, [this](const RowsSnapshot& rows) {
+        // A pass that ended before the link went down may arrive after it did: the dashes stay.
+        if (state_.viewMode == ViewMeasurements && !stopped_ && linkActive_)
+            measurementsPanel_->DisplayRows(rows);
     });
-    connect(s, &DiagSession::reportDone, this, &MainWindow::OnReportDone);
+    connect(s, &DiagSession::surveyStep, this,
+            [this](int counter) { measurementsPanel_->SurveyStep(counter); });
+    connect(s, &DiagSession::surveyFinished, this,
+            [this] { measurementsPanel_->SurveyFinished(linkActive_); });
+    connect(s, &DiagSession::faultsDone, this, [this] { faultsPanel_->JobDone(); });
+    connect(s, &DiagSession::reportDone, this, [this] { reportPanel_->JobDone(); });
     connect(s, &DiagSession::logProblem, this,
-            [this](const QString& text) { status_[2]->setText(text); });
+            [this](const QString& text) { menu_->Status(StatusLog)->setText(text); });
     connect(s, &DiagSession::stopped, this, [this] {
         if (stopped_)
             emit quitRequested();
     });
 }
 
-void MainWindow::BuildMenu()
-{
-    auto* bar = menuBar();
-    auto add = [this](QMenu* menu, int id, bool checkable = false) {
-        QAction* action = menu->addAction(QString());
-        action->setCheckable(checkable);
-        connect(action, &QAction::triggered, this, [this, id] { HandleMenu(id); });
-        items_[id] = action;
-    };
-    titles_[0] = bar->addMenu(QString());
-    add(titles_[0], ItemConnect);
-    titles_[0]->addSeparator();
-    add(titles_[0], ItemPreferences);
-    add(titles_[0], ItemOpenLog);
-    titles_[0]->addSeparator();
-    add(titles_[0], ItemQuit);
-    titles_[1] = bar->addMenu(QString());
-    add(titles_[1], ItemMeasurements, true);
-    add(titles_[1], ItemDiagram, true);
-    add(titles_[1], ItemFaults, true);
-    add(titles_[1], ItemActors, true);
-    add(titles_[1], ItemCoTrim, true);
-    add(titles_[1], ItemReport, true);
-    titles_[2] = bar->addMenu(QString());
-    add(titles_[2], ItemEcuRead);
-    add(titles_[2], ItemEcuWrite);
-    add(titles_[2], ItemEeprom);
-    titles_[3] = bar->addMenu(QString());
-    add(titles_[3], ItemAbout);
-}
-
-void MainWindow::BuildStatusBar()
-{
-    const int widths[3] = {150, 100, 350}; // pixels, not scaled
-    for (int i = 0; i < 3; ++i) {
-        status_[i] = new QLabel(this);
-        status_[i]->setFixedWidth(widths[i]);
-        status_[i]->setTextFormat(Qt::PlainText);
-        status_[i]->setAlignment(i < 2 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
-        statusBar()->addWidget(status_[i]);
-    }
-    statusBar()->setSizeGripEnabled(false);
-    status_[0]->setText(state_.link.model);
-    status_[2]->setText(state_.settings.logging != 0
-                            ? state_.paths.directory + state_.paths.baseName +
-                                  QStringLiteral(".log")
-                            : IdleLogFieldText(state_.paths));
-    if (UsesUserFolders(state_.paths))
-        status_[2]->setToolTip(DataLocationText(state_.paths));
-}
-
-void MainWindow::BuildQuickMenu()
-{
-    const float scale = state_.settings.windowScale;
-    quickMenu_ = new QFrame(client_);
-    quickMenu_->setGeometry(ScaledRect(scale, 0, 120, 800, 420));
-    FillBackground(quickMenu_, kBackgroundRed);
-    const int xs[7] = {10, 110, 230, 330, 430, 530, 680};
-    const int ids[7] = {ItemConnect, ItemQuit, ItemMeasurements, ItemFaults, ItemActors,
-                        ItemCoTrim,  -1};
-    for (int i = 0; i < 7; ++i) {
-        quickButtons_[i] = new QPushButton(quickMenu_);
-        quickButtons_[i]->setGeometry(ScaledRect(scale, xs[i], 10, 100, 100));
-        const int id = ids[i];
-        connect(quickButtons_[i], &QPushButton::clicked, this,
-                [this, id] { QuickMenuPressed(id); });
-    }
-    quickButtons_[6]->setText(QStringLiteral("X"));
-    quickMenu_->hide();
-}
-
 void MainWindow::FinishStartup()
 {
     ApplyLanguage(state_.settings.language);
     if (!state_.link.ecuId.isEmpty()) {
-        RefreshChoosers(state_, false, [this] { FillActorsList(); });
-        MirrorChoosers();
+        RefreshChoosers(state_, false, [this] { actorsPanel_->FillList(); });
+        measurementsPanel_->MirrorChoosers();
     }
     SetLinkMenuState(true);
     state_.flags.quitFlag = 0;
@@ -246,8 +161,7 @@ void MainWindow::FinishStartup()
     } else {
         SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QStringLiteral(" ") +
                        state_.link.ecuVariant);
-        for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
-            items_[id]->setEnabled(true);
+        menu_->SetToolsEnabled(true);
     }
 }
 
@@ -258,61 +172,27 @@ void MainWindow::ApplyLanguage(const QString& name)
         return;
     state_.settings.language = name;
 
-    titles_[0]->setTitle(t.Text(QStringLiteral("Menu_1")));
-    titles_[1]->setTitle(t.Text(QStringLiteral("Menu_2")));
-    titles_[2]->setTitle(t.Text(QStringLiteral("Menu_4")));
-    titles_[3]->setTitle(t.Text(QStringLiteral("Menu_3")));
-    const std::pair<int, const char*> itemKeys[] = {
-        {ItemConnect, "Menu_11a"},     {ItemPreferences, "Menu_12"}, {ItemQuit, "Menu_13"},
-        {ItemMeasurements, "Menu_21"}, {ItemFaults, "Menu_22"},      {ItemDiagram, "Menu_23"},
-        {ItemActors, "Menu_24"},       {ItemCoTrim, "Menu_25"},      {ItemReport, "Menu_26"},
-        {ItemEcuRead, "Menu_41"},      {ItemEcuWrite, "Menu_42"},    {ItemEeprom, "Menu_43"},
-        {ItemAbout, "Menu_31"}};
-    for (const auto& [id, key] : itemKeys)
-        items_[id]->setText(t.Text(QString::fromLatin1(key)));
-    // English when an older settings file lacks the key.
-    items_[ItemOpenLog]->setText(LogWindowText(t, QStringLiteral("Log_1")));
-
+    menu_->ApplyTexts();
     info_->setText(t.Text(QStringLiteral("Info_1")));
-    measurements_->ecuInfoCaption->setText(t.Text(QStringLiteral("View_11")));
-    measurements_->readAllButton->setText(t.Text(QStringLiteral("View_12")));
-    measurements_->statusCaption->setText(t.Text(QStringLiteral("Value_13")));
-    faults_->newCaption->setText(t.Text(QStringLiteral("View_21")));
-    faults_->storedCaption->setText(t.Text(QStringLiteral("View_22")));
-    faults_->readButton->setText(t.Text(QStringLiteral("View_23")));
-    faults_->clearButton->setText(t.Text(QStringLiteral("View_24")));
+    measurementsPanel_->ApplyTexts();
+    faultsPanel_->ApplyTexts();
     diagram_->ApplyTexts(t);
     coTrim_->startButton->setText(t.Text(QStringLiteral("View_51")));
-    report_->readButton->setText(t.Text(
-        session_->report().Building() ? QStringLiteral("Report_5") : QStringLiteral("Report_2")));
-    report_->saveButton->setText(t.Text(QStringLiteral("Report_3")));
-    status_[1]->setText(t.Text(QStringLiteral("PStatus_2")));
+    reportPanel_->ApplyTexts();
     if (settings_)
         settings_->ApplyTexts();
     logo_->setToolTip(t.Text(QStringLiteral("Tip_2")));
-    if (actorsController_ && actorsController_->ButtonState() == ActorsIdle &&
-        actorsController_->ButtonEnabled())
-        actors_->startButton->setText(t.Text(QStringLiteral("View_100")));
+    actorsPanel_->ApplyTexts();
 
     if (state_.ecu) {
-        RefreshChoosers(state_, true, [this] { FillActorsList(); });
-        MirrorChoosers();
+        RefreshChoosers(state_, true, [this] { actorsPanel_->FillList(); });
+        measurementsPanel_->MirrorChoosers();
     }
 }
 
 void MainWindow::SetLinkMenuState(bool disconnected)
 {
-    for (int id : {ItemFaults, ItemDiagram, ItemActors, ItemReport})
-        items_[id]->setEnabled(!disconnected);
-    items_[ItemCoTrim]->setEnabled(HasCoTrim() && !disconnected);
-    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty()) {
-        for (int id : {ItemConnect, ItemEcuRead, ItemEcuWrite, ItemEeprom})
-            items_[id]->setEnabled(false);
-    } else {
-        items_[ItemConnect]->setEnabled(true);
-        for (int id : {ItemEcuRead, ItemEcuWrite, ItemEeprom})
-            items_[id]->setEnabled(disconnected);
-    }
+    menu_->SetLinkMenuState(disconnected);
 }
 
 void MainWindow::PostMenu(int id)
@@ -387,20 +267,20 @@ void MainWindow::OpenSettings()
     hooks.applyLanguage = [this](const QString& name) { ApplyLanguage(name); };
     hooks.setEcuInfoText = [this](const QString& text) { SetEcuInfoText(text); };
     hooks.updateCoTrimMenu = [this] {
-        items_[ItemCoTrim]->setEnabled(HasCoTrim() &&
-                                       state_.flags.workerState.load() == kWorkerRunning);
+        menu_->Item(ItemCoTrim)
+            ->setEnabled(HasCoTrim() && state_.flags.workerState.load() == kWorkerRunning);
     };
-    hooks.setStatusModel = [this](const QString& model) { status_[0]->setText(model); };
-    hooks.setStatusLog = [this](const QString& text) {
-        status_[2]->setText(text.trimmed().isEmpty() ? IdleLogFieldText(state_.paths) : text);
+    hooks.setStatusModel = [this](const QString& model) {
+        menu_->Status(StatusModel)->setText(model);
     };
+    hooks.setStatusLog = [this](const QString& text) { menu_->SetLogField(text); };
     hooks.debugChanged = [this] {
         if (state_.viewMode == ViewMeasurements)
             ShowMeasurements(true);
     };
     hooks.choosersRefreshed = [this] {
-        MirrorChoosers();
-        FillActorsList();
+        measurementsPanel_->MirrorChoosers();
+        actorsPanel_->FillList();
         if (state_.viewMode == ViewMeasurements)
             ShowMeasurements(true);
     };
@@ -424,7 +304,7 @@ void MainWindow::OpenLog(const QString& path)
 
 void MainWindow::SetEcuInfoText(const QString& text)
 {
-    measurements_->ecuInfoText->setPlainText(text);
+    measurementsPanel_->SetEcuInfoText(text);
 }
 
 // ---- connection control ----
@@ -439,26 +319,26 @@ void MainWindow::Connect()
     if (!advice.isEmpty())
         ShowMessage(kWindowTitle, advice);
     std::array<QString, 8> header;
-    const QStringList texts = ChooserTexts();
+    const QStringList texts = measurementsPanel_->ChooserTexts();
     for (int i = 0; i < 8; ++i)
         header[i] = texts.value(i);
     if (!session_->connectLink(header))
         return;
     linkActive_ = true;
-    items_[ItemConnect]->setEnabled(false);
-    items_[ItemPreferences]->setEnabled(false);
+    menu_->Item(ItemConnect)->setEnabled(false);
+    menu_->Item(ItemPreferences)->setEnabled(false);
 }
 
 void MainWindow::OnConnected()
 {
     if (!linkActive_ || stopped_)
         return;
-    RestoreLogField();
-    status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_1")));
-    items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11b")));
-    measurements_->readAllButton->setEnabled(true);
-    SetFaultButtonsDisabled(false);
-    actorsController_->SetEnabled(true);
+    menu_->RestoreLogField();
+    menu_->ShowLinkField(true);
+    menu_->ShowConnectText(true);
+    measurementsPanel_->LinkUp();
+    faultsPanel_->SetButtonsDisabled(false);
+    actorsPanel_->SetEnabled(true);
     SetLinkMenuState(false);
 }
 
@@ -469,19 +349,10 @@ void MainWindow::OnDisconnecting()
     if (stopped_)
         return;
     linkActive_ = false;
-    items_[ItemConnect]->setEnabled(false);
-    SetFaultButtonsDisabled(true);
-    actorsController_->SetEnabled(false);
-    measurements_->readAllButton->setEnabled(false);
-    for (int r = 0; r < kDisplayRows; ++r) {
-        if (state_.rows[r].valueIndex > 0) {
-            measurements_->valueTexts[r]->setText(QStringLiteral("----"));
-            measurements_->rawTexts[r]->clear();
-            measurements_->bars[r]->setValue(0);
-        }
-    }
-    if (!measurements_->statusText->text().isEmpty())
-        measurements_->statusText->clear();
+    menu_->Item(ItemConnect)->setEnabled(false);
+    faultsPanel_->SetButtonsDisabled(true);
+    actorsPanel_->SetEnabled(false);
+    measurementsPanel_->LinkGoingDown();
 }
 
 void MainWindow::OnReconnecting()
@@ -492,39 +363,23 @@ void MainWindow::OnReconnecting()
         return;
     OnDisconnecting();
     linkActive_ = true;
-    items_[ItemConnect]->setEnabled(true);
-    status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_2")));
-    if (logFieldBeforeRetry_.isNull())
-        logFieldBeforeRetry_ = status_[2]->text();
-}
-
-void MainWindow::RestoreLogField()
-{
-    if (!logFieldBeforeRetry_.isNull())
-        status_[2]->setText(logFieldBeforeRetry_);
-    logFieldBeforeRetry_ = QString();
+    menu_->Item(ItemConnect)->setEnabled(true);
+    menu_->ShowLinkField(false);
+    menu_->KeepLogFieldForRetry();
 }
 
 void MainWindow::Disconnect()
 {
     if (stopped_)
         return;
-    RestoreLogField();
+    menu_->RestoreLogField();
     linkActive_ = false;
-    status_[1]->setText(state_.texts.Text(QStringLiteral("PStatus_2")));
+    menu_->ShowLinkField(false);
     ShowMessage(kWindowTitle, state_.texts.Text(QStringLiteral("View_56")));
-    items_[ItemConnect]->setText(state_.texts.Text(QStringLiteral("Menu_11a")));
-    items_[ItemPreferences]->setEnabled(true);
+    menu_->ShowConnectText(false);
+    menu_->Item(ItemPreferences)->setEnabled(true);
     SetLinkMenuState(true);
     PostMenu(ItemMeasurements);
-}
-
-void MainWindow::SetFaultButtonsDisabled(bool disabled)
-{
-    faultButtonsDisabled_ = disabled;
-    const bool enabled = !disabled && !faultsBusy_;
-    faults_->readButton->setEnabled(enabled);
-    faults_->clearButton->setEnabled(enabled);
 }
 
 void MainWindow::StopAll()
@@ -535,10 +390,7 @@ void MainWindow::StopAll()
     // The session completes the logs as soon as its threads have stopped and then reports
     // stopped(), which ends the event loop; the window keeps painting meanwhile.
     session_->quit();
-    if (procedureTimer_)
-        procedureTimer_->stop();
-    if (selfLearningTimer_)
-        selfLearningTimer_->stop();
+    actorsPanel_->StopTimers();
     if (settings_)
         settings_->hide();
     diagram_->hide();
@@ -552,7 +404,7 @@ bool MainWindow::SaveOnExit()
     velmoro::Settings saved = state_.settings;
     saved.windowX = pos().x();
     saved.windowY = pos().y();
-    const QStringList texts = ChooserTexts();
+    const QStringList texts = measurementsPanel_->ChooserTexts();
     for (int i = 0; i < 8; ++i)
         saved.values[i] = texts.value(i);
     state_.settings.values = saved.values;
@@ -590,41 +442,123 @@ void MainWindow::OpenHelp()
 
 QAction* MainWindow::MenuItem(int id) const
 {
-    auto it = items_.find(id);
-    return it == items_.end() ? nullptr : it->second;
+    return menu_->Item(id);
 }
 
 QMenu* MainWindow::MenuTitle(int index) const
 {
-    return index >= 0 && index < 4 ? titles_[index] : nullptr;
+    return menu_->Title(index);
 }
 
 QString MainWindow::StatusText(int field) const
 {
-    return field >= 0 && field < 3 ? status_[field]->text() : QString();
+    return menu_->StatusText(field);
 }
 
-// ---- quick menu ----
+ActorsController* MainWindow::ActorsLogic() const
+{
+    return actorsPanel_->Logic();
+}
+
+// ---- views and the quick menu ----
+
+void MainWindow::ShowView(int id)
+{
+    switch (id) {
+    case ItemMeasurements:
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowPanel(actors_, ItemActors, false);
+        ShowPanel(coTrim_, ItemCoTrim, false);
+        ShowPanel(report_, ItemReport, false);
+        ShowMeasurements(true);
+        if (state_.viewMode != ViewMeasurements) {
+            state_.viewMode = ViewMeasurements;
+            session_->setMeasurementsShown(true);
+        }
+        break;
+    case ItemFaults:
+        state_.viewMode = ViewFaults;
+        ShowMeasurements(false);
+        ShowDiagram(false);
+        ShowPanel(actors_, ItemActors, false);
+        ShowPanel(coTrim_, ItemCoTrim, false);
+        ShowFaults(true);
+        ShowPanel(report_, ItemReport, false);
+        break;
+    case ItemActors:
+        state_.viewMode = ViewActors;
+        ShowMeasurements(false);
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowPanel(coTrim_, ItemCoTrim, false);
+        ShowPanel(actors_, ItemActors, true);
+        ShowPanel(report_, ItemReport, false);
+        break;
+    case ItemCoTrim:
+        state_.viewMode = ViewCoTrim;
+        ShowMeasurements(false);
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowPanel(actors_, ItemActors, false);
+        ShowPanel(coTrim_, ItemCoTrim, true);
+        ShowPanel(report_, ItemReport, false);
+        break;
+    case ItemReport:
+        state_.viewMode = ViewReport;
+        ShowMeasurements(false);
+        ShowFaults(false);
+        ShowDiagram(false);
+        ShowPanel(actors_, ItemActors, false);
+        ShowPanel(coTrim_, ItemCoTrim, false);
+        ShowPanel(report_, ItemReport, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::ShowMeasurements(bool show)
+{
+    if (!show) {
+        // The pass (or survey step) in progress ends and shows nothing; no other starts.
+        session_->setMeasurementsShown(false);
+        menu_->Item(ItemDiagram)->setEnabled(false);
+        measurementsPanel_->Show(false);
+    } else {
+        menu_->Item(ItemDiagram)->setEnabled(true);
+        measurementsPanel_->Show(true);
+        if (quickMenuShown_)
+            SetHeaderGadgetsVisible(false);
+    }
+    menu_->Item(ItemMeasurements)->setChecked(show);
+}
+
+void MainWindow::ShowFaults(bool show)
+{
+    faultsPanel_->Show(show, quickMenuShown_);
+    menu_->Item(ItemFaults)->setChecked(show);
+}
+
+void MainWindow::ShowPanel(QWidget* view, int item, bool show)
+{
+    view->setVisible(show);
+    menu_->Item(item)->setChecked(show);
+}
+
+void MainWindow::ShowDiagram(bool show)
+{
+    ShowPanel(diagram_, ItemDiagram, show);
+}
 
 void MainWindow::ShowQuickMenu()
 {
-    LanguageTexts& t = state_.texts;
-    quickButtons_[0]->setText(items_[ItemConnect]->text());
-    quickButtons_[1]->setText(t.Text(QStringLiteral("Menu_13")));
-    quickButtons_[2]->setText(t.Text(QStringLiteral("Menu_21")));
-    quickButtons_[3]->setText(t.Text(QStringLiteral("Menu_22")));
-    quickButtons_[4]->setText(t.Text(QStringLiteral("Menu_24")));
-    quickButtons_[5]->setText(t.Text(QStringLiteral("Menu_25")));
-    const bool running = state_.flags.workerState.load() == kWorkerRunning;
-    quickButtons_[3]->setEnabled(running);
-    quickButtons_[4]->setEnabled(running);
-    quickButtons_[5]->setEnabled(running && HasCoTrim());
-    quickButtons_[0]->setEnabled(items_[ItemConnect]->isEnabled());
+    menu_->FillQuickButtons(state_.flags.workerState.load() == kWorkerRunning);
     info_->hide();
     logo_->hide();
     SetHeaderGadgetsVisible(false);
-    quickMenu_->show();
-    quickMenu_->raise();
+    menu_->QuickPanel()->show();
+    menu_->QuickPanel()->raise();
     quickMenuShown_ = true;
 }
 
@@ -632,7 +566,7 @@ void MainWindow::QuickMenuPressed(int id)
 {
     if (id >= 0)
         PostMenu(id);
-    quickMenu_->hide();
+    menu_->QuickPanel()->hide();
     info_->show();
     logo_->show();
     quickMenuShown_ = false;
@@ -641,14 +575,10 @@ void MainWindow::QuickMenuPressed(int id)
 
 void MainWindow::SetHeaderGadgetsVisible(bool visible)
 {
-    if (state_.viewMode == ViewMeasurements) {
-        measurements_->ecuInfoCaption->setVisible(visible);
-        measurements_->ecuInfoText->setVisible(visible);
-        measurements_->readAllButton->setVisible(visible);
-    } else if (state_.viewMode == ViewFaults) {
-        faults_->readButton->setVisible(visible);
-        faults_->clearButton->setVisible(visible && state_.ecu && state_.ecu->hasStoredFaults());
-    }
+    if (state_.viewMode == ViewMeasurements)
+        measurementsPanel_->SetHeaderVisible(visible);
+    else if (state_.viewMode == ViewFaults)
+        faultsPanel_->SetHeaderVisible(visible);
 }
 
 } // namespace velmoro

@@ -3,15 +3,14 @@
 #pragma once
 
 #include "ecu/ActorsController.h"
-#include "output/Report.h"
 #include "session/DiagSession.h"
 #include "ui/AppState.h"
+#include "ui/MainMenu.h"
 #include "ui/SettingsDialog.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
-#include <map>
 #include <memory>
 
 class QAction;
@@ -19,16 +18,19 @@ class QFrame;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTimer;
 
 namespace velmoro {
 
+class ActorsPanel;
 class ActorsView;
 class CoTrimView;
 class DiagramWindow;
+class FaultsPanel;
 class FaultsView;
 class Logo;
+class MeasurementsPanel;
 class MeasurementsView;
+class ReportPanel;
 class ReportView;
 
 // What tests (and only tests) replace; every hook left empty keeps the real behaviour.
@@ -65,7 +67,6 @@ public:
     // Connection control.
     void OnConnected();
     void Disconnect();
-    void SetFaultButtonsDisabled(bool disabled);
     void SetEcuInfoText(const QString& text);
     // Quit: asks the session to stop; the event loop ends once it has. Safe to call twice.
     void StopAll();
@@ -89,10 +90,10 @@ public:
     DiagramWindow* Diagram() const { return diagram_; }
     QLabel* InfoLabel() const { return info_; }
     Logo* LogoWidget() const { return logo_; }
-    QFrame* QuickMenuPanel() const { return quickMenu_; }
-    QPushButton* QuickButton(int index) const { return quickButtons_[index]; }
+    QFrame* QuickMenuPanel() const { return menu_->QuickPanel(); }
+    QPushButton* QuickButton(int index) const { return menu_->QuickButton(index); }
     SettingsDialog* SettingsWindow() const { return settings_.data(); }
-    ActorsController* ActorsLogic() const { return actorsController_.get(); }
+    ActorsController* ActorsLogic() const;
     DiagSession* Session() const { return session_.get(); }
     const CsvLog& Csv() const { return session_->csv(); }
     bool LinkActive() const { return linkActive_; }
@@ -107,45 +108,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void BuildMenu();
-    void BuildStatusBar();
-    void BuildQuickMenu();
-    void WireViews();
-
     void Connect();
     void WireSession();
     void OnDisconnecting();
     void OnReconnecting();
-    // The log field as it was before a retry countdown took it over.
-    void RestoreLogField();
+    void OpenSettings();
 
     // Views.
     void ShowView(int id);
     void ShowMeasurements(bool show);
     void ShowFaults(bool show);
-    void ShowActors(bool show);
-    void ShowReport(bool show);
-    void ShowCoTrim(bool show);
+    void ShowPanel(QWidget* view, int item, bool show);
     void ShowDiagram(bool show);
     void SetHeaderGadgetsVisible(bool visible);
     bool HasCoTrim() const { return state_.ecu && state_.ecu->hasCoTrim(); }
-    void MirrorChoosers();
-    void MirrorFaults();
-    void FillActorsList();
-    void OnChooserPicked(int chooser, int entry);
-    QStringList ChooserTexts() const;
-
-    // Values, survey, faults and report.
-    void DisplayRows(const RowsSnapshot& rows);
-    void OnReadAll();
-    void OnSurveyStep(int counter);
-    void OnSurveyFinished();
-    void RunFaultOperation(bool clear);
-    void OnReportRead();
-    void OnReportDone();
-    void OnReportSave();
-    void MirrorReport(ReportChange change, int line);
-    void OpenSettings();
 
     void ShowMessage(const QString& title, const QString& text);
     void OpenHelp();
@@ -155,14 +131,8 @@ private:
     std::unique_ptr<DiagSession> session_;
 
     QWidget* client_ = nullptr;
-    std::map<int, QAction*> items_;
-    QMenu* titles_[4] = {};
-    QLabel* status_[3] = {};
     QLabel* info_ = nullptr;
     Logo* logo_ = nullptr;
-    QFrame* quickMenu_ = nullptr;
-    QPushButton* quickButtons_[7] = {};
-
     MeasurementsView* measurements_ = nullptr;
     FaultsView* faults_ = nullptr;
     ActorsView* actors_ = nullptr;
@@ -171,16 +141,17 @@ private:
     DiagramWindow* diagram_ = nullptr;
     QPointer<SettingsDialog> settings_;
 
-    std::unique_ptr<ActorsController> actorsController_;
-    QTimer* procedureTimer_ = nullptr;
-    QTimer* selfLearningTimer_ = nullptr;
+    // Declared after the session, so they go before it; by then the destructor has waited for
+    // the session, and no job of it hands them anything any more.
+    std::unique_ptr<MainMenu> menu_;
+    std::unique_ptr<MeasurementsPanel> measurementsPanel_;
+    std::unique_ptr<FaultsPanel> faultsPanel_;
+    std::unique_ptr<ActorsPanel> actorsPanel_;
+    std::unique_ptr<ReportPanel> reportPanel_;
 
-    bool faultsBusy_ = false;
     bool linkActive_ = false;
-    bool faultButtonsDisabled_ = true;
     bool stopped_ = false;
     bool quickMenuShown_ = false;
-    QString logFieldBeforeRetry_;
 };
 
 } // namespace velmoro

@@ -2,8 +2,10 @@
 // client area that is shown or hidden as a group.
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -14,6 +16,9 @@ class QPushButton;
 class QTreeWidget;
 
 namespace velmoro {
+
+// The window's message box: title and text; returns once the box is closed.
+using ShowMessageFn = std::function<void(const QString& title, const QString& text)>;
 
 struct ViewFonts {
     QFont big;

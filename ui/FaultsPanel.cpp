@@ -1,0 +1,96 @@
+// The faults view wired to the session's fault jobs.
+#include "ui/FaultsPanel.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace velmoro {
+
+FaultsPanel::FaultsPanel(FaultsView* view, AppState& state, DiagSession& session)
+    : view_(view), state_(state), session_(session)
+{
+    connect(view_->readButton, &QPushButton::clicked, this, [this] { Run(false); });
+    connect(view_->clearButton, &QPushButton::clicked, this, [this] { Run(true); });
+    // The job fills the lists on the session's thread; the widgets follow on this one.
+    state_.faults.changed = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { Mirror(); }, Qt::QueuedConnection);
+    };
+}
+
+FaultsPanel::~FaultsPanel()
+{
+    state_.faults.changed = nullptr;
+}
+
+void FaultsPanel::ApplyTexts()
+{
+    LanguageTexts& t = state_.texts;
+    view_->newCaption->setText(t.Text(QStringLiteral("View_21")));
+    view_->storedCaption->setText(t.Text(QStringLiteral("View_22")));
+    view_->readButton->setText(t.Text(QStringLiteral("View_23")));
+    view_->clearButton->setText(t.Text(QStringLiteral("View_24")));
+}
+
+void FaultsPanel::Show(bool show, bool quickMenuShown)
+{
+    if (show) {
+        state_.faults.Clear();
+        view_->newList->clear();
+        view_->storedList->clear();
+        const bool stored = StoredFaults();
+        view_->storedCaption->setVisible(stored);
+        view_->storedList->setVisible(stored);
+        view_->clearButton->setVisible(stored && !quickMenuShown);
+        view_->readButton->setVisible(!quickMenuShown);
+    }
+    view_->setVisible(show);
+}
+
+void FaultsPanel::SetHeaderVisible(bool visible)
+{
+    view_->readButton->setVisible(visible);
+    view_->clearButton->setVisible(visible && StoredFaults());
+}
+
+void FaultsPanel::SetButtonsDisabled(bool disabled)
+{
+    disabled_ = disabled;
+    const bool enabled = !disabled && !busy_;
+    view_->readButton->setEnabled(enabled);
+    view_->clearButton->setEnabled(enabled);
+}
+
+void FaultsPanel::JobDone()
+{
+    busy_ = false;
+    SetButtonsDisabled(disabled_);
+}
+
+void FaultsPanel::Run(bool clear)
+{
+    if (!state_.ecu || busy_)
+        return;
+    if (!clear) {
+        state_.faults.Clear();
+        view_->newList->clear();
+        view_->storedList->clear();
+    }
+    busy_ = true;
+    SetButtonsDisabled(disabled_);
+    if (clear)
+        session_.clearFaults();
+    else
+        session_.readFaults();
+}
+
+void FaultsPanel::Mirror()
+{
+    view_->newList->clear();
+    view_->newList->addItems(state_.faults.Current());
+    view_->storedList->clear();
+    view_->storedList->addItems(state_.faults.Stored());
+}
+
+} // namespace velmoro
