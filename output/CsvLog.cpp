@@ -28,8 +28,15 @@ bool CsvLog::OpenCsvLog(const QString& loggingDirectory, const QString& baseName
                         const QDateTime& now, const QString& timeTitle,
                         const std::array<QString, 8>& chooserTexts)
 {
+    return OpenCsvLogAt(LogFileName(loggingDirectory, baseName, now, QStringLiteral(".csv")),
+                        timeTitle, chooserTexts);
+}
+
+bool CsvLog::OpenCsvLogAt(const QString& fileName, const QString& timeTitle,
+                          const std::array<QString, 8>& chooserTexts)
+{
     FlushCsvLog();
-    fileName_ = LogFileName(loggingDirectory, baseName, now, QStringLiteral(".csv"));
+    fileName_ = fileName;
     file_.setFileName(fileName_);
     writeOk_ = true;
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {

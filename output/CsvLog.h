@@ -30,6 +30,9 @@ public:
     // created: then nothing is written until the next open, and FailedFileName() names it.
     bool OpenCsvLog(const QString& loggingDirectory, const QString& baseName, const QDateTime& now,
                     const QString& timeTitle, const std::array<QString, 8>& chooserTexts);
+    // The same under a file name of the caller's choosing.
+    bool OpenCsvLogAt(const QString& fileName, const QString& timeTitle,
+                      const std::array<QString, 8>& chooserTexts);
 
     // One data line: milliseconds since the link start and the eight value texts (without
     // units). Does nothing unless csvEnabled (the CSV setting is 1) and a file is open.

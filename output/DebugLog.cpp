@@ -40,10 +40,15 @@ QByteArray VisibleBytes(const QByteArray& bytes)
 bool DebugLog::OpenDebugLog(const QString& loggingDirectory, const QString& baseName,
                             const QDateTime& now)
 {
+    return OpenDebugLogAt(LogFileName(loggingDirectory, baseName, now, QStringLiteral(".log")));
+}
+
+bool DebugLog::OpenDebugLogAt(const QString& fileName)
+{
     QMutexLocker lock(&mutex_);
     if (file_.isOpen())
         file_.close();
-    fileName_ = LogFileName(loggingDirectory, baseName, now, QStringLiteral(".log"));
+    fileName_ = fileName;
     file_.setFileName(fileName_);
     return file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
 }

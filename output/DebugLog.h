@@ -24,6 +24,8 @@ public:
     // (replacing a file of that name). False when it could not be created.
     bool OpenDebugLog(const QString& loggingDirectory, const QString& baseName,
                       const QDateTime& now);
+    // The same under a file name of the caller's choosing.
+    bool OpenDebugLogAt(const QString& fileName);
 
     // Writes "<ms> > <command> < <answer>" + CR LF, both made visible, and flushes. Does nothing
     // while no file is open.

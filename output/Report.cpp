@@ -212,7 +212,12 @@ QString ReportFileName(const ProgramPaths& paths, const QDateTime& now)
 
 bool SaveReport(const ReportList& list, const ProgramPaths& paths, const QDateTime& now)
 {
-    QFile file(ReportFileName(paths, now));
+    return SaveReportAt(list, ReportFileName(paths, now), now);
+}
+
+bool SaveReportAt(const ReportList& list, const QString& fileName, const QDateTime& now)
+{
+    QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray bytes;

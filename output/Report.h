@@ -78,5 +78,7 @@ QStringList ReportFileLines(const QVector<ReportLine>& lines, const QDateTime& n
 QString ReportFileName(const ProgramPaths& paths, const QDateTime& now);
 // Writes the report file (UTF-8 without BOM, CR LF). Returns false when it cannot be created.
 bool SaveReport(const ReportList& list, const ProgramPaths& paths, const QDateTime& now);
+// The same under a file name of the caller's choosing.
+bool SaveReportAt(const ReportList& list, const QString& fileName, const QDateTime& now);
 
 } // namespace velmoro

@@ -38,10 +38,15 @@ QString SurveyButtonText(LanguageTexts& texts, int counter)
 
 bool SurveyFile::Open(const ProgramPaths& paths, const LinkSettings& link, const QDateTime& now)
 {
+    return OpenAt(SurveyFileName(paths, now), link);
+}
+
+bool SurveyFile::OpenAt(const QString& fileName, const LinkSettings& link)
+{
     std::lock_guard lock(mutex_);
     if (file_.isOpen())
         file_.close();
-    file_.setFileName(SurveyFileName(paths, now));
+    file_.setFileName(fileName);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     const bool ok = WriteLine(QStringLiteral("VelmoroCanDiag V0.02")) &&
@@ -97,7 +102,12 @@ void RunSurveyStep(ExchangeLink& link, SurveyFile& file, int nn)
 bool SurveyState::Start(const ProgramPaths& paths, const LinkSettings& link, const QDateTime& now,
                         qint64 nowMs)
 {
-    if (!file.Open(paths, link, now))
+    return StartAt(SurveyFileName(paths, now), link, nowMs);
+}
+
+bool SurveyState::StartAt(const QString& fileName, const LinkSettings& link, qint64 nowMs)
+{
+    if (!file.OpenAt(fileName, link))
         return false;
     counter = 0;
     end = kSurveyEnd;

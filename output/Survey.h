@@ -30,6 +30,8 @@ class SurveyFile {
 public:
     // Creates (replacing) the file and writes the four header lines. False when it cannot.
     bool Open(const ProgramPaths& paths, const LinkSettings& link, const QDateTime& now);
+    // The same under a file name of the caller's choosing.
+    bool OpenAt(const QString& fileName, const LinkSettings& link);
     void WriteStep(int nn, const ExchangeResult& result);
     // Writes the empty line and "Needed: <ms>ms", then closes. False when nothing was open or
     // the writing failed.
@@ -56,6 +58,8 @@ public:
     // Opens the file and resets counter, end and start time. False when the file failed.
     bool Start(const ProgramPaths& paths, const LinkSettings& link, const QDateTime& now,
                qint64 nowMs);
+    // The same with a file name of the caller's choosing.
+    bool StartAt(const QString& fileName, const LinkSettings& link, qint64 nowMs);
     // The step handler: the identifier to request next (the counter then moves on), kFinished
     // when the counter has reached the end, kIdle when no survey runs.
     int NextStep(qint64 nowMs);
