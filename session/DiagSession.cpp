@@ -9,6 +9,8 @@
 #include "sim/SimulatorPort.h"
 
 #include <QDateTime>
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 
 namespace velmoro {
@@ -20,6 +22,48 @@ namespace {
 constexpr int kStopRepeatMs = 20;
 // Passes in which every chosen row failed before the diagnostic session is opened again.
 constexpr int kSilentPassesBeforeReopen = 3;
+
+// The lines of an adapter answer without the echo of its command, the prompt and blank lines.
+QStringList AnswerLines(const QByteArray& command, const QByteArray& answer)
+{
+    QStringList lines;
+    for (const QByteArray& raw : answer.split('\r')) {
+        const QString line = QString::fromLatin1(raw).remove(QLatin1Char('>')).trimmed();
+        if (!line.isEmpty() && line != QString::fromLatin1(command))
+            lines << line;
+    }
+    return lines;
+}
+
+// An answer made of hex bytes (and the numbered lines of a long one) came from the ECU; "NO DATA",
+// "CAN ERROR", "?" and silence did not.
+bool FromEcu(const QByteArray& answer)
+{
+    const QList<QByteArray> words = answer.simplified().replace('>', ' ').split(' ');
+    bool any = false;
+    for (const QByteArray& word : words) {
+        if (word.isEmpty())
+            continue;
+        QByteArray digits = word.endsWith(':') ? word.chopped(1) : word;
+        if (digits.isEmpty() || digits.size() > 3)
+            return false;
+        for (const char c : digits)
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                return false;
+        any = true;
+    }
+    return any;
+}
+
+bool IsDiagnosticRequest(const QByteArray& command)
+{
+    if (command.isEmpty())
+        return false;
+    for (const char c : command)
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
 
 } // namespace
 
@@ -104,14 +148,25 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
             return false;
     }
     const QDateTime now = QDateTime::currentDateTime();
+    QString csvFileName;
+    QString debugLogFileName;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        csvFileName = csvFileName_;
+        debugLogFileName = debugLogFileName_;
+        adapterInfo_ = AdapterInfo{};
+    }
+    if (debugLogFileName.isEmpty())
+        debugLogFileName = LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                                       QStringLiteral(".log"));
+    if (csvFileName.isEmpty())
+        csvFileName = LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
+                                  QStringLiteral(".csv"));
     QStringList unwritable;
-    if (state_.settings.logging != 0 &&
-        !debugLog_.OpenDebugLog(state_.settings.loggingDirectory, state_.paths.baseName, now))
-        unwritable << LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
-                                  QStringLiteral(".log"));
+    if (state_.settings.logging != 0 && !debugLog_.OpenDebugLogAt(debugLogFileName))
+        unwritable << debugLogFileName;
     if (state_.settings.csv != 0 &&
-        !csvLog_.OpenCsvLog(state_.settings.loggingDirectory, state_.paths.baseName, now,
-                            state_.texts.Text(QStringLiteral("CSV_1")), csvHeader))
+        !csvLog_.OpenCsvLogAt(csvFileName, state_.texts.Text(QStringLiteral("CSV_1")), csvHeader))
         unwritable << csvLog_.FailedFileName();
     if (!unwritable.isEmpty())
         emit logProblem(QStringLiteral("Cannot write ") + unwritable.join(QStringLiteral(", ")));
@@ -191,13 +246,20 @@ void DiagSession::StartWorker(bool resume)
     }
     silentPasses_ = 0;
     worker_.reset(QThread::create([this, port, resume] {
-        ExchangeLogger logger;
-        if (debugLog_.IsOpen())
-            logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
+        const bool debugLogOpen = debugLog_.IsOpen();
+        ExchangeLogger logger = [this, debugLogOpen](qint64 ms, QByteArray command,
+                                                     QByteArray answer) {
+            NoteAdapterExchange(command, answer);
+            if (debugLogOpen)
                 debugLog_.Log(ms, command, answer);
-            };
-        CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr,
-                          options_.portFactory, logger);
+        };
+        AdapterPortFactory factory = [this](const QString& name) {
+            std::unique_ptr<AdapterPort> opened = options_.portFactory(name);
+            std::lock_guard<std::mutex> lock(mutex_);
+            adapterInfo_.portOpened = opened != nullptr;
+            return opened;
+        };
+        CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr, factory, logger);
         worker.SetResume(resume);
         worker.Run();
         bool lost = false;
@@ -248,6 +310,19 @@ void DiagSession::waitStopped()
         loop_->wait();
     if (worker_)
         worker_->wait();
+}
+
+void DiagSession::setLogFileNames(const QString& csvFileName, const QString& debugLogFileName)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    csvFileName_ = csvFileName;
+    debugLogFileName_ = debugLogFileName;
+}
+
+void DiagSession::stopPassesAfter(int passes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    passLimit_ = std::max(0, passes);
 }
 
 void DiagSession::chooseValue(int row, int valueIndex)
@@ -304,8 +379,13 @@ void DiagSession::startAction(std::function<void()> work)
 
 bool DiagSession::startSurvey()
 {
+    return startSurveyAt(SurveyFileName(state_.paths, QDateTime::currentDateTime()));
+}
+
+bool DiagSession::startSurveyAt(const QString& fileName)
+{
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!survey_.Start(state_.paths, state_.link, QDateTime::currentDateTime(), NowMs()))
+    if (!survey_.StartAt(fileName, state_.link, NowMs()))
         return false;
     surveyActive_ = true;
     wake_.notify_all();
@@ -346,6 +426,36 @@ bool DiagSession::idle() const
 bool DiagSession::surveyRunning() const
 {
     return surveyActive_.load();
+}
+
+AdapterInfo DiagSession::adapterInfo() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return adapterInfo_;
+}
+
+void DiagSession::NoteAdapterExchange(const QByteArray& command, const QByteArray& answer)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    // What the adapter and the ECU show of themselves while the link comes up.
+    if (linkState_ != LinkState::Connecting)
+        return;
+    AdapterInfo& info = adapterInfo_;
+    const QStringList lines = AnswerLines(command, answer);
+    if (!lines.isEmpty())
+        info.answered = true;
+    if (command == "ATZ") {
+        info.banner = lines.join(QLatin1Char(' '));
+        info.kind = QStringLiteral("ELM327");
+    } else if (command == "STMFR" && answer.contains("OBD Solutions")) {
+        info.kind = QStringLiteral("STN");
+        info.detail = lines.join(QLatin1Char(' '));
+    } else if (command == "VTPROI" && answer.contains("Vgate")) {
+        info.kind = QStringLiteral("Vgate");
+        info.detail = lines.join(QLatin1Char(' '));
+    } else if (IsDiagnosticRequest(command) && FromEcu(answer)) {
+        info.ecuAnswered = true;
+    }
 }
 
 void DiagSession::CloseLogs()
@@ -528,7 +638,17 @@ void DiagSession::RunPass()
         values[static_cast<std::size_t>(r)] = rows_[static_cast<std::size_t>(r)].valueText;
     csvLog_.AddCsvLine(state_.settings.csv != 0, NowMs() - state_.flags.workerStartTimeMs.load(),
                        values);
+    bool limitReached = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (passLimit_ > 0 && --passLimit_ == 0) {
+            measurementsShown_ = false;
+            limitReached = true;
+        }
+    }
     emit rowsRead(rows_);
+    if (limitReached)
+        emit passLimitReached();
 }
 
 void DiagSession::RunSurveySteps()

@@ -39,6 +39,16 @@ enum class LinkState { Disconnected, Connecting, Connected, Disconnecting, Recon
 // The rows as one pass left them: 0..7 displayed, kEngineStatusRow the engine status.
 using RowsSnapshot = std::array<MeasurementRow, 9>;
 
+// What the last connect learned about the adapter, for a view that explains a failed link.
+struct AdapterInfo {
+    bool portOpened = false;  // the port could be opened
+    bool answered = false;    // the adapter answered anything during its set-up
+    QString kind;             // "ELM327", "STN" or "Vgate", as the set-up recognised it
+    QString banner;           // the answer to ATZ without its echo, e.g. "ELM327 v1.5"
+    QString detail;           // the STN's or Vgate's answer to its identity command
+    bool ecuAnswered = false; // a diagnostic request was answered by the ECU, even negatively
+};
+
 struct DiagSessionOptions {
     // Opens the adapter port by name; empty: serial and TCP ports, and "Simulator" for the
     // session's own simulated motorcycle.
@@ -72,6 +82,14 @@ public:
     // Blocks until the session's threads have ended (for the exit steps after the event loop).
     void waitStopped();
 
+    // Log files named by the view (a terminal's --csv): a non-empty name replaces the dated file
+    // in the logging directory at the next connects; the settings still decide whether a log is
+    // written at all.
+    void setLogFileNames(const QString& csvFileName, const QString& debugLogFileName);
+    // After that many further passes (shown and logged) the passes stop as if the measurements
+    // were hidden, and passLimitReached() follows; 0 takes the limit away.
+    void stopPassesAfter(int passes);
+
     // The row's value changes between two reads, never during one.
     void chooseValue(int row, int valueIndex);
     // Passes run only while the measurement view is shown; hiding it ends the pass in progress
@@ -85,6 +103,8 @@ public:
     bool buildReport(const QString& ecuInfoText);
     // Opens the survey file; the steps run between passes while the measurements are shown.
     bool startSurvey();
+    // The same with a survey file of the view's choosing.
+    bool startSurveyAt(const QString& fileName);
     // An actuator test, procedure or stored-data download of the actions list, run as a job.
     void startAction(std::function<void()> work);
 
@@ -97,6 +117,7 @@ public:
     // Nothing to do: no pass, job or connect sequence runs or waits.
     bool idle() const;
     bool surveyRunning() const;
+    AdapterInfo adapterInfo() const;
     ReportList& report() { return report_; }
     const CsvLog& csv() const { return csvLog_; }
     // The simulated motorcycle behind the port "Simulator".
@@ -123,6 +144,8 @@ signals:
     // A lost link is tried again in `seconds` (counting down each second); 0: trying now.
     void reconnectCountdown(int seconds);
     void stopped();
+    // The pass limit of stopPassesAfter() was reached: the passes have stopped.
+    void passLimitReached();
 
 private:
     class Bridge;
@@ -144,6 +167,7 @@ private:
     void RunSurveySteps();
     void RunJob(Job job);
     void FinishDisconnect();
+    void NoteAdapterExchange(const QByteArray& command, const QByteArray& answer);
     void CloseLogs();
     bool StopRequested() const;
     // The family of the link, set when it was asked for (the loop thread's reference).
@@ -184,6 +208,10 @@ private:
     int retries_ = 0;
     qint64 retryAtMs_ = 0;
     int countdownShown_ = -1;
+    QString csvFileName_;
+    QString debugLogFileName_;
+    int passLimit_ = 0;
+    AdapterInfo adapterInfo_;
 
     std::atomic<bool> workerAlive_{false};
     std::unique_ptr<QThread> worker_;
