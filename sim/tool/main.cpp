@@ -4,11 +4,15 @@
 //   velmoro-sim --tcp PORT       listens on 127.0.0.1:PORT (0 = any free port), prints the port
 // Options: --family miug4|11mp, --latency MS (every answer), --request-latency MS (added for
 //          diagnostic requests), --identity elm|stn|vgate, --no-trailing-spaces,
-//          --crlf, --trace (prints "RX <command>" for every command line received).
+//          --crlf, --trace (prints "RX <command>" for every command line received),
+//          --engine-time MS (the engine stands still at that moment: values repeat exactly),
+//          --fault current|stored:HHLLTTSS (a fault record, repeatable; 11MP uses HH LL SS),
+//          --silent (the adapter answers nothing), --ecu-silent (the adapter says NO DATA).
 // Runs until killed; killing it is how tests make the device vanish.
 #include "sim/Simulator.h"
 
 #include <QByteArray>
+#include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +31,7 @@
 #endif
 
 using velmoro::AdapterIdentity;
+using velmoro::SimFault;
 using velmoro::Simulator;
 using velmoro::SimulatorOptions;
 
@@ -38,7 +43,33 @@ struct ToolOptions {
     int tcpPort = 0;
     bool trace = false;
     SimulatorOptions sim;
+    qint64 engineTimeMs = -1;
+    std::vector<SimFault> currentFaults;
+    std::vector<SimFault> storedFaults;
+    bool silent = false;
+    bool ecuSilent = false;
 };
+
+// "current:01051C01" -> a current fault 01 05 1C 01.
+bool ParseFault(const std::string& text, ToolOptions& options)
+{
+    const QString value = QString::fromStdString(text);
+    const int colon = value.indexOf(QLatin1Char(':'));
+    const QByteArray bytes = QByteArray::fromHex(value.mid(colon + 1).toLatin1());
+    if (colon < 0 || bytes.size() != 4 || value.size() != colon + 9) {
+        return false;
+    }
+    const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
+    const SimFault fault{at(0), at(1), at(2), at(3)};
+    if (value.left(colon) == QLatin1String("current")) {
+        options.currentFaults.push_back(fault);
+    } else if (value.left(colon) == QLatin1String("stored")) {
+        options.storedFaults.push_back(fault);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 int Usage()
 {
@@ -46,7 +77,8 @@ int Usage()
         stderr,
         "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
         "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
-        "[--crlf] [--trace]\n");
+        "[--crlf] [--trace] [--engine-time MS] [--fault current|stored:HHLLTTSS]... [--silent] "
+        "[--ecu-silent]\n");
     return 2;
 }
 
@@ -90,6 +122,16 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             options.sim.crlf = true;
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--engine-time" && hasValue) {
+            options.engineTimeMs = std::atoll(argv[++i]);
+        } else if (arg == "--fault" && hasValue) {
+            if (!ParseFault(argv[++i], options)) {
+                return false;
+            }
+        } else if (arg == "--silent") {
+            options.silent = true;
+        } else if (arg == "--ecu-silent") {
+            options.ecuSilent = true;
         } else {
             return false;
         }
@@ -234,6 +276,11 @@ int main(int argc, char** argv)
         return Usage();
     }
     Simulator sim(options.sim);
+    sim.SetEngineTimeMs(options.engineTimeMs);
+    sim.SetCurrentFaults(options.currentFaults);
+    sim.SetStoredFaults(options.storedFaults);
+    sim.SetSilent(options.silent);
+    sim.SetEcuSilent(options.ecuSilent);
 #ifdef Q_OS_UNIX
     return options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
 #else
