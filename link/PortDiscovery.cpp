@@ -1,6 +1,8 @@
 // Port discovery: every port that opens at 9600 8N1 right now, then the simulator.
 #include "link/PortDiscovery.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QSerialPortInfo>
 #include <algorithm>
@@ -47,6 +49,36 @@ QStringList DiscoverPorts(const QStringList& extraCandidates)
 #endif
     found << kSimulatorPortName;
     return found;
+}
+
+QVector<PortCandidate> DescribePorts()
+{
+    // The by-id links name a device by its make and serial number, so they survive replugging.
+    const QFileInfoList links = QDir(QStringLiteral("/dev/serial/by-id"))
+                                    .entryInfoList(QDir::Files | QDir::System, QDir::Name);
+    QVector<PortCandidate> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        PortCandidate port;
+        port.name = info.systemLocation();
+        port.description = info.description();
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            port.usbVendor = info.vendorIdentifier();
+            port.usbProduct = info.productIdentifier();
+        }
+        const QString device = QFileInfo(port.name).canonicalFilePath();
+        for (const QFileInfo& link : links)
+            if (!device.isEmpty() && link.canonicalFilePath() == device)
+                port.stableName = link.absoluteFilePath();
+        port.opensNow = TryOpenPort(port.name);
+        ports.append(port);
+    }
+    std::sort(ports.begin(), ports.end(),
+              [](const PortCandidate& a, const PortCandidate& b) { return a.name < b.name; });
+    PortCandidate simulator;
+    simulator.name = kSimulatorPortName;
+    simulator.opensNow = true;
+    ports.append(simulator);
+    return ports;
 }
 
 } // namespace velmoro

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace velmoro {
 
@@ -17,5 +18,18 @@ bool TryOpenPort(const QString& name);
 // reported), each confirmed by TryOpenPort, duplicates dropped, in name order. "Simulator" is
 // always the last entry.
 QStringList DiscoverPorts(const QStringList& extraCandidates = {});
+
+// One port the system reports, described for a person choosing among them.
+struct PortCandidate {
+    QString name;        // what to open: /dev/ttyUSB0, COM3, Simulator
+    QString stableName;  // /dev/serial/by-id/... pointing at it; empty when there is none
+    QString description; // as the system describes the device, e.g. "FT232R USB UART"
+    int usbVendor = -1;  // -1 when the device is not on USB
+    int usbProduct = -1;
+    bool opensNow = false; // TryOpenPort succeeded
+};
+
+// Every port the system reports, in name order, each tried with TryOpenPort, then "Simulator".
+QVector<PortCandidate> DescribePorts();
 
 } // namespace velmoro
