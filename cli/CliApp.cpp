@@ -1,0 +1,912 @@
+// One run of velmoro-cli: the command line, the commands, and the session's signals as lines.
+#include "cli/CliApp.h"
+
+#include "cli/Terminal.h"
+#include "config/DataLocations.h"
+#include "ecu/ActorsController.h"
+#include "ecu/Procedures.h"
+#include "ecu/RefreshCycle.h"
+#include "link/AdapterPort.h"
+#include "link/PortDiscovery.h"
+#include "output/Report.h"
+#include "output/Survey.h"
+#include "values/RowDisplay.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <csignal>
+
+namespace velmoro::cli {
+
+namespace {
+
+const QString kVersionText = QStringLiteral("velmoro-cli (VelmoroCanDiag V0.02)");
+
+struct CommandHelp {
+    const char* name;
+    const char* synopsis;
+    const char* what;
+    bool connects;
+};
+
+const CommandHelp kCommands[] = {
+    {"ports", "ports", "every adapter port: device, stable name, description, USB ids, free or not",
+     false},
+    {"info", "info", "connects, shows the adapter and the ECU identification", true},
+    {"values", "values", "the value names of the model's family, numbered", false},
+    {"watch", "watch NAME...",
+     "up to eight values (names or numbers) pass after pass; --csv FILE logs them, "
+     "--passes N or --duration S ends it",
+     true},
+    {"faults", "faults [--clear]", "new and stored faults; --clear clears them and reads again",
+     true},
+    {"report", "report [-o FILE]", "the diagnostic report, as the window saves it", true},
+    {"survey", "survey [-o FILE]", "the answers to every identifier 0x1000..0x10FF", true},
+    {"actions", "actions", "the actuator tests and procedures of the model's family", false},
+    {"run", "run ACTION --yes",
+     "runs one of them (switches are on for --duration S, 5 s by default); without --yes it "
+     "says what would move",
+     true},
+    {"download", "download [-o FILE]", "the ECU's stored data into a file", true},
+};
+
+constexpr double kDefaultSwitchSeconds = 5.0;
+constexpr int kProgressWidth = 32;
+
+// words filled into lines of at most kHelpWidth characters, every line after the first
+// indented by `indent` blanks.
+QString Wrapped(const QString& words, int indent)
+{
+    constexpr int kHelpWidth = 79;
+    QString text;
+    QString line;
+    for (const QString& word : words.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && indent + line.size() + 1 + word.size() > kHelpWidth) {
+            text += line + QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return text + line;
+}
+
+QString HelpDescription()
+{
+    QString text = QStringLiteral("Every diagnostic job of VelmoroCanDiag from a terminal.\n\n"
+                                  "Commands:\n");
+    for (const CommandHelp& command : kCommands)
+        text += QStringLiteral("  %1  ").arg(QString::fromLatin1(command.synopsis), -20) +
+                Wrapped(QString::fromLatin1(command.what), 24) + QLatin1Char('\n');
+    text +=
+        QLatin1Char('\n') +
+        Wrapped(
+            QStringLiteral("Port, model, language and the values to watch come from the "
+                           "program's settings file (the one the window uses) unless "
+                           "given here; that file is never changed. Names of values, "
+                           "actions, models and languages may be typed in any letter "
+                           "case, with _ for a blank; values and actions also by their numbers."),
+            0) +
+        QStringLiteral(
+            "\n\nExit statuses:\n"
+            "  0    done\n"
+            "  1    the ECU refused the job, or a file could not be written\n"
+            "  2    usage: unknown command, value, action, model or language; no port or model\n"
+            "  3    the port does not exist, is busy or may not be opened\n"
+            "  4    the adapter does not answer\n"
+            "  5    the ECU does not answer (the ignition may be off)\n"
+            "  6    the link was lost in the middle (files stay complete up to then)\n"
+            "  130  interrupted by Ctrl-C (the link is ended cleanly first)");
+    return text;
+}
+
+void PrintJson(const QJsonValue& value)
+{
+    const QJsonDocument document =
+        value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    PrintOut(QString::fromUtf8(document.toJson(QJsonDocument::Compact)));
+}
+
+QString Hex4(int value)
+{
+    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
+}
+
+bool IsHostAndPort(const QString& port)
+{
+    return !QDir::isAbsolutePath(port) && port.contains(QLatin1Char(':'));
+}
+
+} // namespace
+
+int ParseCommandLine(const QStringList& arguments, CliOptions& options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(HelpDescription());
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("This help."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("The program's version."));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("The adapter: a device (/dev/ttyUSB0, COM3), a WiFi adapter's host:port, "
+                       "or Simulator (the built-in motorcycle)."),
+        QStringLiteral("P"));
+    const QCommandLineOption model(QStringLiteral("model"),
+                                   QStringLiteral("The motorcycle model, e.g. \"Velmoro 850\"."),
+                                   QStringLiteral("NAME"));
+    const QCommandLineOption language(QStringLiteral("language"),
+                                      QStringLiteral("The language of the texts, e.g. English."),
+                                      QStringLiteral("L"));
+    const QCommandLineOption settings(
+        QStringLiteral("settings"),
+        QStringLiteral("Take port, model, language and values from this settings file."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Machine-readable output: JSON, one object per "
+                                                 "pass for watch."));
+    const QCommandLineOption debugLog(QStringLiteral("debug-log"),
+                                      QStringLiteral("Log every adapter exchange to FILE."),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
+                                   QStringLiteral("No prompts, progress or notes on stderr; "
+                                                  "errors only."));
+    const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")},
+                                 QStringLiteral("Do not wait at the ignition prompt; confirms "
+                                                "run."));
+    const QCommandLineOption csv(QStringLiteral("csv"),
+                                 QStringLiteral("watch: the CSV value log of the window, to FILE."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption passes(QStringLiteral("passes"),
+                                    QStringLiteral("watch: end after N passes."),
+                                    QStringLiteral("N"));
+    const QCommandLineOption duration(
+        QStringLiteral("duration"),
+        QStringLiteral("watch: end after S seconds; run: how long a switch stays on."),
+        QStringLiteral("S"));
+    const QCommandLineOption clear(QStringLiteral("clear"),
+                                   QStringLiteral("faults: clear them, then read again."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("report, survey, download: write to FILE "
+                                                   "instead of the program's files folder."),
+                                    QStringLiteral("FILE"));
+    parser.addOptions({help, version, port, model, language, settings, json, debugLog, quiet, yes,
+                       csv, passes, duration, clear, output});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("One of the commands above."),
+                                 QStringLiteral("COMMAND [ARGUMENTS]"));
+
+    if (!parser.parse(arguments)) {
+        PrintErr(parser.errorText());
+        return ExitUsage;
+    }
+    if (parser.isSet(help)) {
+        // The first line names the program as it is typed, not by the path it was started with.
+        QString text = parser.helpText().trimmed();
+        text.replace(0, text.indexOf(QLatin1Char('[')), QStringLiteral("Usage: velmoro-cli "));
+        PrintOut(text);
+        return ExitDone;
+    }
+    if (parser.isSet(version)) {
+        PrintOut(kVersionText);
+        return ExitDone;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        PrintErr(QStringLiteral("Usage: velmoro-cli [options] COMMAND [ARGUMENTS]; "
+                                "velmoro-cli --help lists the commands."));
+        return ExitUsage;
+    }
+    options.command = positional.front();
+    options.arguments = positional.mid(1);
+    options.settings.settingsFile = parser.value(settings);
+    options.settings.port = parser.value(port);
+    options.settings.model = parser.value(model);
+    options.settings.language = parser.value(language);
+    options.json = parser.isSet(json);
+    options.quiet = parser.isSet(quiet);
+    options.yes = parser.isSet(yes);
+    options.clear = parser.isSet(clear);
+    options.csvFile = parser.value(csv);
+    options.debugLogFile = parser.value(debugLog);
+    options.outputFile = parser.value(output);
+    options.passes = parser.value(passes);
+    options.duration = parser.value(duration);
+    return -1;
+}
+
+CliRun::CliRun(CliOptions options, QString programDirectory, DiagSessionOptions sessionOptions)
+    : o_(std::move(options)), programDirectory_(std::move(programDirectory)),
+      sessionOptions_(std::move(sessionOptions))
+{
+    for (QTimer* timer : {&procedureTimer_, &selfLearningTimer_})
+        timer->setSingleShot(false);
+    durationTimer_.setSingleShot(true);
+}
+
+CliRun::~CliRun()
+{
+    actors_.reset();
+    if (session_)
+        session_->waitStopped();
+}
+
+QString CliRun::T(const char* key)
+{
+    return CliText(state_.texts, QLatin1String(key));
+}
+
+void CliRun::PrintInfo(const QString& text)
+{
+    if (!o_.quiet)
+        PrintErr(text);
+}
+
+void CliRun::PrintResult(const QString& text)
+{
+    PrintOut(text);
+}
+
+int CliRun::NumberOption(const QString& name, const QString& text, double& value)
+{
+    if (text.isEmpty())
+        return -1;
+    bool ok = false;
+    value = text.toDouble(&ok);
+    if (!ok || value <= 0 || value > 1e7) {
+        PrintErr(T("Cli_28").arg(name, text));
+        return ExitUsage;
+    }
+    return -1;
+}
+
+int CliRun::Start()
+{
+    if (!work_.isValid()) {
+        PrintErr(T("Cli_22").arg(work_.path()));
+        return ExitFailed;
+    }
+    QString error;
+    // An installed copy keeps its settings and files in the user's folders, as the window does.
+    const ProgramPaths paths = LocateDataFiles(CliProgramPaths(programDirectory_));
+    if (!LoadCliState(state_, paths, o_.settings, work_.path(), error)) {
+        PrintErr(error);
+        return ExitUsage;
+    }
+
+    QStringList names;
+    for (const CommandHelp& command : kCommands)
+        names << QString::fromLatin1(command.name);
+    QString nearest;
+    const int command = MatchName(names, o_.command, &nearest);
+    if (command < 0) {
+        PrintErr(T("Cli_1").arg(o_.command) +
+                 (nearest.isEmpty() ? QString() : QLatin1Char(' ') + T("Cli_2").arg(nearest)));
+        return ExitUsage;
+    }
+    o_.command = names[command];
+
+    double passes = 0;
+    if (const int status = NumberOption(QStringLiteral("--passes"), o_.passes, passes); status >= 0)
+        return status;
+    if (const int status = NumberOption(QStringLiteral("--duration"), o_.duration, durationS_);
+        status >= 0)
+        return status;
+    passLimit_ = static_cast<int>(passes);
+
+    if (o_.command == QLatin1String("ports"))
+        return ListPorts();
+    if (const int status = CheckLinkSettings(); status >= 0)
+        return status;
+    if (o_.command == QLatin1String("values"))
+        return ListValues();
+    if (o_.command == QLatin1String("actions"))
+        return ListActions();
+    if (o_.command == QLatin1String("watch"))
+        if (const int status = PrepareWatch(); status >= 0)
+            return status;
+    if (o_.command == QLatin1String("run") || o_.command == QLatin1String("download"))
+        if (const int status = PrepareAction(); status >= 0)
+            return status;
+    if (state_.link.port.isEmpty()) {
+        PrintErr(T("Cli_7"));
+        return ExitUsage;
+    }
+    return Connect();
+}
+
+int CliRun::CheckLinkSettings()
+{
+    if (!state_.link.ecuId.isEmpty())
+        return -1;
+    QStringList models;
+    for (const ModelEntry& entry : state_.models)
+        models << entry.name;
+    PrintErr(T("Cli_8").arg(models.join(QStringLiteral(", "))));
+    return ExitUsage;
+}
+
+int CliRun::ListPorts()
+{
+    QJsonArray array;
+    for (const PortCandidate& port : DescribePorts()) {
+        const bool simulator = port.name == kSimulatorPortName;
+        const QString description = simulator ? T("Cli_27") : port.description;
+        const QString usb = port.usbVendor >= 0
+                                ? Hex4(port.usbVendor) + QLatin1Char(':') + Hex4(port.usbProduct)
+                                : QString();
+        if (o_.json) {
+            QJsonObject object{{QStringLiteral("port"), port.name},
+                               {QStringLiteral("stableName"), port.stableName},
+                               {QStringLiteral("description"), description},
+                               {QStringLiteral("usb"), usb},
+                               {QStringLiteral("opensNow"), port.opensNow}};
+            array.append(object);
+            continue;
+        }
+        QStringList parts{port.name};
+        for (const QString& part : {description, usb, port.stableName})
+            if (!part.isEmpty())
+                parts << part;
+        parts << (port.opensNow ? T("Cli_25") : T("Cli_26"));
+        PrintOut(parts.join(QStringLiteral("  ")));
+    }
+    if (o_.json)
+        PrintJson(array);
+    return ExitDone;
+}
+
+int CliRun::ListValues()
+{
+    QJsonArray array;
+    const QVector<ChooserEntry>& entries = state_.choosers[0].entries;
+    for (int k = 1; k < entries.size(); ++k) {
+        if (o_.json)
+            array.append(QJsonObject{{QStringLiteral("number"), k},
+                                     {QStringLiteral("name"), entries[k].text}});
+        else
+            PrintOut(QStringLiteral("%1  %2").arg(k, 3).arg(entries[k].text));
+    }
+    if (o_.json)
+        PrintJson(array);
+    return ExitDone;
+}
+
+int CliRun::ListActions()
+{
+    QJsonArray array;
+    // As the actors view lists them: the tests with the engine off, then those with it running.
+    for (const int group : {1, 0}) {
+        bool headed = false;
+        for (const ActionEntry& entry : state_.actions) {
+            if (entry.group != group)
+                continue;
+            const QString condition = state_.texts.Text(group == 1 ? QStringLiteral("Status_12")
+                                                                   : QStringLiteral("Status_11"));
+            if (o_.json) {
+                const char* kind = entry.kind == KindSwitch      ? "switch"
+                                   : entry.kind == KindProcedure ? "procedure"
+                                                                 : "self-learning";
+                array.append(QJsonObject{{QStringLiteral("number"), entry.position + 1},
+                                         {QStringLiteral("name"), entry.text},
+                                         {QStringLiteral("kind"), QLatin1String(kind)},
+                                         {QStringLiteral("condition"), condition}});
+                continue;
+            }
+            if (!headed)
+                PrintOut(condition);
+            headed = true;
+            PrintOut(QStringLiteral("%1  %2").arg(entry.position + 1, 4).arg(entry.text));
+        }
+    }
+    if (o_.json)
+        PrintJson(array);
+    return ExitDone;
+}
+
+int CliRun::PrepareWatch()
+{
+    QStringList names;
+    const QVector<ChooserEntry>& entries = state_.choosers[0].entries;
+    for (const ChooserEntry& entry : entries)
+        names << entry.text;
+    if (o_.arguments.size() > kDisplayRows) {
+        PrintErr(T("Cli_16"));
+        return ExitUsage;
+    }
+    if (!o_.arguments.isEmpty()) {
+        QVector<int> chosen;
+        for (const QString& typed : o_.arguments) {
+            bool number = false;
+            const int k = typed.toInt(&number);
+            QString nearest;
+            const int at = number ? (k >= 1 && k < entries.size() ? k : -1)
+                                  : MatchName(names, typed, &nearest);
+            if (at < 0) {
+                PrintErr(
+                    T("Cli_3").arg(typed) +
+                    (nearest.isEmpty() ? QString() : QLatin1Char(' ') + T("Cli_2").arg(nearest)));
+                return ExitUsage;
+            }
+            chosen << at;
+        }
+        // The values go into the rows as the window's choosers put them there.
+        for (int r = 0; r < kDisplayRows; ++r)
+            ChooseValue(state_, r, r < chosen.size() ? chosen[r] : 0);
+    }
+    for (int r = 0; r < kDisplayRows; ++r)
+        if (state_.rows[static_cast<std::size_t>(r)].valueIndex > 0)
+            watchCount_ = r + 1;
+    if (watchCount_ == 0) {
+        PrintErr(T("Cli_16"));
+        return ExitUsage;
+    }
+    return -1;
+}
+
+int CliRun::PrepareAction()
+{
+    QStringList names;
+    QVector<int> positions;
+    for (const ActionEntry& entry : state_.actions) {
+        names << entry.text;
+        positions << entry.position;
+    }
+    if (o_.command == QLatin1String("download")) {
+        for (const ActionEntry& entry : state_.actions)
+            if (entry.key == QLatin1String("View_68"))
+                actionPosition_ = entry.position;
+        return -1;
+    }
+    const QString typed = o_.arguments.join(QLatin1Char(' '));
+    bool number = false;
+    const int k = typed.toInt(&number);
+    QString nearest;
+    int at = -1;
+    if (number)
+        at = static_cast<int>(positions.indexOf(k - 1));
+    else if (!typed.isEmpty())
+        at = MatchName(names, typed, &nearest);
+    if (at < 0) {
+        PrintErr(T("Cli_6").arg(typed) +
+                 (nearest.isEmpty() ? QString() : QLatin1Char(' ') + T("Cli_2").arg(nearest)));
+        return ExitUsage;
+    }
+    const ActionEntry& entry = state_.actions[at];
+    actionPosition_ = entry.position;
+    // What will move, and with the engine off or running, before anything does.
+    const double seconds = durationS_ > 0 ? durationS_ : kDefaultSwitchSeconds;
+    const QString what = entry.kind == KindSwitch
+                             ? T("Cli_17").arg(entry.text, QString::number(seconds))
+                         : entry.kind == KindProcedure ? T("Cli_18").arg(entry.text)
+                                                       : T("Cli_19").arg(entry.text);
+    const QString condition = state_.texts.Text(entry.group == 1 ? QStringLiteral("Status_12")
+                                                                 : QStringLiteral("Status_11"));
+    if (o_.yes) {
+        PrintInfo(what + QLatin1Char(' ') + condition + QLatin1Char('.'));
+        return -1;
+    }
+    PrintOut(what);
+    PrintOut(condition + QLatin1Char('.'));
+    PrintOut(T("Cli_20"));
+    return ExitUsage;
+}
+
+int CliRun::Connect()
+{
+    session_ = std::make_unique<DiagSession>(state_, sessionOptions_);
+    interrupts_ = new InterruptWatcher(this);
+    key_ = new KeyWait(this);
+    connect(interrupts_, &InterruptWatcher::interrupted, this, &CliRun::OnInterrupt);
+    connect(key_, &KeyWait::pressed, this, [this] { session_->answerQuestion(); });
+
+    DiagSession* s = session_.get();
+    connect(s, &DiagSession::question, this, &CliRun::OnQuestion);
+    connect(s, &DiagSession::ecuInfoText, this, [this](const QString& text) { ecuInfo_ = text; });
+    connect(s, &DiagSession::connected, this, &CliRun::OnConnected);
+    connect(s, &DiagSession::disconnected, this, &CliRun::OnDisconnected);
+    connect(s, &DiagSession::rowsRead, this, &CliRun::OnRows);
+    connect(s, &DiagSession::passLimitReached, this, [this] { End(ExitDone); });
+    connect(s, &DiagSession::faultsDone, this, &CliRun::OnFaults);
+    connect(s, &DiagSession::reportDone, this, &CliRun::OnReport);
+    connect(s, &DiagSession::surveyStep, this, &CliRun::OnSurveyStep);
+    connect(s, &DiagSession::surveyFinished, this, &CliRun::OnSurveyFinished);
+    connect(s, &DiagSession::logProblem, this, [this](const QString& text) {
+        // A log asked for on the command line that cannot be written ends the run at once.
+        PrintErr(text);
+        End(ExitFailed);
+    });
+    connect(s, &DiagSession::stopped, this, &CliRun::Finish);
+    connect(&durationTimer_, &QTimer::timeout, this, [this] {
+        if (actors_ && actors_->ButtonState() == ActorsSwitchOn)
+            actors_->Press(); // the switch goes off again
+        End(ExitDone);
+    });
+
+    if (actionPosition_ >= 0) {
+        ActorsCallbacks callbacks;
+        callbacks.showMessage = [this](const QString& text) { actionResult_ = text; };
+        callbacks.startTimer = [this](int id, int periodMs) {
+            (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_).start(periodMs);
+        };
+        callbacks.stopTimer = [this](int id) {
+            (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_).stop();
+        };
+        // A self-learning that succeeded ends the link; the program ends with it.
+        callbacks.disconnect = [this] {
+            PrintResult(actionResult_);
+            End(ExitDone);
+        };
+        callbacks.runProcedure = [this](std::function<void()> work) {
+            session_->startAction(std::move(work));
+        };
+        actors_ = std::make_unique<ActorsController>(state_, std::move(callbacks));
+        connect(&procedureTimer_, &QTimer::timeout, this,
+                [this] { OnActionTick(kProcedureTimer); });
+        connect(&selfLearningTimer_, &QTimer::timeout, this,
+                [this] { OnActionTick(kSelfLearningTimer); });
+    }
+
+    const bool watch = o_.command == QLatin1String("watch");
+    state_.settings.csv = watch && !o_.csvFile.isEmpty() ? 1 : 0;
+    state_.settings.logging = o_.debugLogFile.isEmpty() ? 0 : 1;
+    session_->setLogFileNames(o_.csvFile, o_.debugLogFile);
+    // Passes run for watch, and for the survey whose steps go between them; other jobs read alone.
+    session_->setMeasurementsShown(watch || o_.command == QLatin1String("survey"));
+    if (watch)
+        session_->stopPassesAfter(passLimit_);
+    else
+        for (int r = 0; r < kDisplayRows; ++r)
+            ChooseValue(state_, r, 0);
+
+    std::array<QString, 8> header;
+    for (int r = 0; r < kDisplayRows; ++r)
+        header[static_cast<std::size_t>(r)] =
+            state_.choosers[static_cast<std::size_t>(r)].SelectedText();
+    if (!session_->connectLink(header)) {
+        PrintErr(T("Cli_7"));
+        return ExitUsage;
+    }
+    return -1;
+}
+
+void CliRun::OnQuestion(const QString& text)
+{
+    // The box's "press Ok" line means nothing on a terminal.
+    const QString pressOk = state_.texts.Text(QStringLiteral("Thread_3")).trimmed();
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty() && line.trimmed() != pressOk)
+            PrintInfo(line.trimmed());
+    if (status_ >= 0 || o_.yes || !StdinIsTerminal()) {
+        session_->answerQuestion();
+        return;
+    }
+    PrintInfo(T("Cli_15"));
+    key_->Start();
+}
+
+void CliRun::OnConnected()
+{
+    if (status_ >= 0)
+        return;
+    // A family that connects without an identification still needs an adapter and an ECU that
+    // answer; what follows would otherwise be a run of dashes.
+    const AdapterInfo adapter = session_->adapterInfo();
+    if (!adapter.answered || !adapter.ecuAnswered) {
+        PrintErr(adapter.answered ? T("Cli_12") : T("Cli_11").arg(state_.link.port));
+        End(adapter.answered ? ExitEcuSilent : ExitAdapter);
+        return;
+    }
+    linkUp_ = true;
+    const QString& command = o_.command;
+    if (command == QLatin1String("info")) {
+        const QStringList ecu = ecuInfo_.split(QLatin1Char('\n'));
+        if (o_.json) {
+            PrintJson(QJsonObject{{QStringLiteral("adapter"),
+                                   QJsonObject{{QStringLiteral("kind"), adapter.kind},
+                                               {QStringLiteral("banner"), adapter.banner},
+                                               {QStringLiteral("detail"), adapter.detail}}},
+                                  {QStringLiteral("ecu"), QJsonArray::fromStringList(ecu)}});
+        } else {
+            QString line = T("Cli_24") + QStringLiteral(": ") + adapter.kind;
+            for (const QString& part : {adapter.detail, adapter.banner})
+                if (!part.isEmpty())
+                    line += QStringLiteral(", ") + part;
+            PrintOut(line);
+            PrintOut(state_.texts.Text(QStringLiteral("View_11")) + QLatin1Char(':'));
+            for (const QString& text : ecu)
+                PrintOut(QStringLiteral("  ") + text);
+        }
+        End(ExitDone);
+    } else if (command == QLatin1String("watch")) {
+        if (durationS_ > 0)
+            durationTimer_.start(static_cast<int>(durationS_ * 1000));
+    } else if (command == QLatin1String("faults")) {
+        state_.faults.Clear();
+        if (o_.clear)
+            session_->clearFaults();
+        else
+            session_->readFaults();
+    } else if (command == QLatin1String("report")) {
+        session_->buildReport(ecuInfo_);
+    } else if (command == QLatin1String("survey")) {
+        surveyFile_ = o_.outputFile.isEmpty()
+                          ? SurveyFileName(state_.paths, QDateTime::currentDateTime())
+                          : o_.outputFile;
+        if (!session_->startSurveyAt(surveyFile_)) {
+            PrintErr(T("Cli_22").arg(surveyFile_));
+            End(ExitFailed);
+        }
+    } else if (actors_) {
+        actors_->SetEnabled(true);
+        actors_->Select(actionPosition_);
+        actors_->Press();
+        if (actors_->ButtonState() == ActorsSwitchOn) {
+            const double seconds = durationS_ > 0 ? durationS_ : kDefaultSwitchSeconds;
+            durationTimer_.start(static_cast<int>(seconds * 1000));
+        }
+    }
+}
+
+void CliRun::OnActionTick(int timerId)
+{
+    actors_->Tick(timerId);
+    if (status_ >= 0 || actors_->ButtonState() != ActorsIdle)
+        return;
+    // The procedure has ended and said how.
+    QString key;
+    for (const ActionEntry& entry : state_.actions)
+        if (entry.position == actionPosition_)
+            key = entry.key;
+    const bool ok = actionResult_.startsWith(ProcedureResultText(state_.texts, key, true));
+    if (o_.command != QLatin1String("download")) {
+        PrintResult(actionResult_);
+        End(ok ? ExitDone : ExitFailed);
+        return;
+    }
+    if (!ok) {
+        PrintErr(actionResult_);
+        End(ExitFailed);
+        return;
+    }
+    // "<View_68>: Ok" and, on the next line, the file's name in the program's files folder.
+    QString file = state_.paths.directory + actionResult_.section(QLatin1Char('\n'), 1, 1);
+    if (!o_.outputFile.isEmpty()) {
+        QFile::remove(o_.outputFile);
+        if (!QFile::rename(file, o_.outputFile) &&
+            !(QFile::copy(file, o_.outputFile) && QFile::remove(file))) {
+            PrintErr(T("Cli_22").arg(o_.outputFile));
+            End(ExitFailed);
+            return;
+        }
+        file = o_.outputFile;
+    }
+    if (o_.json)
+        PrintJson(QJsonObject{{QStringLiteral("file"), file}});
+    else
+        PrintResult(T("Cli_23").arg(file));
+    End(ExitDone);
+}
+
+void CliRun::OnRows(const RowsSnapshot& rows)
+{
+    if (status_ >= 0 || o_.command != QLatin1String("watch"))
+        return;
+    ++passesShown_;
+    if (o_.json) {
+        QJsonArray values;
+        for (int r = 0; r < watchCount_; ++r) {
+            const MeasurementRow& row = rows[static_cast<std::size_t>(r)];
+            values.append(QJsonObject{
+                {QStringLiteral("name"),
+                 state_.choosers[static_cast<std::size_t>(r)].SelectedText()},
+                {QStringLiteral("value"), row.valueText},
+                {QStringLiteral("unit"), row.valueIndex > 0 ? row.unitText : QString()}});
+        }
+        PrintJson(QJsonObject{{QStringLiteral("pass"), passesShown_},
+                              {QStringLiteral("values"), values}});
+        return;
+    }
+    if (StdoutIsTerminal()) {
+        // The block of rows is written over in place, as the window's rows change.
+        QString text;
+        if (passesShown_ > 1)
+            text += QStringLiteral("\x1b[%1A").arg(watchCount_);
+        int width = 0;
+        for (int r = 0; r < watchCount_; ++r)
+            width = std::max(
+                width, static_cast<int>(
+                           state_.choosers[static_cast<std::size_t>(r)].SelectedText().size()));
+        for (int r = 0; r < watchCount_; ++r) {
+            const MeasurementRow& row = rows[static_cast<std::size_t>(r)];
+            text += QStringLiteral("\r\x1b[K%1  %2\n")
+                        .arg(state_.choosers[static_cast<std::size_t>(r)].SelectedText(), -width)
+                        .arg(row.valueIndex > 0 ? DisplayRow(row).valueText : QString());
+        }
+        WriteOut(text);
+        return;
+    }
+    QStringList fields;
+    if (passesShown_ == 1) {
+        for (int r = 0; r < watchCount_; ++r)
+            fields << state_.choosers[static_cast<std::size_t>(r)].SelectedText();
+        PrintOut(fields.join(QLatin1Char('\t')));
+        fields.clear();
+    }
+    for (int r = 0; r < watchCount_; ++r) {
+        const MeasurementRow& row = rows[static_cast<std::size_t>(r)];
+        fields << (row.valueIndex > 0 && !row.unitText.isEmpty()
+                       ? row.valueText + QLatin1Char(' ') + row.unitText
+                       : row.valueText);
+    }
+    PrintOut(fields.join(QLatin1Char('\t')));
+}
+
+void CliRun::OnFaults()
+{
+    if (status_ >= 0)
+        return;
+    const QStringList current = state_.faults.Current();
+    const QStringList stored = state_.faults.Stored();
+    if (o_.json) {
+        PrintJson(QJsonObject{{QStringLiteral("new"), QJsonArray::fromStringList(current)},
+                              {QStringLiteral("stored"), QJsonArray::fromStringList(stored)}});
+    } else {
+        PrintOut(state_.texts.Text(QStringLiteral("View_21")) + QLatin1Char(':'));
+        for (const QString& line : current)
+            PrintOut(QStringLiteral("  ") + line);
+        PrintOut(state_.texts.Text(QStringLiteral("View_22")) + QLatin1Char(':'));
+        for (const QString& line : stored)
+            PrintOut(QStringLiteral("  ") + line);
+    }
+    End(ExitDone);
+}
+
+void CliRun::OnReport()
+{
+    if (!session_->report().FinishBuild() || status_ >= 0)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString file =
+        o_.outputFile.isEmpty() ? ReportFileName(state_.paths, now) : o_.outputFile;
+    if (!SaveReportAt(session_->report(), file, now)) {
+        PrintErr(T("Cli_22").arg(file));
+        End(ExitFailed);
+        return;
+    }
+    if (o_.json)
+        PrintJson(QJsonObject{{QStringLiteral("file"), file}});
+    else
+        PrintResult(T("Cli_23").arg(file));
+    End(ExitDone);
+}
+
+void CliRun::OnSurveyStep(int counter)
+{
+    if (o_.quiet || !StderrIsTerminal())
+        return;
+    const int done = counter * kProgressWidth / kSurveyEnd;
+    WriteErr(QStringLiteral("\r%1 [%2%3]")
+                 .arg(SurveyButtonText(state_.texts, counter))
+                 .arg(QString(done, QLatin1Char('#')))
+                 .arg(QString(kProgressWidth - done, QLatin1Char('.'))));
+    progressShown_ = true;
+}
+
+void CliRun::OnSurveyFinished()
+{
+    if (progressShown_)
+        WriteErr(QStringLiteral("\n"));
+    progressShown_ = false;
+    if (o_.json)
+        PrintJson(QJsonObject{{QStringLiteral("file"), surveyFile_}});
+    else
+        PrintResult(T("Cli_23").arg(surveyFile_));
+    End(ExitDone);
+}
+
+void CliRun::OnInterrupt(int signal)
+{
+    if (progressShown_)
+        WriteErr(QStringLiteral("\n"));
+    progressShown_ = false;
+    if (++interrupts_count_ > 1) {
+        // Asked again: stop without waiting for the link to end in order.
+        session_->quit();
+        return;
+    }
+    PrintErr(T("Cli_14"));
+    // A switched actuator is switched off before the link ends, as the view's Stop does.
+    if (actors_ && actors_->ButtonState() == ActorsSwitchOn)
+        actors_->Press();
+    End(signal == SIGINT ? ExitInterrupted : 128 + signal);
+}
+
+void CliRun::End(int status)
+{
+    if (status_ < 0)
+        status_ = status;
+    durationTimer_.stop();
+    if (key_ && key_->Waiting())
+        key_->Cancel();
+    const LinkState link = session_ ? session_->linkState() : LinkState::Disconnected;
+    if (link == LinkState::Disconnected) {
+        Finish();
+        return;
+    }
+    session_->disconnectLink();
+    // A worker waiting at the ignition prompt goes on, sees the stop and resets the adapter.
+    session_->answerQuestion();
+}
+
+void CliRun::OnDisconnected()
+{
+    if (progressShown_)
+        WriteErr(QStringLiteral("\n"));
+    progressShown_ = false;
+    if (linkUp_)
+        PrintInfo(state_.texts.Text(QStringLiteral("View_56")));
+    if (status_ < 0) {
+        const AdapterInfo adapter = session_->adapterInfo();
+        const QString& port = state_.link.port;
+        if (linkUp_) {
+            PrintErr(T("Cli_13"));
+            status_ = ExitLinkLost;
+        } else if (!adapter.portOpened) {
+            const QString advice = SerialPermissionAdvice(port);
+            if (!advice.isEmpty())
+                PrintErr(advice);
+            else if (IsHostAndPort(port))
+                PrintErr(T("Cli_29").arg(port));
+            else if (QDir::isAbsolutePath(port) && !QFileInfo::exists(port))
+                PrintErr(T("Cli_9").arg(port));
+            else
+                PrintErr(T("Cli_10").arg(port));
+            status_ = ExitPort;
+        } else if (!adapter.answered) {
+            PrintErr(T("Cli_11").arg(port));
+            status_ = ExitAdapter;
+        } else {
+            PrintErr(T("Cli_12"));
+            status_ = ExitEcuSilent;
+        }
+    }
+    Finish();
+}
+
+void CliRun::Finish()
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    emit finished(status_ < 0 ? ExitDone : status_);
+}
+
+int RunCli(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    // The window's name: the user's folders of an installed copy are named after it.
+    QCoreApplication::setApplicationName(QStringLiteral("VelmoroCanDiag"));
+    CliOptions options;
+    if (const int status = ParseCommandLine(QCoreApplication::arguments(), options); status >= 0)
+        return status;
+    const QString programDirectory =
+        QFileInfo(QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath())
+            .absolutePath();
+    CliRun run(options, programDirectory);
+    QObject::connect(
+        &run, &CliRun::finished, &app, [&app](int status) { app.exit(status); },
+        Qt::QueuedConnection);
+    const int status = run.Start();
+    if (status >= 0)
+        return status;
+    return app.exec();
+}
+
+} // namespace velmoro::cli

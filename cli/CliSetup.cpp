@@ -1,0 +1,207 @@
+// The settings, texts and typed names of the command line.
+#include "cli/CliSetup.h"
+
+#include "config/IniFile.h"
+#include "config/Settings.h"
+#include "ecu/RefreshCycle.h"
+#include "ecu/StateSetup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+#include <vector>
+
+namespace velmoro::cli {
+
+namespace {
+
+const QString kSettingsSection = QStringLiteral("Settings");
+const QString kModelsSection = QStringLiteral("Modells");
+const QString kEnglish = QStringLiteral("English");
+
+// "Français" -> "francais", "Air_temperature" -> "air temperature".
+QString Normalised(const QString& text)
+{
+    QString plain;
+    for (const QChar c : text.normalized(QString::NormalizationForm_D))
+        if (c.category() != QChar::Mark_NonSpacing)
+            plain += c == QLatin1Char('_') ? QLatin1Char(' ') : c;
+    return plain.simplified().toCaseFolded();
+}
+
+QStringList LanguageNames(const IniFile& ini)
+{
+    QStringList names;
+    for (const QString& name : ini.SectionNames())
+        if (!name.isEmpty() && name.compare(kSettingsSection, Qt::CaseInsensitive) != 0 &&
+            name.compare(kModelsSection, Qt::CaseInsensitive) != 0)
+            names << name;
+    return names;
+}
+
+QStringList ModelNames(const IniFile& ini)
+{
+    QStringList names;
+    for (const auto& entry : ini.Entries(kModelsSection))
+        if (!entry.first.startsWith(QLatin1Char('-')))
+            names << entry.first;
+    return names;
+}
+
+// `typed` as one of `names`, or the message naming what is on offer.
+bool Resolve(const QStringList& names, const QString& typed, const QString& unknownText,
+             LanguageTexts& texts, QString& resolved, QString& error)
+{
+    QString nearest;
+    const int at = MatchName(names, typed, &nearest);
+    if (at >= 0) {
+        resolved = names[at];
+        return true;
+    }
+    error = unknownText.arg(typed, names.join(QStringLiteral(", ")));
+    if (!nearest.isEmpty())
+        error += QLatin1Char(' ') + CliText(texts, QStringLiteral("Cli_2")).arg(nearest);
+    return false;
+}
+
+} // namespace
+
+ProgramPaths CliProgramPaths(const QString& programDirectory)
+{
+    ProgramPaths paths;
+    paths.directory = QDir::toNativeSeparators(QDir(programDirectory).absolutePath());
+    if (!paths.directory.endsWith(QDir::separator()))
+        paths.directory += QDir::separator();
+    // The window's name: its settings file and the names of the files it writes.
+    paths.baseName = QStringLiteral("VelmoroCanDiag");
+    return paths;
+}
+
+QString CliText(LanguageTexts& texts, const QString& key)
+{
+    if (texts.Contains(key)) {
+        const QString text = texts.Text(key);
+        if (!text.isEmpty())
+            return text;
+    }
+    static const QHash<QString, QString> english = [] {
+        IniFile ini;
+        ini.SetContent(DefaultSettingsFile());
+        QHash<QString, QString> map;
+        for (const auto& [k, text] : ini.Entries(kEnglish))
+            map.insert(k, text);
+        return map;
+    }();
+    return english.value(key);
+}
+
+int EditDistance(const QString& a, const QString& b)
+{
+    std::vector<int> row(static_cast<std::size_t>(b.size()) + 1);
+    for (std::size_t j = 0; j < row.size(); ++j)
+        row[j] = static_cast<int>(j);
+    for (qsizetype i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = static_cast<int>(i);
+        for (qsizetype j = 1; j <= b.size(); ++j) {
+            const auto uj = static_cast<std::size_t>(j);
+            const int substitution = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
+            diagonal = row[uj];
+            row[uj] = std::min({row[uj] + 1, row[uj - 1] + 1, substitution});
+        }
+    }
+    return row.back();
+}
+
+int MatchName(const QStringList& names, const QString& typed, QString* nearest)
+{
+    const QString wanted = Normalised(typed);
+    int best = -1;
+    int bestScore = 0;
+    for (int i = 0; i < names.size(); ++i) {
+        const QString name = Normalised(names[i]);
+        if (name.isEmpty())
+            continue;
+        if (name == wanted)
+            return i;
+        // A name holding what was typed is the likeliest meaning ("temp" for "Air temperature").
+        const int score = !wanted.isEmpty() && name.contains(wanted)
+                              ? static_cast<int>(name.size() - wanted.size()) / 8
+                              : EditDistance(wanted, name);
+        if (best < 0 || score < bestScore) {
+            best = i;
+            bestScore = score;
+        }
+    }
+    // Suggest only what a slip of the fingers explains, not any name at all.
+    const int limit = std::max(2, static_cast<int>(wanted.size()) / 3);
+    if (nearest)
+        *nearest = best >= 0 && bestScore <= limit ? names[best] : QString();
+    return -1;
+}
+
+bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
+                  const QString& workDirectory, QString& error)
+{
+    QByteArray content;
+    bool ownFile = true;
+    const QString source =
+        choice.settingsFile.isEmpty() ? paths.SettingsFile() : choice.settingsFile;
+    QFile file(source);
+    if (!choice.settingsFile.isEmpty() || QFileInfo::exists(source)) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = CliText(state.texts, QStringLiteral("Cli_21")).arg(source);
+            return false;
+        }
+        content = file.readAll();
+    } else {
+        content = DefaultSettingsFile();
+        ownFile = false;
+    }
+
+    IniFile ini;
+    ini.SetContent(content);
+    QString language = ini.ReadString(kSettingsSection, QStringLiteral("Language"));
+    if (!choice.language.isEmpty()) {
+        if (!Resolve(LanguageNames(ini), choice.language,
+                     CliText(state.texts, QStringLiteral("Cli_5")), state.texts, language, error))
+            return false;
+    } else if (!ownFile || ini.Entries(language).isEmpty()) {
+        // Without a file of the user's there was no first start to ask for a language.
+        language = kEnglish;
+    }
+    for (const auto& [key, text] : ini.Entries(language))
+        state.texts.Set(key, text);
+    ini.WriteString(kSettingsSection, QStringLiteral("Language"), language);
+
+    if (!choice.model.isEmpty()) {
+        QString model;
+        if (!Resolve(ModelNames(ini), choice.model, CliText(state.texts, QStringLiteral("Cli_4")),
+                     state.texts, model, error))
+            return false;
+        ini.WriteString(kSettingsSection, QStringLiteral("Modell"), model);
+    }
+    if (!choice.port.isEmpty())
+        ini.WriteString(kSettingsSection, QStringLiteral("Port"), choice.port);
+
+    // The window's start-up reads this copy; the user's file stays as it was.
+    state.paths = paths;
+    state.paths.settingsDirectory = QDir(workDirectory).absolutePath() + QLatin1Char('/');
+    QFile copy(state.paths.SettingsFile());
+    const QByteArray bytes = ini.ToBytes();
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size()) {
+        error = CliText(state.texts, QStringLiteral("Cli_22")).arg(copy.fileName());
+        return false;
+    }
+    copy.close();
+
+    LoadSettings(state);
+    LoadLanguage(state.paths, language, state.texts);
+    if (!state.link.ecuId.isEmpty())
+        RefreshChoosers(state, false);
+    return true;
+}
+
+} // namespace velmoro::cli

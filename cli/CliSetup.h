@@ -1,0 +1,43 @@
+// What the command line chooses before anything is connected: the settings the window would
+// use, overridden by the options, the language texts, and the names a user types.
+#pragma once
+
+#include "ecu/CoreState.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace velmoro::cli {
+
+// The options that decide which settings the program runs with.
+struct SettingsChoice {
+    QString settingsFile; // --settings; empty: the program's own file when present
+    QString port;         // --port; empty: the file's
+    QString model;        // --model; empty: the file's
+    QString language;     // --language; empty: the file's, English when there is no file
+};
+
+// The program's own paths as the window names them (its settings file and the folder its files
+// go to), for a program in `programDirectory` (with or without a trailing separator).
+ProgramPaths CliProgramPaths(const QString& programDirectory);
+
+// Loads the settings into `state` as the window's start-up does (model table, family, values,
+// language texts, choosers, actions). The chosen file is read, never written: the options are
+// applied to a copy in `workDirectory`, which must outlive the state. On failure returns false
+// with a message in `error` (a model or language that is not in the file, an unreadable file).
+bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
+                  const QString& workDirectory, QString& error);
+
+// The text of key; English from the built-in file where the user's older file lacks it.
+QString CliText(LanguageTexts& texts, const QString& key);
+
+// The position of `typed` among `names`, letter case, accents, repeated blanks and underscores
+// for blanks ignored: ("throttle", {"RPM", "Throttle"}) -> 1, ("francais", {"Français"}) -> 0;
+// -1 when none is equal. `nearest` receives the name closest to what was typed, when one is close
+// enough to suggest.
+int MatchName(const QStringList& names, const QString& typed, QString* nearest = nullptr);
+
+// Levenshtein distance of two texts: ("rmp", "rpm") -> 2.
+int EditDistance(const QString& a, const QString& b);
+
+} // namespace velmoro::cli

@@ -1,0 +1,63 @@
+// The terminal side of the command line: signals that end a run, a single keypress, and the two
+// output streams.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace velmoro::cli {
+
+// Writes text and a line feed as UTF-8 and flushes.
+void PrintOut(const QString& line);
+void PrintErr(const QString& line);
+// Writes text as it stands (no line feed), for a terminal's cursor work.
+void WriteOut(const QString& text);
+void WriteErr(const QString& text);
+
+bool StdinIsTerminal();
+bool StdoutIsTerminal();
+bool StderrIsTerminal();
+
+// SIGINT, SIGTERM and SIGHUP, turned into a Qt signal on the main thread through a pipe the
+// handler writes one byte into (all a handler may safely do). One instance per process.
+class InterruptWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit InterruptWatcher(QObject* parent = nullptr);
+    ~InterruptWatcher() override;
+
+signals:
+    // signal: the number of the signal that arrived (SIGINT 2, SIGTERM 15, SIGHUP 1).
+    void interrupted(int signal);
+
+private:
+    void Drain();
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+// Waits for one keypress on a terminal's stdin without echo and without Enter; Ctrl-C still
+// interrupts. The terminal's settings come back when the key came, on Cancel() and at the end.
+class KeyWait : public QObject {
+    Q_OBJECT
+public:
+    explicit KeyWait(QObject* parent = nullptr);
+    ~KeyWait() override;
+    void Start();
+    void Cancel();
+    bool Waiting() const { return waiting_; }
+
+signals:
+    void pressed();
+
+private:
+    void Restore();
+    struct Saved;
+    std::unique_ptr<Saved> saved_;
+    QSocketNotifier* notifier_ = nullptr;
+    bool waiting_ = false;
+};
+
+} // namespace velmoro::cli
