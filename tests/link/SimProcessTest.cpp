@@ -2,6 +2,7 @@
 #include "link/CommWorker.h"
 
 #include "LinkTestSupport.h"
+#include "support/SimProcess.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -21,63 +22,8 @@ namespace {
 
 using test::kHangMs;
 using test::SetUpCommands;
+using test::SimProcess;
 using test::WorkerHarness;
-
-// velmoro-sim as a child process; its first output line is the device path or TCP port.
-class SimProcess {
-public:
-    explicit SimProcess(QStringList arguments)
-    {
-        process_.setProgram(QStringLiteral(VELMORO_SIM_EXECUTABLE));
-        process_.setArguments(arguments << QStringLiteral("--trace"));
-        process_.start();
-        if (process_.waitForStarted(kHangMs)) {
-            address_ = QString::fromLatin1(NextLine());
-        }
-    }
-    ~SimProcess()
-    {
-        process_.kill();
-        process_.waitForFinished(kHangMs);
-    }
-
-    QString Address() const { return address_; }
-    void Kill()
-    {
-        process_.kill();
-        process_.waitForFinished(kHangMs);
-    }
-
-    // Command lines the simulator received, in order, as far as they arrived up to `wanted`.
-    QByteArrayList Received(const QByteArray& wanted, int times = 1)
-    {
-        while (received_.count(wanted) < times) {
-            const QByteArray line = NextLine();
-            if (line.isNull()) {
-                break;
-            }
-            if (line.startsWith("RX ")) {
-                received_.append(line.mid(3));
-            }
-        }
-        return received_;
-    }
-
-private:
-    QByteArray NextLine()
-    {
-        while (!process_.canReadLine()) {
-            if (!process_.waitForReadyRead(kHangMs)) {
-                return {};
-            }
-        }
-        return process_.readLine().chopped(1);
-    }
-
-    QProcess process_;
-    QString address_;
-    QByteArrayList received_;
-};
 
 class PtySetUpTest : public ::testing::TestWithParam<const char*> {};
 

@@ -1,0 +1,346 @@
+// velmoro-cli end to end, as a user runs it without a display: against the built-in bike and
+// against velmoro-sim on a pty and on TCP. Its report, survey and stored data are compared with
+// the golden files the window's own test writes; Ctrl-C, a lost link and every bad input are
+// checked for their status, their message and complete files.
+#include "config/Settings.h"
+#include "support/SimProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#if defined(__SANITIZE_THREAD__)
+// QProcess forks this multi-threaded test program to start the programs; the child only execs.
+extern "C" const char* __tsan_default_options()
+{
+    return "die_after_fork=0";
+}
+#endif
+
+namespace velmoro {
+namespace {
+
+using test::SimProcess;
+
+constexpr int kRunMs = 120000;
+// The simulated bike of the golden files: engine time, one current and two stored faults.
+const QStringList kGoldenBike = {"--engine-time", "90000",           "--fault", "current:01051C01",
+                                 "--fault",       "stored:02301100", "--fault", "stored:01151C00"};
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A finished CSV log: ends with CR LF, every line nine quoted fields (time and eight values).
+void ExpectCompleteCsv(const QByteArray& csv, const QString& firstValueTitle)
+{
+    ASSERT_TRUE(csv.endsWith("\r\n"));
+    const QList<QByteArray> lines = csv.split('\n');
+    EXPECT_TRUE(lines.front().startsWith("\"Time in ms\",\"" + firstValueTitle.toUtf8() + "\""));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].startsWith('"') && lines[i].endsWith("\"\r")) << lines[i].constData();
+        EXPECT_EQ(lines[i].count("\",\""), 8) << lines[i].constData();
+    }
+}
+
+// One run of velmoro-cli in a folder of its own, with the built-in settings file as its settings.
+class Cli {
+public:
+    Cli()
+    {
+        settings_ = dir_.filePath(QStringLiteral("settings.ini"));
+        QFile file(settings_);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(DefaultSettingsFile());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        process_.setProcessEnvironment(env);
+        process_.setWorkingDirectory(dir_.path());
+        process_.setProgram(QStringLiteral(VELMORO_CLI_EXECUTABLE));
+    }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    QByteArray File(const QString& name) const { return ReadAll(Path(name)); }
+
+    void Start(QStringList arguments)
+    {
+        process_.setArguments(QStringList{"--settings", settings_, "--language", "english"} +
+                              arguments);
+        process_.start();
+        ASSERT_TRUE(process_.waitForStarted(SimProcess::kWaitMs));
+    }
+    // Starts, waits for the end; the exit status.
+    int Run(const QStringList& arguments)
+    {
+        Start(arguments);
+        return Wait();
+    }
+    int Wait()
+    {
+        EXPECT_TRUE(process_.waitForFinished(kRunMs));
+        EXPECT_EQ(process_.exitStatus(), QProcess::NormalExit);
+        out_ += process_.readAllStandardOutput();
+        err_ = QString::fromUtf8(process_.readAllStandardError());
+        // The settings file given is read, never written.
+        EXPECT_EQ(ReadAll(settings_), DefaultSettingsFile());
+        return process_.exitCode();
+    }
+    // Waits until standard output holds `lines` lines.
+    bool WaitForLines(int lines)
+    {
+        while (out_.count('\n') < lines) {
+            if (!process_.waitForReadyRead(SimProcess::kWaitMs))
+                return false;
+            out_ += process_.readAllStandardOutput();
+        }
+        return true;
+    }
+    void Interrupt() { ::kill(static_cast<pid_t>(process_.processId()), SIGINT); }
+
+    QByteArray Out() const { return out_; }
+    QString Err() const { return err_; }
+
+private:
+    QTemporaryDir dir_;
+    QString settings_;
+    QProcess process_;
+    QByteArray out_;
+    QString err_;
+};
+
+TEST(CliTest, WatchOnTheBuiltInBikeWritesExactlyTheAskedPasses)
+{
+    Cli cli;
+    ASSERT_EQ(cli.Run({"--port", "Simulator", "--model", "velmoro 850", "watch", "RPM", "throttle",
+                       "--passes", "20", "--csv", "ride.csv", "--debug-log", "link.log"}),
+              0)
+        << cli.Err().toStdString();
+    const QByteArray csv = cli.File(QStringLiteral("ride.csv"));
+    ExpectCompleteCsv(csv, QStringLiteral("RPM"));
+    const QList<QByteArray> lines = csv.split('\n');
+    ASSERT_EQ(csv.count('\n'), 21);
+    EXPECT_EQ(lines[0], "\"Time in ms\",\"RPM\",\"Throttle\",\"\",\"\",\"\",\"\",\"\",\"\"\r");
+    EXPECT_TRUE(QRegularExpression(R"(^"\d+","\d+","1\.5","",)").match(lines[20]).hasMatch())
+        << lines[20].constData();
+    // A name line, then one line per pass.
+    const QList<QByteArray> shown = cli.Out().trimmed().split('\n');
+    ASSERT_EQ(shown.size(), 21);
+    EXPECT_EQ(shown[0], "RPM\tThrottle");
+    EXPECT_TRUE(shown[20].endsWith("\t1.5 °")) << shown[20].constData();
+    EXPECT_TRUE(cli.File(QStringLiteral("link.log")).trimmed().contains(" > ATZ < "));
+    EXPECT_TRUE(cli.Err().contains("Please switch on ignition."));
+    EXPECT_TRUE(cli.Err().endsWith("Ignition off\n")) << cli.Err().toStdString();
+
+    // The same values by number, as JSON, for a script.
+    Cli json;
+    ASSERT_EQ(json.Run({"--port", "Simulator", "--model", "Velmoro 850", "--json", "-q", "watch",
+                        "1", "6", "--passes", "2"}),
+              0);
+    const QList<QByteArray> objects = json.Out().trimmed().split('\n');
+    ASSERT_EQ(objects.size(), 2);
+    const QJsonObject pass = QJsonDocument::fromJson(objects[1]).object();
+    EXPECT_EQ(pass["pass"].toInt(), 2);
+    EXPECT_EQ(pass["values"][1]["name"].toString().toStdString(), "Throttle");
+    EXPECT_EQ(pass["values"][1]["unit"].toString().toStdString(), "°");
+    EXPECT_TRUE(json.Err().isEmpty()) << json.Err().toStdString();
+
+    Cli ports;
+    ASSERT_EQ(ports.Run({"--json", "ports"}), 0);
+    const QJsonArray listed = QJsonDocument::fromJson(ports.Out()).array();
+    ASSERT_FALSE(listed.isEmpty());
+    EXPECT_EQ(listed.last()["port"].toString().toStdString(), "Simulator");
+    EXPECT_TRUE(listed.last()["opensNow"].toBool());
+}
+
+struct GoldenCase {
+    const char* family; // golden folder and velmoro-sim --family
+    const char* model;
+    bool tcp;
+};
+
+class CliGoldenTest : public ::testing::TestWithParam<GoldenCase> {};
+
+TEST_P(CliGoldenTest, EveryJobShowsAndWritesWhatTheWindowDoes)
+{
+    const GoldenCase c = GetParam();
+    SimProcess sim((c.tcp ? QStringList{"--tcp", "0"} : QStringList{"--pty"})
+                   << "--family" << c.family << kGoldenBike);
+    ASSERT_FALSE(sim.Address().isEmpty());
+    const QString port = c.tcp ? "127.0.0.1:" + sim.Address() : sim.Address();
+    const QString golden = QStringLiteral(VELMORO_SOURCE_DIR "/tests/golden/") + c.family + "/";
+    const QStringList link = {"--port", port, "--model", c.model, "-q"};
+
+    Cli report;
+    ASSERT_EQ(report.Run(link + QStringList{"report", "-o", "report.txt"}), 0)
+        << report.Err().toStdString();
+    EXPECT_EQ(report.Out(), "Written: report.txt\n");
+    // The title line ends in the date and time of the save.
+    const QString text = QString::fromUtf8(report.File(QStringLiteral("report.txt")))
+                             .replace(QRegularExpression(R"(\d{4}\.\d\d\.\d\d \d\d:\d\d\r\n)"),
+                                      "yyyy.MM.dd hh:mm\r\n");
+    EXPECT_EQ(text.toStdString(), ReadAll(golden + "report.txt").toStdString());
+
+    Cli info;
+    ASSERT_EQ(info.Run(link + QStringList{"info"}), 0);
+    QByteArray shownInfo = "Adapter: ELM327, ELM327 v1.5\nECU information:\n";
+    for (const QByteArray& line : ReadAll(golden + "ecu-info.txt").split('\n'))
+        shownInfo += "  " + line + "\n";
+    EXPECT_EQ(info.Out().toStdString(), shownInfo.toStdString());
+
+    // The window's fault lists ("--" opens the new, then the stored ones), then a clear.
+    Cli faults;
+    ASSERT_EQ(faults.Run(link + QStringList{"faults"}), 0);
+    QByteArray shownFaults;
+    for (const QByteArray& line : ReadAll(golden + "faults.txt").chopped(1).split('\n'))
+        shownFaults += line != "--"            ? "  " + line + "\n"
+                       : shownFaults.isEmpty() ? QByteArray("New faults:\n")
+                                               : QByteArray("Stored faults:\n");
+    EXPECT_EQ(faults.Out().toStdString(), shownFaults.toStdString());
+    Cli cleared;
+    ASSERT_EQ(cleared.Run(link + QStringList{"faults", "--clear"}), 0);
+    const QByteArrayList sent = sim.Received("ATZ", 8);
+    const QByteArrayList clearTraffic = ReadAll(golden + "traffic-faults-clear.txt").split('\n');
+    const qsizetype clearAt = sent.indexOf(clearTraffic.front());
+    ASSERT_GE(clearAt, 0);
+    EXPECT_EQ(sent.mid(clearAt, clearTraffic.size()), clearTraffic);
+    // The ECU has nothing left: its empty answer leaves the lists as they were, empty here.
+    EXPECT_EQ(cleared.Out(), "New faults:\nStored faults:\n");
+
+    Cli survey;
+    ASSERT_EQ(survey.Run(link + QStringList{"survey", "-o", "survey.log"}), 0);
+    const QString surveyText = QString::fromUtf8(survey.File(QStringLiteral("survey.log")))
+                                   .replace(QRegularExpression("Needed: \\d+ms"), "Needed: Tms");
+    EXPECT_EQ(surveyText.toStdString(), ReadAll(golden + "survey.log").toStdString());
+
+    Cli download;
+    ASSERT_EQ(download.Run(link + QStringList{"download", "-o", "stored.bin"}), 0);
+    EXPECT_EQ(download.File(QStringLiteral("stored.bin")), ReadAll(golden + "stored-data.bin"));
+    // The set-up and the reset of each of the six runs.
+    EXPECT_EQ(sim.Received("ATZ", 12).count("ATZ"), 12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, CliGoldenTest,
+                         ::testing::Values(GoldenCase{"miug4", "Velmoro 850", false},
+                                           GoldenCase{"11mp", "velmoro_1000", true}),
+                         [](const auto& info) { return std::string(info.param.family); });
+
+TEST(CliTest, CtrlCDuringWatchAndSurveyEndsTheLinkAndLeavesCompleteFiles)
+{
+    // Slow enough an ECU that the survey is still running when Ctrl-C comes.
+    SimProcess sim({"--pty", "--request-latency", "40"});
+    ASSERT_FALSE(sim.Address().isEmpty());
+    const QStringList link = {"--port", sim.Address(), "--model", "Velmoro 850"};
+
+    Cli watch;
+    watch.Start(link + QStringList{"watch", "engine temperature", "--csv", "ride.csv"});
+    ASSERT_TRUE(watch.WaitForLines(3)); // names and two passes
+    watch.Interrupt();
+    EXPECT_EQ(watch.Wait(), 130);
+    EXPECT_TRUE(watch.Err().contains("Interrupted")) << watch.Err().toStdString();
+    ExpectCompleteCsv(watch.File(QStringLiteral("ride.csv")), QStringLiteral("Engine temperature"));
+    EXPECT_GE(watch.File(QStringLiteral("ride.csv")).count('\n'), 3);
+    EXPECT_EQ(sim.Received("ATZ", 2).last(), "ATZ");
+
+    Cli survey;
+    survey.Start(link + QStringList{"survey", "-o", "survey.log"});
+    ASSERT_TRUE(sim.Received("221040").contains("221040"));
+    survey.Interrupt();
+    EXPECT_EQ(survey.Wait(), 130);
+    const QByteArrayList received = sim.Received("ATZ", 4);
+    EXPECT_EQ(received.last(), "ATZ");
+    EXPECT_FALSE(received.contains("2210FF"));
+    // As the window leaves a survey whose link ended: every line whole, the identifiers after
+    // the end without an answer, and the footer.
+    const QList<QByteArray> lines = survey.File(QStringLiteral("survey.log")).split('\n');
+    ASSERT_EQ(lines.size(), 4 + 256 + 2 + 1);
+    EXPECT_EQ(lines[1], "Bike: Velmoro 850\r");
+    for (int nn = 0; nn < 256; ++nn) {
+        const QByteArray& line = lines[4 + nn];
+        EXPECT_TRUE(
+            line.startsWith("Tx: " + QByteArray::number(nn, 16).toUpper().rightJustified(2, '0') +
+                            " Rx:") &&
+            line.endsWith('\r'))
+            << line.constData();
+    }
+    EXPECT_TRUE(lines[4 + 0x30].startsWith("Tx: 30 Rx: 0")) << lines[4 + 0x30].constData();
+    EXPECT_EQ(lines[4 + 0xFF], "Tx: FF Rx:\r");
+    EXPECT_TRUE(lines[261].startsWith("Needed: "));
+    EXPECT_TRUE(lines[262].isEmpty());
+}
+
+struct BadInput {
+    QStringList arguments;
+    int status;
+    const char* message;
+};
+
+TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
+{
+    const QStringList bike = {"--port", "Simulator", "--model", "Velmoro 850"};
+    SimProcess silentAdapter({"--pty", "--silent"});
+    SimProcess silentEcu({"--pty", "--ecu-silent"});
+    SimProcess held({"--pty"});
+    QSerialPort holder(held.Address());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite)); // another program has the adapter open
+    const BadInput cases[] = {
+        {bike + QStringList{"wach"}, 2, "Unknown command \"wach\". Did you mean \"watch\"?"},
+        {bike + QStringList{"watch", "RMP"}, 2, "Unknown value \"RMP\". Did you mean \"RPM\"?"},
+        {bike + QStringList{"watch", "1", "2", "3", "4", "5", "6", "7", "8", "9"}, 2,
+         "Name one to eight values"},
+        {{"--port", "Simulator", "--model", "Velmoro 950", "info"},
+         2,
+         "Unknown motorcycle model \"Velmoro 950\" (models: Velmoro 850, Velmoro 1000). Did you "
+         "mean \"Velmoro 850\"?"},
+        {{"--model", "Velmoro 850", "info"}, 2, "No port given: use --port"},
+        {bike + QStringList{"run", "fuelpump"}, 2, "Add --yes to run it."},
+        {bike + QStringList{"--language", "francai", "info"}, 2, "Did you mean \"Français\"?"},
+        {{"--port", "/dev/velmoro-no-such-adapter", "--model", "Velmoro 850", "info"},
+         3,
+         "The port /dev/velmoro-no-such-adapter does not exist."},
+        {{"--port", held.Address(), "--model", "Velmoro 850", "info"},
+         3,
+         "another program is using it"},
+        {{"--port", "127.0.0.1:1", "--model", "Velmoro 850", "info"}, 3, "Nothing answers at"},
+        // The 11MP family connects without an identification: it still needs an answer.
+        {{"--port", silentAdapter.Address(), "--model", "Velmoro 1000", "info"},
+         4,
+         "does not answer."},
+        {{"--port", silentEcu.Address(), "--model", "Velmoro 850", "info"},
+         5,
+         "The ECU does not answer. The ignition may be off."},
+    };
+    for (const BadInput& bad : cases) {
+        SCOPED_TRACE(bad.arguments.join(' ').toStdString());
+        Cli cli;
+        EXPECT_EQ(cli.Run(bad.arguments), bad.status);
+        EXPECT_TRUE(cli.Err().contains(bad.message) || cli.Out().contains(bad.message))
+            << cli.Err().toStdString();
+        EXPECT_TRUE(QDir(cli.Path(".")).entryList({"*.csv", "*.txt", "*.log"}).isEmpty());
+    }
+
+    // A link lost in the middle: the CSV log stays complete up to then.
+    auto sim = std::make_unique<SimProcess>(QStringList{"--tcp", "0"});
+    Cli cli;
+    cli.Start({"--port", "127.0.0.1:" + sim->Address(), "--model", "Velmoro 850", "watch", "RPM",
+               "--csv", "ride.csv"});
+    ASSERT_TRUE(cli.WaitForLines(3));
+    sim->Kill();
+    EXPECT_EQ(cli.Wait(), 6);
+    EXPECT_TRUE(cli.Err().contains("The link to the adapter was lost.")) << cli.Err().toStdString();
+    ExpectCompleteCsv(cli.File(QStringLiteral("ride.csv")), QStringLiteral("RPM"));
+}
+
+} // namespace
+} // namespace velmoro
