@@ -1,11 +1,12 @@
-# Installation rules (program, simulator, help page, desktop entry, icon) and the Debian package.
+# Installation rules (program, command-line tool, simulator, help page, desktop entry, icon) and
+# the Debian package.
 include(GNUInstallDirs)
 
 # The help page is looked up at <program dir>/../share/velmorocandiag/help.html, so the data
 # directory must stay a sibling of the binary directory.
 set(VELMORO_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/velmorocandiag)
 
-install(TARGETS velmoro-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS velmoro-sim velmoro-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET VelmoroCanDiag)
   install(TARGETS VelmoroCanDiag RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/velmorocandiag.desktop

@@ -25,6 +25,7 @@ expect_file() {
 }
 expect_file '-rwxr-xr-x' 'usr/bin/VelmoroCanDiag'
 expect_file '-rwxr-xr-x' 'usr/bin/velmoro-sim'
+expect_file '-rwxr-xr-x' 'usr/bin/velmoro-cli'
 expect_file '-rw-r--r--' 'usr/share/applications/velmorocandiag.desktop'
 expect_file '-rw-r--r--' 'usr/share/icons/hicolor/scalable/apps/velmorocandiag.svg'
 expect_file '-rw-r--r--' 'usr/share/icons/hicolor/256x256/apps/velmorocandiag.png'
@@ -53,6 +54,16 @@ icon_name=$(sed -n 's/^Icon=//p' "$entry")
     fail "desktop Icon=$icon_name has no installed icon"
 # An installed copy is recognised by its data folder beside the binary folder.
 [ -d "$work/root/usr/bin/../share/velmorocandiag" ] || fail "no share/velmorocandiag beside bin"
+
+# The command-line tool runs from the package without a display and needs no widget library.
+if command -v ldd >/dev/null; then
+    ! ldd "$work/root/usr/bin/velmoro-cli" | grep -Eq 'libQt6(Gui|Widgets)' ||
+        fail "velmoro-cli links a GUI library"
+fi
+cli_out=$(env -u DISPLAY -u WAYLAND_DISPLAY HOME="$work/home" \
+    "$work/root/usr/bin/velmoro-cli" --port Simulator --model "Velmoro 850" --language English \
+    -q watch RPM --passes 2) || fail "installed velmoro-cli did not watch the built-in bike"
+[ "$(wc -l <<<"$cli_out")" -eq 3 ] || fail "installed velmoro-cli printed: $cli_out"
 
 echo "package ok: $(basename "$deb"), $(wc -l <<<"$listing") entries"
 echo "Depends: $depends"
