@@ -239,7 +239,7 @@ CliRun::~CliRun()
 
 QString CliRun::T(const char* key)
 {
-    return CliText(state_.texts, QLatin1String(key));
+    return TextOrEnglish(state_.texts, QLatin1String(key));
 }
 
 void CliRun::PrintInfo(const QString& text)
@@ -556,6 +556,8 @@ int CliRun::Connect()
     const bool watch = o_.command == QLatin1String("watch");
     state_.settings.csv = watch && !o_.csvFile.isEmpty() ? 1 : 0;
     state_.settings.logging = o_.debugLogFile.isEmpty() ? 0 : 1;
+    // A lost link ends the run with its own status; a script decides whether to start again.
+    state_.settings.reconnect = 0;
     session_->setLogFileNames(o_.csvFile, o_.debugLogFile);
     // Passes run for watch, and for the survey whose steps go between them; other jobs read alone.
     session_->setMeasurementsShown(watch || o_.command == QLatin1String("survey"));

@@ -2,6 +2,7 @@
 #include "cli/CliSetup.h"
 
 #include "config/IniFile.h"
+#include "config/LanguageTexts.h"
 #include "config/Settings.h"
 #include "ecu/RefreshCycle.h"
 #include "ecu/StateSetup.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <algorithm>
 #include <vector>
 
@@ -62,7 +62,7 @@ bool Resolve(const QStringList& names, const QString& typed, const QString& unkn
     }
     error = unknownText.arg(typed, names.join(QStringLiteral(", ")));
     if (!nearest.isEmpty())
-        error += QLatin1Char(' ') + CliText(texts, QStringLiteral("Cli_2")).arg(nearest);
+        error += QLatin1Char(' ') + TextOrEnglish(texts, QStringLiteral("Cli_2")).arg(nearest);
     return false;
 }
 
@@ -77,24 +77,6 @@ ProgramPaths CliProgramPaths(const QString& programDirectory)
     // The window's name: its settings file and the names of the files it writes.
     paths.baseName = QStringLiteral("VelmoroCanDiag");
     return paths;
-}
-
-QString CliText(LanguageTexts& texts, const QString& key)
-{
-    if (texts.Contains(key)) {
-        const QString text = texts.Text(key);
-        if (!text.isEmpty())
-            return text;
-    }
-    static const QHash<QString, QString> english = [] {
-        IniFile ini;
-        ini.SetContent(DefaultSettingsFile());
-        QHash<QString, QString> map;
-        for (const auto& [k, text] : ini.Entries(kEnglish))
-            map.insert(k, text);
-        return map;
-    }();
-    return english.value(key);
 }
 
 int EditDistance(const QString& a, const QString& b)
@@ -152,7 +134,7 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
     QFile file(source);
     if (!choice.settingsFile.isEmpty() || QFileInfo::exists(source)) {
         if (!file.open(QIODevice::ReadOnly)) {
-            error = CliText(state.texts, QStringLiteral("Cli_21")).arg(source);
+            error = TextOrEnglish(state.texts, QStringLiteral("Cli_21")).arg(source);
             return false;
         }
         content = file.readAll();
@@ -166,7 +148,8 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
     QString language = ini.ReadString(kSettingsSection, QStringLiteral("Language"));
     if (!choice.language.isEmpty()) {
         if (!Resolve(LanguageNames(ini), choice.language,
-                     CliText(state.texts, QStringLiteral("Cli_5")), state.texts, language, error))
+                     TextOrEnglish(state.texts, QStringLiteral("Cli_5")), state.texts, language,
+                     error))
             return false;
     } else if (!ownFile || ini.Entries(language).isEmpty()) {
         // Without a file of the user's there was no first start to ask for a language.
@@ -178,8 +161,9 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
 
     if (!choice.model.isEmpty()) {
         QString model;
-        if (!Resolve(ModelNames(ini), choice.model, CliText(state.texts, QStringLiteral("Cli_4")),
-                     state.texts, model, error))
+        if (!Resolve(ModelNames(ini), choice.model,
+                     TextOrEnglish(state.texts, QStringLiteral("Cli_4")), state.texts, model,
+                     error))
             return false;
         ini.WriteString(kSettingsSection, QStringLiteral("Modell"), model);
     }
@@ -192,7 +176,7 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
     QFile copy(state.paths.SettingsFile());
     const QByteArray bytes = ini.ToBytes();
     if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size()) {
-        error = CliText(state.texts, QStringLiteral("Cli_22")).arg(copy.fileName());
+        error = TextOrEnglish(state.texts, QStringLiteral("Cli_22")).arg(copy.fileName());
         return false;
     }
     copy.close();

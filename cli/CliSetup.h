@@ -28,9 +28,6 @@ ProgramPaths CliProgramPaths(const QString& programDirectory);
 bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
                   const QString& workDirectory, QString& error);
 
-// The text of key; English from the built-in file where the user's older file lacks it.
-QString CliText(LanguageTexts& texts, const QString& key);
-
 // The position of `typed` among `names`, letter case, accents, repeated blanks and underscores
 // for blanks ignored: ("throttle", {"RPM", "Throttle"}) -> 1, ("francais", {"Français"}) -> 0;
 // -1 when none is equal. `nearest` receives the name closest to what was typed, when one is close
