@@ -818,7 +818,7 @@ void CliRun::OnInterrupt(int signal)
     if (progressShown_)
         WriteErr(QStringLiteral("\n"));
     progressShown_ = false;
-    if (++interrupts_count_ > 1) {
+    if (++interruptCount_ > 1) {
         // Asked again: stop without waiting for the link to end in order.
         session_->quit();
         return;

@@ -129,7 +129,7 @@ private:
     bool linkUp_ = false;
     bool progressShown_ = false;
     bool finished_ = false;
-    int interrupts_count_ = 0;
+    int interruptCount_ = 0;
     int status_ = -1;
 };
 
