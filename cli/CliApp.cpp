@@ -480,6 +480,7 @@ int CliRun::PrepareAction()
     }
     const ActionEntry& entry = state_.actions[at];
     actionPosition_ = entry.position;
+    switchAction_ = entry.kind == KindSwitch;
     // What will move, and with the engine off or running, before anything does.
     const double seconds = durationS_ > 0 ? durationS_ : kDefaultSwitchSeconds;
     const QString what = entry.kind == KindSwitch
@@ -543,14 +544,34 @@ int CliRun::Connect()
             PrintResult(actionResult_);
             End(ExitDone);
         };
-        callbacks.runProcedure = [this](std::function<void()> work) {
-            session_->startAction(std::move(work));
+        // Every request of the action is a session job; the run knows how many are still out,
+        // so that a switch-off goes to the adapter before the link ends.
+        // The run outlives every job: its destructor waits for the session's threads.
+        callbacks.runJob = [this](std::function<void()> work) {
+            ++jobsOut_;
+            session_->startAction([this, work = std::move(work)] {
+                work();
+                QMetaObject::invokeMethod(this, &CliRun::OnJobDone, Qt::QueuedConnection);
+            });
+        };
+        callbacks.postToCaller = [this](std::function<void()> then) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, then = std::move(then)] {
+                    then();
+                    OnActionStep();
+                },
+                Qt::QueuedConnection);
         };
         actors_ = std::make_unique<ActorsController>(state_, std::move(callbacks));
-        connect(&procedureTimer_, &QTimer::timeout, this,
-                [this] { OnActionTick(kProcedureTimer); });
+        connect(&procedureTimer_, &QTimer::timeout, this, [this] {
+            actors_->Tick(kProcedureTimer);
+            OnActionStep();
+        });
+        // A self-learning tick sends its poll as a job; its result comes back through
+        // postToCaller.
         connect(&selfLearningTimer_, &QTimer::timeout, this,
-                [this] { OnActionTick(kSelfLearningTimer); });
+                [this] { actors_->Tick(kSelfLearningTimer); });
     }
 
     const bool watch = o_.command == QLatin1String("watch");
@@ -656,9 +677,14 @@ void CliRun::OnConnected()
     }
 }
 
-void CliRun::OnActionTick(int timerId)
+void CliRun::OnJobDone()
 {
-    actors_->Tick(timerId);
+    if (--jobsOut_ == 0 && disconnectWaiting_)
+        End(status_);
+}
+
+void CliRun::OnActionStep()
+{
     if (status_ >= 0 || actors_->ButtonState() != ActorsIdle)
         return;
     // The procedure has ended and said how.
@@ -842,6 +868,12 @@ void CliRun::End(int status)
         Finish();
         return;
     }
+    // A switch's requests are short: the off request is sent before the link ends. A long
+    // procedure is not waited for.
+    disconnectWaiting_ =
+        jobsOut_ > 0 && switchAction_ && link == LinkState::Connected && interruptCount_ < 2;
+    if (disconnectWaiting_)
+        return;
     session_->disconnectLink();
     // A worker waiting at the ignition prompt goes on, sees the stop and resets the adapter.
     session_->answerQuestion();

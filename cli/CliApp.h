@@ -95,7 +95,9 @@ private:
     void OnReport();
     void OnSurveyStep(int counter);
     void OnSurveyFinished();
-    void OnActionTick(int timerId);
+    // After a step of the action (a tick, a poll's result): when it has ended, says how.
+    void OnActionStep();
+    void OnJobDone();
     void OnInterrupt(int signal);
     // Ends the run with status (the first reason wins), through a clean disconnect if a link is up.
     void End(int status);
@@ -125,6 +127,9 @@ private:
     int passLimit_ = 0;
     double durationS_ = 0;
     int actionPosition_ = -1;
+    bool switchAction_ = false;
+    int jobsOut_ = 0;
+    bool disconnectWaiting_ = false;
     QString actionResult_;
     bool linkUp_ = false;
     bool progressShown_ = false;

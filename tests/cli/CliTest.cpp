@@ -236,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Families, CliGoldenTest,
                                            GoldenCase{"11mp", "velmoro_1000", true}),
                          [](const auto& info) { return std::string(info.param.family); });
 
-TEST(CliTest, CtrlCDuringWatchAndSurveyEndsTheLinkAndLeavesCompleteFiles)
+TEST(CliTest, CtrlCDuringWatchSurveyAndSwitchEndsTheLinkCleanly)
 {
     // Slow enough an ECU that the survey is still running when Ctrl-C comes.
     SimProcess sim({"--pty", "--request-latency", "40"});
@@ -278,6 +278,15 @@ TEST(CliTest, CtrlCDuringWatchAndSurveyEndsTheLinkAndLeavesCompleteFiles)
     EXPECT_EQ(lines[4 + 0xFF], "Tx: FF Rx:\r");
     EXPECT_TRUE(lines[261].startsWith("Needed: "));
     EXPECT_TRUE(lines[262].isEmpty());
+
+    // A switched fuel pump is switched off before the adapter is reset.
+    Cli pump;
+    pump.Start(link + QStringList{"run", "fuelpump", "--yes", "--duration", "60"});
+    ASSERT_TRUE(sim.Received("2F507903").contains("2F507903"));
+    pump.Interrupt();
+    EXPECT_EQ(pump.Wait(), 130);
+    const QByteArrayList afterPump = sim.Received("ATZ", 6);
+    EXPECT_EQ(afterPump.mid(afterPump.size() - 2), (QByteArrayList{"2F507900", "ATZ"}));
 }
 
 struct BadInput {
