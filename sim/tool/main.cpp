@@ -4,7 +4,11 @@
 //   velmoro-sim --tcp PORT       listens on 127.0.0.1:PORT (0 = any free port), prints the port
 // Options: --family miug4|11mp, --latency MS (every answer), --request-latency MS (added for
 //          diagnostic requests), --identity elm|stn|vgate, --no-trailing-spaces,
-//          --crlf, --trace (prints "RX <command>" for every command line received).
+//          --crlf, --trace (prints "RX <command>" for every command line received),
+//          --fault silent|no-can|ecu-silent|port-missing (an adapter that answers nothing; one
+//          that answers "?" to the protocol command; an ECU that answers nothing, so the adapter
+//          says NO DATA, also to 10 03; a device that is not there: the printed device path does
+//          not exist, the printed TCP port has no listener).
 // Runs until killed; killing it is how tests make the device vanish.
 #include "sim/Simulator.h"
 
@@ -37,6 +41,10 @@ struct ToolOptions {
     bool tcp = false;
     int tcpPort = 0;
     bool trace = false;
+    bool silent = false;
+    bool canRefused = false;
+    bool ecuSilent = false;
+    bool portMissing = false;
     SimulatorOptions sim;
 };
 
@@ -46,7 +54,7 @@ int Usage()
         stderr,
         "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
         "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
-        "[--crlf] [--trace]\n");
+        "[--crlf] [--trace] [--fault silent|no-can|ecu-silent|port-missing]\n");
     return 2;
 }
 
@@ -90,6 +98,19 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             options.sim.crlf = true;
         } else if (arg == "--trace") {
             options.trace = true;
+        } else if (arg == "--fault" && hasValue) {
+            const std::string v = argv[++i];
+            if (v == "silent") {
+                options.silent = true;
+            } else if (v == "no-can") {
+                options.canRefused = true;
+            } else if (v == "ecu-silent") {
+                options.ecuSilent = true;
+            } else if (v == "port-missing") {
+                options.portMissing = true;
+            } else {
+                return false;
+            }
         } else {
             return false;
         }
@@ -223,6 +244,31 @@ int RunTcp(Simulator& sim, int port, bool trace)
     }
 }
 
+// A device that is not there: a path nothing will create, or a loopback port nobody listens on.
+int RunMissing(bool tcp)
+{
+    if (!tcp) {
+        PrintLine("/dev/velmoro-sim-missing-" + QByteArray::number(::getpid()));
+    } else {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (probe < 0 ||
+            ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            std::perror("velmoro-sim: socket");
+            return 1;
+        }
+        ::close(probe);
+        PrintLine(QByteArray::number(ntohs(address.sin_port)));
+    }
+    for (;;) {
+        ::pause();
+    }
+}
+
 #endif
 
 } // namespace
@@ -234,7 +280,13 @@ int main(int argc, char** argv)
         return Usage();
     }
     Simulator sim(options.sim);
+    sim.SetSilent(options.silent);
+    sim.SetCanRefused(options.canRefused);
+    sim.SetEcuSilent(options.ecuSilent);
 #ifdef Q_OS_UNIX
+    if (options.portMissing) {
+        return RunMissing(options.tcp);
+    }
     return options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
 #else
     std::fprintf(stderr, "velmoro-sim: pseudo-terminals and the TCP mode need a Unix system\n");
