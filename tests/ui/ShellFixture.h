@@ -6,6 +6,7 @@
 #include "sim/Simulator.h"
 #include "support/WaitUntil.h"
 #include "ui/AppState.h"
+#include "ui/LinkStatus.h"
 #include "ui/MainWindow.h"
 
 #include <QCoreApplication>
@@ -93,7 +94,7 @@ protected:
     {
         window->HandleMenu(ItemConnect);
         return WaitUntil([this] {
-            return window->StatusText(1) == QStringLiteral("Connected") &&
+            return window->StatusText(1) == ConnectedStatusText(state.texts, state.link.port) &&
                    state.flags.workerState.load() == kWorkerRunning;
         });
     }
