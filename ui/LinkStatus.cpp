@@ -39,7 +39,8 @@ void ShowLinkFailure(QLabel* field, const QString& text)
         field->setProperty(kTextBefore, field->text());
         field->setProperty(kTipBefore, field->toolTip());
     }
-    const QString line = text.section(QLatin1Char('\n'), 0, 0);
+    const QString line = field->fontMetrics().elidedText(text.section(QLatin1Char('\n'), 0, 0),
+                                                         Qt::ElideRight, field->width());
     field->setProperty(kShownFailure, line);
     field->setText(line);
     field->setToolTip(text);

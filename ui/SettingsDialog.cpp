@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -79,7 +80,9 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     place(portList_, 100, 40, 160, 25);
     portNote_ = new QLabel(general);
     portNote_->setTextFormat(Qt::PlainText);
-    place(portNote_, 10, 140, 260, 20);
+    portNote_->setWordWrap(true);
+    portNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(portNote_, 10, 140, 260, 32);
     modelLabel_ = new QLabel(general);
     place(modelLabel_, 10, 75, 80, 20);
     modelList_ = new QComboBox(general);
@@ -202,9 +205,18 @@ void SettingsDialog::FillPortList(int selected, const QString& editText)
         portList_->setCurrentIndex(selected);
         portList_->setEditText(editText);
     }
-    view->resizeColumnToContents(0);
-    view->resizeColumnToContents(1);
-    view->setMinimumWidth(view->columnWidth(0) + view->columnWidth(1) + Scaled(20));
+    // As wide as its longest port and description, at least as wide as the field.
+    const QFontMetrics metrics(view->font());
+    int nameWidth = 0;
+    int descriptionWidth = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        nameWidth = std::max(nameWidth, metrics.horizontalAdvance(model->item(row, 0)->text()));
+        descriptionWidth =
+            std::max(descriptionWidth, metrics.horizontalAdvance(model->item(row, 1)->text()));
+    }
+    const int gap = metrics.horizontalAdvance(QStringLiteral("MM"));
+    view->setColumnWidth(0, nameWidth + gap);
+    view->setMinimumWidth(nameWidth + descriptionWidth + 3 * gap);
     ShowPortNote();
 }
 
