@@ -207,7 +207,8 @@ QList<PortEntry> DiscoverPorts(const PortDiscoveryOptions& options)
 }
 
 int PlaceSavedPort(QList<PortEntry>& entries, const QString& saved,
-                   const std::function<bool(const QString& path)>& exists)
+                   const std::function<bool(const QString& path)>& exists,
+                   const std::function<bool(const QString& name)>& canOpen)
 {
     if (saved.isEmpty()) {
         for (int i = 0; i < entries.size(); ++i)
@@ -224,7 +225,11 @@ int PlaceSavedPort(QList<PortEntry>& entries, const QString& saved,
     PortEntry kept{saved, saved, {}, KindOfPort(saved), PortPresence::Listed};
     if (kept.kind != PortKind::Network) {
         const bool there = exists ? exists(saved) : QFileInfo::exists(saved);
-        kept.presence = there ? PortPresence::Unavailable : PortPresence::Absent;
+        const bool opens =
+            there && (IsBluetoothPort(saved) || (canOpen ? canOpen(saved) : TryOpenPort(saved)));
+        kept.presence = !there  ? PortPresence::Absent
+                        : opens ? PortPresence::Listed
+                                : PortPresence::Unavailable;
     }
     entries.prepend(kept);
     return 0;

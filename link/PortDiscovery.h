@@ -92,12 +92,14 @@ QString DescribePort(const PortInfo& info);
 QList<PortEntry> DiscoverPorts(const PortDiscoveryOptions& options = {});
 
 // Finds the saved port among the entries: by its saved or shown name, or by the device a saved
-// by-id link points to. A saved port that is not among them is put first and kept: a network
-// address as such, any other name as Absent (Unavailable when its device exists, per exists;
-// empty exists: the file system). Returns the index to select: -1 when nothing is saved and no
-// entry other than the simulator exists, otherwise the first entry for an empty saved port.
-// The simulator is only ever selected when it was saved.
+// link points to. A saved port that is not among them is put first and kept: a network address
+// as such; a device that is not there as Absent; one that is there as Listed when it opens (a
+// legacy UART discovery left out) and as Unavailable when it does not (held by another program).
+// exists and canOpen replace the file system and TryOpenPort. Returns the index to select: -1
+// when nothing is saved and no entry other than the simulator exists, otherwise the first entry
+// for an empty saved port. The simulator is only ever selected when it was saved.
 int PlaceSavedPort(QList<PortEntry>& entries, const QString& saved,
-                   const std::function<bool(const QString& path)>& exists = {});
+                   const std::function<bool(const QString& path)>& exists = {},
+                   const std::function<bool(const QString& name)>& canOpen = {});
 
 } // namespace velmoro

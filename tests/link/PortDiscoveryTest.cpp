@@ -1,5 +1,5 @@
 // Port discovery from a filled-in list of ports: adapters first, described, stable names, the
-// legacy UART with nothing behind it left out, and a saved port kept even when it is gone.
+// legacy UART with nothing behind it left out, and a saved port found by its old name.
 #include "link/PortDiscovery.h"
 
 #include <QDir>
@@ -82,40 +82,15 @@ TEST_F(PortDiscoveryTest, AdaptersFirstDescribedWithStableNamesAndTheSimulatorLa
     EXPECT_FALSE(asked.contains(Dev("ttyS0")));
     EXPECT_TRUE(asked.contains(Dev("ttyBusy")));
     EXPECT_EQ(asked.count(Dev("ttyUSB2")), 1);
-}
 
-TEST_F(PortDiscoveryTest, SavedPortIsFoundOrKeptAndTheSimulatorOnlyWhenSaved)
-{
-    const QList<PortEntry> found = DiscoverPorts(options);
-    const auto place = [&found](const QString& saved, QList<PortEntry>* out = nullptr) {
-        QList<PortEntry> entries = found;
-        const int index = PlaceSavedPort(entries, saved);
-        if (out)
-            *out = entries;
-        return index;
-    };
-    EXPECT_EQ(place(ById()), 2);
-    EXPECT_EQ(place(Dev("ttyUSB2")), 2); // saved before stable names were
-    EXPECT_EQ(place(""), 0);
-    EXPECT_EQ(place("Simulator"), found.size() - 1);
-
-    QList<PortEntry> entries;
-    ASSERT_EQ(place("/dev/serial/by-id/usb-gone-if00-port0", &entries), 0);
-    EXPECT_EQ(entries.size(), found.size() + 1);
-    EXPECT_EQ(entries[0].name, "/dev/serial/by-id/usb-gone-if00-port0");
-    EXPECT_EQ(entries[0].presence, PortPresence::Absent);
-    ASSERT_EQ(place(Dev("ttyBusy"), &entries), 0);
+    // Saved under the old device name, it is found; a saved device another program holds is
+    // kept first, marked as not openable now; a saved UART discovery left out is kept as it is.
+    QList<PortEntry> entries = ports;
+    EXPECT_EQ(PlaceSavedPort(entries, Dev("ttyUSB2")), 2);
+    ASSERT_EQ(PlaceSavedPort(entries, Dev("ttyBusy"), {}, options.canOpen), 0);
     EXPECT_EQ(entries[0].presence, PortPresence::Unavailable);
-    ASSERT_EQ(place("192.168.0.10:35000", &entries), 0);
-    EXPECT_EQ(entries[0].kind, PortKind::Network);
+    ASSERT_EQ(PlaceSavedPort(entries, Dev("ttyS0"), {}, options.canOpen), 0);
     EXPECT_EQ(entries[0].presence, PortPresence::Listed);
-
-    // Nothing saved and nothing but the simulator: nothing is chosen.
-    fake.ports.clear();
-    options.extraCandidates.clear();
-    QList<PortEntry> onlySimulator = DiscoverPorts(options);
-    ASSERT_EQ(onlySimulator.size(), 1);
-    EXPECT_EQ(PlaceSavedPort(onlySimulator, ""), -1);
 }
 
 } // namespace
