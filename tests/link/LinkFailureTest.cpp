@@ -8,46 +8,24 @@
 namespace velmoro {
 namespace {
 
-SetUpAnswers Heard(const QByteArray& protocolAnswer, const QByteArray& sessionAnswer)
+TEST(LinkFailureTest, StepNamedFromTheSetUpAnswersAndBluetoothTexts)
 {
-    SetUpAnswers a;
-    a.all = {"\r\r",          "ATZ\r\r\rELM327 v1.5\r\r",
-             "ATE 0\rOK\r\r", "?\r\r",
-             "?\r\r",         protocolAnswer,
-             "OK\r\r",        "OK\r\r",
-             sessionAnswer};
-    a.protocolCommand = "ATSP 6";
-    a.protocolAnswer = protocolAnswer;
-    a.sessionAnswer = sessionAnswer;
-    return a;
-}
-
-TEST(LinkFailureTest, StepNamedFromTheSetUpAnswers)
-{
-    const QString port = "/dev/ttyUSB0";
-    SetUpAnswers silent;
-    silent.all = {"", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(DiagnoseSetUp(port, silent).failure, LinkFailure::AdapterSilent);
-
-    const LinkFailureReport refused = DiagnoseSetUp(port, Heard("?\r\r", "NO DATA\r\r"));
-    EXPECT_EQ(refused.failure, LinkFailure::CanRefused);
-    EXPECT_EQ(refused.detail, "ATSP 6");
+    const auto diagnose = [](const QByteArray& protocolAnswer, const QByteArray& sessionAnswer) {
+        SetUpAnswers a{{"ATE 0\rOK\r\r", protocolAnswer, sessionAnswer},
+                       "ATSP 6",
+                       protocolAnswer,
+                       sessionAnswer};
+        return DiagnoseSetUp(QStringLiteral("/dev/ttyUSB0"), a);
+    };
+    EXPECT_EQ(DiagnoseSetUp({}, SetUpAnswers{{"", "", ""}, "ATSP 6", "", ""}).failure,
+              LinkFailure::AdapterSilent);
     // An adapter that ignored "ATE 0" echoes the command before its "?".
-    EXPECT_EQ(DiagnoseSetUp(port, Heard("ATSP 6\r?\r\r>", "")).failure, LinkFailure::CanRefused);
-
-    const LinkFailureReport bus = DiagnoseSetUp(port, Heard("OK\r\r", "CAN ERROR\r\r"));
-    EXPECT_EQ(bus.failure, LinkFailure::EcuSilent);
-    EXPECT_EQ(bus.detail, "CAN ERROR");
-    EXPECT_EQ(DiagnoseSetUp(port, Heard("OK\r\r", "NO DATA\r\r")).detail, "NO DATA");
-
+    EXPECT_EQ(diagnose("ATSP 6\r?\r\r>", "NO DATA\r\r").failure, LinkFailure::CanRefused);
+    EXPECT_EQ(diagnose("?\r\r", "").detail, "ATSP 6");
+    EXPECT_EQ(diagnose("OK\r\r", "CAN ERROR\r\r").detail, "CAN ERROR");
     // Any answer of the ECU, a refusal too, means the ECU is there.
-    EXPECT_EQ(DiagnoseSetUp(port, Heard("OK\r\r", "50 03 00 32 01 F4 \r\r")).failure,
-              LinkFailure::None);
-    EXPECT_EQ(DiagnoseSetUp(port, Heard("OK\r\r", "7F 10 11 \r\r")).failure, LinkFailure::None);
-}
+    EXPECT_EQ(diagnose("OK\r\r", "7F 10 11 \r\r").failure, LinkFailure::None);
 
-TEST(LinkFailureTest, BluetoothPortsSayWhetherTheyAreBound)
-{
     LanguageTexts texts; // an older settings file without the keys: English
     const auto bound = [](const QString&) { return true; };
     const auto unbound = [](const QString&) { return false; };
@@ -56,12 +34,8 @@ TEST(LinkFailureTest, BluetoothPortsSayWhetherTheyAreBound)
               "Bluetooth port /dev/rfcomm3 is not bound: sudo rfcomm bind 3 <adapter address>");
     EXPECT_EQ(LinkFailureText(texts, closed, bound),
               "Port /dev/rfcomm3 could not be opened: No such file");
-    const LinkFailureReport silent{LinkFailure::AdapterSilent, "/dev/rfcomm3", {}};
-    EXPECT_EQ(LinkFailureKey(silent, bound), "Port_10");
-    EXPECT_TRUE(LinkFailureText(texts, silent, bound)
-                    .startsWith("The Bluetooth adapter on /dev/rfcomm3 is bound"));
+    EXPECT_EQ(LinkFailureKey({LinkFailure::AdapterSilent, "/dev/rfcomm3", {}}), "Port_10");
     EXPECT_EQ(LinkFailureKey({LinkFailure::AdapterSilent, "/dev/ttyUSB0", {}}), "Port_9");
-
     texts.Set("Port_12", "Das Steuergerät antwortet nicht (%1)");
     EXPECT_EQ(LinkFailureText(texts, {LinkFailure::EcuSilent, "/dev/ttyUSB0", "NO DATA"}),
               "Das Steuergerät antwortet nicht (NO DATA)");

@@ -134,18 +134,12 @@ TEST_F(ConnectionTest, Miug4RefusingIdentificationEndsInIgnitionOffAndNamesTheSt
     EXPECT_FALSE(window->LinkActive());
     EXPECT_TRUE(WaitUntil([this] { return !window->WorkerAlive(); }));
     // As much as the field holds, all of it in the tool tip.
-    const QString named = QStringLiteral("The adapter works but the ECU did not answer (NO DATA): "
-                                         "ignition on? The right motorcycle? The diagnostic "
-                                         "connector?");
     const QString shown = window->StatusText(2);
-    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
-    EXPECT_TRUE(named.startsWith(shown.chopped(1))) << shown.toStdString();
-    EXPECT_GT(shown.size(), 30);
-    QLabel* field = nullptr;
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("The adapter works but the ECU did not answer")));
+    int whole = 0;
     for (QLabel* label : window->findChildren<QLabel*>())
-        field = label->text() == shown ? label : field;
-    ASSERT_NE(field, nullptr);
-    EXPECT_EQ(field->toolTip(), named);
+        whole += label->text() == shown && label->toolTip().endsWith("The diagnostic connector?");
+    EXPECT_EQ(whole, 1);
     EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
 
     // The next connect puts back what the log field showed.
