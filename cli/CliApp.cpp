@@ -113,11 +113,6 @@ void PrintJson(const QJsonValue& value)
     PrintOut(QString::fromUtf8(document.toJson(QJsonDocument::Compact)));
 }
 
-QString Hex4(int value)
-{
-    return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0'));
-}
-
 bool IsHostAndPort(const QString& port)
 {
     return !QDir::isAbsolutePath(port) && port.contains(QLatin1Char(':'));
@@ -335,26 +330,29 @@ int CliRun::CheckLinkSettings()
 int CliRun::ListPorts()
 {
     QJsonArray array;
-    for (const PortCandidate& port : DescribePorts()) {
-        const bool simulator = port.name == kSimulatorPortName;
+    // The window's list in the window's order, but every port the system reports: whether one
+    // opens now is said, not used to leave it out.
+    PortDiscoveryOptions options;
+    options.canOpen = [](const QString&) { return true; };
+    for (const PortEntry& port : DiscoverPorts(options)) {
+        const bool simulator = port.kind == PortKind::Simulator;
         const QString description = simulator ? T("Cli_27") : port.description;
-        const QString usb = port.usbVendor >= 0
-                                ? Hex4(port.usbVendor) + QLatin1Char(':') + Hex4(port.usbProduct)
-                                : QString();
+        const QString stableName = port.savedName != port.name ? port.savedName : QString();
+        // A Bluetooth port is not opened to find out: that calls the adapter over the air.
+        const bool opensNow = simulator || (!IsBluetoothPort(port.name) && TryOpenPort(port.name));
         if (o_.json) {
             QJsonObject object{{QStringLiteral("port"), port.name},
-                               {QStringLiteral("stableName"), port.stableName},
+                               {QStringLiteral("stableName"), stableName},
                                {QStringLiteral("description"), description},
-                               {QStringLiteral("usb"), usb},
-                               {QStringLiteral("opensNow"), port.opensNow}};
+                               {QStringLiteral("opensNow"), opensNow}};
             array.append(object);
             continue;
         }
         QStringList parts{port.name};
-        for (const QString& part : {description, usb, port.stableName})
+        for (const QString& part : {description, stableName})
             if (!part.isEmpty())
                 parts << part;
-        parts << (port.opensNow ? T("Cli_25") : T("Cli_26"));
+        parts << (opensNow ? T("Cli_25") : T("Cli_26"));
         PrintOut(parts.join(QStringLiteral("  ")));
     }
     if (o_.json)

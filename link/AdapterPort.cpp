@@ -45,6 +45,7 @@ public:
 #endif
         port_.setPortName(system);
         if (!port_.open(QIODevice::ReadWrite)) {
+            SetLastPortOpenError(port_.errorString());
             return false;
         }
         const bool configured =
@@ -52,6 +53,7 @@ public:
             port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop) &&
             port_.setFlowControl(QSerialPort::NoFlowControl);
         if (!configured) {
+            SetLastPortOpenError(port_.errorString());
             port_.close();
             return false;
         }
@@ -155,6 +157,7 @@ public:
     {
         socket_.connectToHost(host, port);
         if (!socket_.waitForConnected(kTcpConnectTimeoutMs)) {
+            SetLastPortOpenError(socket_.errorString());
             return false;
         }
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -210,7 +213,19 @@ bool SplitHostPort(const QString& name, QString& host, quint16& port)
     return true;
 }
 
+thread_local QString lastOpenError;
+
 } // namespace
+
+QString LastPortOpenError()
+{
+    return lastOpenError;
+}
+
+void SetLastPortOpenError(const QString& reason)
+{
+    lastOpenError = reason;
+}
 
 std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
 {
@@ -224,6 +239,7 @@ std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
         return port;
     }
     if (name.isEmpty()) {
+        SetLastPortOpenError(QStringLiteral("no port chosen"));
         return nullptr;
     }
     auto port = std::make_unique<SerialAdapterPort>();

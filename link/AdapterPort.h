@@ -41,6 +41,12 @@ public:
 //                    name gets the "\\.\" prefix.
 std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name);
 
+// Why the last port opener on this thread returned nullptr, in the system's words ("Permission
+// denied", "Connection refused"). Read like errno: on the same thread, right after the failed
+// call. OpenAdapterPort sets it on failure; other openers (the simulator's) set it themselves.
+QString LastPortOpenError();
+void SetLastPortOpenError(const QString& reason);
+
 using AdapterPortFactory = std::function<std::unique_ptr<AdapterPort>(const QString& name)>;
 
 // A serial device path that exists but may not be opened for reading and writing by this user

@@ -4,6 +4,7 @@
 #include "config/LanguageTexts.h"
 #include "link/AdapterCommand.h"
 #include "link/AnswerParser.h"
+#include "link/LinkFailure.h"
 #include "link/RequestChannel.h"
 #include "link/UiBridge.h"
 
@@ -76,9 +77,11 @@ void CommWorker::Run()
     flags.stopFlag.store(0);
     channel_.Reset();
 
+    SetLastPortOpenError(QString());
     std::unique_ptr<AdapterPort> port =
         portFactory_ ? portFactory_(portName_) : OpenAdapterPort(portName_);
     if (!port) {
+        ui_.SetUpFailed({LinkFailure::PortNotOpened, portName_, LastPortOpenError()});
         channel_.Abort();
         flags.SetWorkerState(kWorkerStopped);
         return;
@@ -108,37 +111,51 @@ void CommWorker::Run()
         return !lost && !StopRequested();
     };
 
+    // The answers are only heard, never acted on: a failed step is named, the set-up goes on.
+    SetUpAnswers heard;
+    const auto command = [&](const QByteArray& text) {
+        heard.all << Command(*port, text);
+        return heard.all.last();
+    };
     if (proceed()) {
-        QByteArray protocol = QByteArrayLiteral("ATSP 6");
+        heard.protocolCommand = QByteArrayLiteral("ATSP 6");
         const QByteArray setUp[] = {QByteArray(), QByteArrayLiteral("ATZ"),
                                     QByteArrayLiteral("ATE 0")};
         for (const QByteArray& text : setUp) {
             if (!proceed()) {
                 break;
             }
-            Command(*port, text);
+            command(text);
         }
         if (proceed()) {
-            if (Command(*port, QByteArrayLiteral("STMFR")).contains("OBD Solutions")) {
-                protocol = QByteArrayLiteral("STP 33");
-            } else if (proceed() && Command(*port, QByteArrayLiteral("VTPROI")).contains("Vgate")) {
-                protocol = QByteArrayLiteral("VTP2 33");
+            if (command(QByteArrayLiteral("STMFR")).contains("OBD Solutions")) {
+                heard.protocolCommand = QByteArrayLiteral("STP 33");
+            } else if (proceed() && command(QByteArrayLiteral("VTPROI")).contains("Vgate")) {
+                heard.protocolCommand = QByteArrayLiteral("VTP2 33");
             }
         }
+        if (proceed()) {
+            heard.protocolAnswer = command(heard.protocolCommand);
+        }
         for (const QByteArray& text :
-             {protocol, QByteArrayLiteral("ATSH 7A0"), QByteArrayLiteral("ATCRA 7A8")}) {
+             {QByteArrayLiteral("ATSH 7A0"), QByteArrayLiteral("ATCRA 7A8")}) {
             if (!proceed()) {
                 break;
             }
-            Command(*port, text);
+            command(text);
         }
         if (proceed()) {
             const std::uint8_t session[] = {0x10, 0x03};
-            Request(*port, session, 2);
+            heard.sessionAnswer = Request(*port, session, 2);
+            heard.all << heard.sessionAnswer;
         }
     }
 
     if (proceed()) {
+        const LinkFailureReport report = DiagnoseSetUp(portName_, heard);
+        if (report.failure != LinkFailure::None) {
+            ui_.SetUpFailed(report);
+        }
         flags.SetWorkerState(kWorkerRunning);
         RequestLoop(*port);
         lost = port->Failed();

@@ -6,6 +6,8 @@
 //   the adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8); session
 //   request 10 03; workerState 1; the request loop (pause after each request, keep-alive 3E 00
 //   after idle); on stopFlag: ATZ, close, workerState 0.
+// What the set-up heard names a failed step (LinkFailure.h) through UiBridge::SetUpFailed, before
+// workerState changes; the commands sent stay the same whatever the answers.
 // A stop requested during the prompt or the set-up is honoured: the worker skips to the end stage
 // instead of entering the request loop. A port that fails while connected ends the worker like a
 // stop without the ATZ: pending and later Exchange calls return -1, the port is closed,

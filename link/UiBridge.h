@@ -2,6 +2,8 @@
 // into its state and signals; tests implement it with a recorder.
 #pragma once
 
+#include "link/LinkFailure.h"
+
 #include <QString>
 
 namespace velmoro {
@@ -22,6 +24,11 @@ public:
 
     // The adapter port failed while connected (unplugged, Bluetooth or TCP dropped).
     virtual void LinkLost() = 0;
+
+    // The worker's set-up found the step that failed (the port did not open, the adapter was
+    // silent, refused CAN, or the ECU did not answer). Called on the worker thread before the
+    // worker state changes; what follows (Disconnect, Connected) is unchanged by it.
+    virtual void SetUpFailed(const LinkFailureReport& report) { Q_UNUSED(report); }
 };
 
 } // namespace velmoro

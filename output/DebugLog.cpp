@@ -68,6 +68,16 @@ void DebugLog::Log(qint64 msSinceLinkStart, const QByteArray& command, const QBy
     file_.flush();
 }
 
+void DebugLog::Note(qint64 msSinceLinkStart, const QString& text)
+{
+    QMutexLocker lock(&mutex_);
+    if (!file_.isOpen())
+        return;
+    file_.write(QByteArray::number(msSinceLinkStart) + " ! " + VisibleBytes(text.toUtf8()) +
+                "\r\n");
+    file_.flush();
+}
+
 void DebugLog::Close()
 {
     QMutexLocker lock(&mutex_);

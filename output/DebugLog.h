@@ -31,6 +31,10 @@ public:
     // while no file is open.
     void Log(qint64 msSinceLinkStart, const QByteArray& command, const QByteArray& answer);
 
+    // Writes "<ms> ! <text>" + CR LF, the text made visible: a step of the link that failed,
+    // which no exchange line shows by itself. Does nothing while no file is open.
+    void Note(qint64 msSinceLinkStart, const QString& text);
+
     void Close();
 
     bool IsOpen() const;

@@ -88,6 +88,7 @@ public:
     void SetEcuInfoText(const QString& text) override { emit session_.ecuInfoText(text); }
     void Connected() override
     {
+        LinkFailureReport failure;
         {
             std::lock_guard<std::mutex> lock(session_.mutex_);
             if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
@@ -95,14 +96,30 @@ public:
             session_.linkState_ = LinkState::Connected;
             session_.everConnected_ = true;
             session_.retries_ = 0;
+            failure = session_.setUpFailure_;
         }
         session_.wake_.notify_all();
         emit session_.linkStateChanged(LinkState::Connected);
         emit session_.connected();
+        if (failure.failure != LinkFailure::None)
+            session_.ReportFailure(failure);
     }
     // The identification failed, or the port failed while connected: the link ends, or is
     // tried again when the user wants that.
-    void Disconnect() override { session_.EndLink(false); }
+    void Disconnect() override
+    {
+        {
+            std::lock_guard<std::mutex> lock(session_.mutex_);
+            session_.NoteConnectFailureLocked(session_.state_.flags.workerState.load() ==
+                                              kWorkerRunning);
+        }
+        session_.EndLink(false);
+    }
+    void SetUpFailed(const LinkFailureReport& report) override
+    {
+        std::lock_guard<std::mutex> lock(session_.mutex_);
+        session_.setUpFailure_ = report;
+    }
     void LinkLost() override { session_.EndLink(false); }
 
 private:
@@ -116,6 +133,7 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
 {
     qRegisterMetaType<RowsSnapshot>();
     qRegisterMetaType<LinkState>();
+    qRegisterMetaType<LinkFailure>();
     if (!options_.portFactory) {
         std::shared_ptr<Simulator> simulator = simulator_;
         options_.portFactory = [simulator](const QString& name) -> std::unique_ptr<AdapterPort> {
@@ -189,6 +207,8 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         retries_ = 0;
         // The family stays the same for the life of the link, whatever the settings choose.
         ecu_ = state_.ecu;
+        setUpFailure_ = {};
+        connectFailure_ = {};
         // The rows read what the choosers show now.
         for (int r = 0; r < kDisplayRows; ++r)
             choices_.emplace_back(r, state_.rows[static_cast<std::size_t>(r)].valueIndex);
@@ -243,6 +263,7 @@ void DiagSession::StartWorker(bool resume)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         port = port_;
+        setUpFailure_ = {};
     }
     silentPasses_ = 0;
     worker_.reset(QThread::create([this, port, resume] {
@@ -260,6 +281,7 @@ void DiagSession::StartWorker(bool resume)
             return opened;
         };
         CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr, factory, logger);
+        worker.SetTimings(options_.workerTimings);
         worker.SetResume(resume);
         worker.Run();
         bool lost = false;
@@ -270,6 +292,7 @@ void DiagSession::StartWorker(bool resume)
             // The worker ended by itself (the port failed or could not be opened): the link
             // ends as if asked to, or is tried again.
             if (linkState_ == LinkState::Connecting || linkState_ == LinkState::Connected) {
+                NoteConnectFailureLocked(false);
                 linkState_ = LinkState::Disconnecting;
                 retryAfterStop_ = RetryWantedLocked();
                 retry = retryAfterStop_;
@@ -704,8 +727,35 @@ void DiagSession::RunJob(Job job)
     }
 }
 
+void DiagSession::NoteConnectFailureLocked(bool workerRunning)
+{
+    // A retry of a link that was up is not the user's connect: its countdown speaks for it.
+    if (linkState_ != LinkState::Connecting || everConnected_ ||
+        connectFailure_.failure != LinkFailure::None)
+        return;
+    connectFailure_ = setUpFailure_;
+    if (connectFailure_.failure == LinkFailure::None && workerRunning)
+        connectFailure_ = {LinkFailure::NoIdentification, port_, {}};
+}
+
+void DiagSession::ReportFailure(const LinkFailureReport& report)
+{
+    const QString text = LinkFailureText(state_.texts, report);
+    const qint64 startMs = state_.flags.workerStartTimeMs.load();
+    // A port that did not open never reached the moment the link's times count from.
+    debugLog_.Note(report.failure == LinkFailure::PortNotOpened ? 0 : NowMs() - startMs, text);
+    emit linkFailed(report.failure, text);
+}
+
 void DiagSession::FinishDisconnect()
 {
+    LinkFailureReport failure;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::swap(failure, connectFailure_);
+    }
+    if (failure.failure != LinkFailure::None)
+        ReportFailure(failure);
     state_.channel.Abort();
     CloseLogs();
     {

@@ -12,6 +12,8 @@
 
 #include "ecu/CoreState.h"
 #include "link/AdapterPort.h"
+#include "link/CommWorker.h"
+#include "link/LinkFailure.h"
 #include "output/CsvLog.h"
 #include "output/DebugLog.h"
 #include "output/Report.h"
@@ -55,6 +57,8 @@ struct DiagSessionOptions {
     AdapterPortFactory portFactory;
     // The simulated motorcycle behind the port "Simulator"; empty: the session makes its own.
     std::shared_ptr<Simulator> simulator;
+    // The worker's time-outs and pauses; tests shorten them.
+    CommWorkerTimings workerTimings;
 };
 
 class DiagSession : public QObject {
@@ -143,6 +147,10 @@ signals:
     void logProblem(const QString& text);
     // A lost link is tried again in `seconds` (counting down each second); 0: trying now.
     void reconnectCountdown(int seconds);
+    // The step of the link that failed, in the user's words (also written to the debug log):
+    // before disconnected() when connecting failed, after connected() when the link came up all
+    // the same (an ECU family that connects without an identification).
+    void linkFailed(velmoro::LinkFailure failure, const QString& text);
     void stopped();
     // The pass limit of stopPassesAfter() was reached: the passes have stopped.
     void passLimitReached();
@@ -168,6 +176,9 @@ private:
     void RunJob(Job job);
     void FinishDisconnect();
     void NoteAdapterExchange(const QByteArray& command, const QByteArray& answer);
+    // Under mutex_: connecting has failed; the set-up's finding names why, else the worker state.
+    void NoteConnectFailureLocked(bool workerRunning);
+    void ReportFailure(const LinkFailureReport& report);
     void CloseLogs();
     bool StopRequested() const;
     // The family of the link, set when it was asked for (the loop thread's reference).
@@ -212,6 +223,8 @@ private:
     QString debugLogFileName_;
     int passLimit_ = 0;
     AdapterInfo adapterInfo_;
+    LinkFailureReport setUpFailure_;
+    LinkFailureReport connectFailure_;
 
     std::atomic<bool> workerAlive_{false};
     std::unique_ptr<QThread> worker_;

@@ -269,6 +269,9 @@ QByteArray Simulator::AdapterReply(const QByteArray& c)
     if (isOneOf({"ATM0", "ATM1", "ATAT0", "ATAT1", "ATAT2", "ATCAF0", "ATCAF1", "ATPC"})) {
         return ok;
     }
+    if (canRefused_ && (c.startsWith("ATSP") || c == "STP33" || c == "VTP233")) {
+        return unknown;
+    }
     if (c.startsWith("ATSP") || c.startsWith("ATTP")) {
         return c.size() == 5 && IsHex(c[4]) ? ok : unknown;
     }
@@ -318,7 +321,8 @@ QByteArray Simulator::EcuReply(const QByteArray& hexRequest)
     const QByteArray noData = QByteArrayLiteral("NO DATA") + eol;
     // Only a request to the ECU's own identifier reaches it; only answers the receive filter
     // lets through come back.
-    if (ecuSilent_ || header_ != 0x7A0 || (receiveFilter_ != -1 && receiveFilter_ != 0x7A8)) {
+    if (ecuSilent_ || canRefused_ || header_ != 0x7A0 ||
+        (receiveFilter_ != -1 && receiveFilter_ != 0x7A8)) {
         return noData;
     }
     const QByteArray answer =
@@ -411,6 +415,12 @@ void Simulator::SetSilent(bool on)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     silent_ = on;
+}
+
+void Simulator::SetCanRefused(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    canRefused_ = on;
 }
 
 void Simulator::SetGarbage(bool on)

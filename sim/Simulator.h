@@ -85,8 +85,9 @@ public:
     void SetCrLf(bool on);
 
     // ---- fault injection ----
-    void SetSilent(bool on);                   // commands are swallowed, nothing is answered
-    void SetGarbage(bool on);                  // answers are binary junk (with a prompt)
+    void SetSilent(bool on);     // commands are swallowed, nothing is answered
+    void SetCanRefused(bool on); // not a CAN adapter: "?" to the protocol commands, NO DATA after
+    void SetGarbage(bool on);    // answers are binary junk (with a prompt)
     void SetMissingPrompt(bool on);            // answers come without '>'
     void DelayAnswers(int count, int extraMs); // the next count answers come extraMs late
     void Vanish();                             // the device is gone: reads, writes and waits fail
@@ -161,6 +162,7 @@ private:
     bool missingPrompt_ = false;
     bool vanished_ = false;
     bool ecuSilent_ = false;
+    bool canRefused_ = false;
     int delayedAnswers_ = 0;
     int delayExtraMs_ = 0;
     // What arrived.

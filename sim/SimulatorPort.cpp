@@ -47,12 +47,12 @@ private:
     mutable bool failed_ = false;
 };
 
-// "host:port" with a numeric port of 1..65535 and a non-empty host.
 } // namespace
 
 std::unique_ptr<AdapterPort> OpenSimulatorPort(std::shared_ptr<Simulator> simulator)
 {
     if (!simulator || simulator->Vanished()) {
+        SetLastPortOpenError(QStringLiteral("the simulated adapter is unplugged"));
         return nullptr;
     }
     return std::make_unique<SimulatorAdapterPort>(std::move(simulator));

@@ -4,6 +4,7 @@
 #include "config/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "ui/Layout.h"
+#include "ui/LinkStatus.h"
 #include "ui/LogWindow.h"
 
 #include <QLabel>
@@ -138,8 +139,8 @@ void MainMenu::SetToolsEnabled(bool enabled)
 
 void MainMenu::ShowLinkField(bool up)
 {
-    status_[StatusLink]->setText(
-        state_.texts.Text(up ? QStringLiteral("PStatus_1") : QStringLiteral("PStatus_2")));
+    status_[StatusLink]->setText(up ? ConnectedStatusText(state_.texts, state_.link.port)
+                                    : state_.texts.Text(QStringLiteral("PStatus_2")));
 }
 
 void MainMenu::ShowConnectText(bool up)

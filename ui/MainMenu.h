@@ -36,7 +36,8 @@ public:
     void SetLinkMenuState(bool disconnected);
     // The external-tool items (ECU read/write, EEPROM).
     void SetToolsEnabled(bool enabled);
-    // The link field, and the Connect item's text (Connect or Disconnect): up or down.
+    // The link field (up: connected, or simulated on the simulator), and the Connect item's text
+    // (Connect or Disconnect): up or down.
     void ShowLinkField(bool up);
     void ShowConnectText(bool up);
     // The log field: the debug log's name, or where the files go when there is none.

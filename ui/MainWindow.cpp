@@ -13,6 +13,7 @@
 #include "ui/ExternalTools.h"
 #include "ui/FaultsPanel.h"
 #include "ui/Layout.h"
+#include "ui/LinkStatus.h"
 #include "ui/LogWindow.h"
 #include "ui/Logo.h"
 #include "ui/MeasurementsPanel.h"
@@ -139,6 +140,9 @@ void MainWindow::WireSession()
     connect(s, &DiagSession::reportDone, this, [this] { reportPanel_->JobDone(); });
     connect(s, &DiagSession::logProblem, this,
             [this](const QString& text) { menu_->Status(StatusLog)->setText(text); });
+    connect(s, &DiagSession::linkFailed, this, [this](LinkFailure, const QString& text) {
+        ShowLinkFailure(menu_->Status(StatusLog), text);
+    });
     connect(s, &DiagSession::stopped, this, [this] {
         if (stopped_)
             emit quitRequested();
@@ -322,9 +326,11 @@ void MainWindow::Connect()
     const QStringList texts = measurementsPanel_->ChooserTexts();
     for (int i = 0; i < 8; ++i)
         header[i] = texts.value(i);
+    ClearLinkFailure(menu_->Status(StatusLog));
     if (!session_->connectLink(header))
         return;
     linkActive_ = true;
+    setWindowTitle(LinkWindowTitle(state_.texts, state_.link.port, true));
     menu_->Item(ItemConnect)->setEnabled(false);
     menu_->Item(ItemPreferences)->setEnabled(false);
 }
@@ -374,6 +380,7 @@ void MainWindow::Disconnect()
         return;
     menu_->RestoreLogField();
     linkActive_ = false;
+    setWindowTitle(LinkWindowTitle(state_.texts, state_.link.port, false));
     menu_->ShowLinkField(false);
     ShowMessage(kWindowTitle, state_.texts.Text(QStringLiteral("View_56")));
     menu_->ShowConnectText(false);

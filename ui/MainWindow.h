@@ -40,7 +40,7 @@ struct MainWindowOptions {
     // Instead of opening the help page in the browser.
     std::function<void(const QString& path)> openHelp;
     // The settings dialog's port list (default: port discovery).
-    std::function<QStringList()> discoverPorts;
+    std::function<QList<PortEntry>()> discoverPorts;
     // The session's ports and simulated motorcycle.
     DiagSessionOptions session;
 };

@@ -10,11 +10,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTreeView>
 #include <algorithm>
 #include <cmath>
 
@@ -27,12 +30,18 @@ QString EcuInfoText(const LinkSettings& link)
     return QStringLiteral("IAW ") + link.ecuId + QLatin1Char(' ') + link.ecuVariant;
 }
 
-// A WiFi adapter address ("192.168.0.10:35000"): discovery cannot list it, so a saved one is
-// offered instead of being replaced by the first discovered port.
-bool IsNetworkAddress(const QString& port)
+// The second column of the port list: the port's own description, or what the program knows.
+QString PortDescription(LanguageTexts& texts, const PortEntry& entry)
 {
-    static const QRegularExpression address(QStringLiteral("^[^:/\\\\]+:\\d{1,5}$"));
-    return address.match(port).hasMatch();
+    if (entry.presence == PortPresence::Absent)
+        return TextOrEnglish(texts, QStringLiteral("Port_1"));
+    if (entry.presence == PortPresence::Unavailable)
+        return TextOrEnglish(texts, QStringLiteral("Port_2"));
+    if (entry.kind == PortKind::Simulator)
+        return TextOrEnglish(texts, QStringLiteral("Port_3"));
+    if (entry.kind == PortKind::Network)
+        return TextOrEnglish(texts, QStringLiteral("Port_6"));
+    return entry.description;
 }
 
 } // namespace
@@ -69,6 +78,11 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     portList_->setEditable(true); // "/dev/rfcomm0" or "host:port" may be typed in
     portList_->setInsertPolicy(QComboBox::NoInsert);
     place(portList_, 100, 40, 160, 25);
+    portNote_ = new QLabel(general);
+    portNote_->setTextFormat(Qt::PlainText);
+    portNote_->setWordWrap(true);
+    portNote_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(portNote_, 10, 140, 260, 32);
     modelLabel_ = new QLabel(general);
     place(modelLabel_, 10, 75, 80, 20);
     modelList_ = new QComboBox(general);
@@ -98,18 +112,12 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     languageList_->setCurrentIndex(
         std::max(0, static_cast<int>(languages.indexOf(state_.settings.language))));
 
-    QStringList ports = hooks_.discoverPorts ? hooks_.discoverPorts() : DiscoverPorts();
-    if (!ports.contains(state_.link.port) && IsNetworkAddress(state_.link.port))
-        ports.prepend(state_.link.port);
-    portList_->addItems(ports);
-    const int portIndex = static_cast<int>(ports.indexOf(state_.link.port));
-    if (portIndex >= 0) {
-        portList_->setCurrentIndex(portIndex);
-    } else {
-        portList_->setCurrentIndex(ports.isEmpty() ? -1 : 0);
-        state_.link.port = ports.isEmpty() ? QString() : ports.first();
-        portList_->setEditText(state_.link.port);
-    }
+    // The simulator is never chosen for the user: only a saved "Simulator" selects it.
+    ports_ = hooks_.discoverPorts ? hooks_.discoverPorts() : DiscoverPorts();
+    const int portIndex = PlaceSavedPort(ports_, state_.link.port);
+    if (state_.link.port.isEmpty() && portIndex >= 0)
+        state_.link.port = ports_[portIndex].savedName;
+    FillPortList(portIndex, portIndex >= 0 ? ports_[portIndex].name : QString());
 
     int modelIndex = -1;
     for (int i = 0; i < state_.models.size(); ++i) {
@@ -134,6 +142,8 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     directoryField_->setText(state_.settings.loggingDirectory);
     ApplyTexts();
 
+    connect(portList_, &QComboBox::currentIndexChanged, this, [this] { ShowPortNote(); });
+    connect(portList_, &QComboBox::editTextChanged, this, [this] { ShowPortNote(); });
     connect(languageList_, &QComboBox::currentIndexChanged, this,
             &SettingsDialog::OnLanguageChanged);
     connect(modelList_, &QComboBox::currentIndexChanged, this, &SettingsDialog::OnModelChanged);
@@ -160,6 +170,82 @@ void SettingsDialog::ApplyTexts()
     csvBox_->setText(t.Text(QStringLiteral("Settings_10")));
     reconnectBox_->setText(TextOrEnglish(t, QStringLiteral("Link_3")));
     directoryLabel_->setText(t.Text(QStringLiteral("Settings_12")));
+    if (!ports_.isEmpty())
+        FillPortList(portList_->currentIndex(), portList_->currentText());
+}
+
+void SettingsDialog::FillPortList(int selected, const QString& editText)
+{
+    auto* model = new QStandardItemModel(0, 2, portList_);
+    for (const PortEntry& entry : ports_) {
+        const QString description = PortDescription(state_.texts, entry);
+        QString tip = entry.name;
+        if (entry.savedName != entry.name)
+            tip += QStringLiteral("\n") + entry.savedName;
+        if (!description.isEmpty())
+            tip += QStringLiteral("\n") + description;
+        QList<QStandardItem*> row{new QStandardItem(entry.name), new QStandardItem(description)};
+        for (QStandardItem* item : row) {
+            item->setEditable(false);
+            item->setToolTip(tip);
+        }
+        model->appendRow(row);
+    }
+    // Two columns in the drop-down, the port and what it is; the field shows the port. The
+    // combo box deletes the model and view it replaces.
+    auto* view = new QTreeView;
+    view->setHeaderHidden(true);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setAllColumnsShowFocus(true);
+    {
+        const QSignalBlocker block(portList_);
+        portList_->setModel(model);
+        portList_->setView(view);
+        portList_->setCurrentIndex(selected);
+        portList_->setEditText(editText);
+    }
+    // As wide as its longest port and description, at least as wide as the field.
+    const QFontMetrics metrics(view->font());
+    int nameWidth = 0;
+    int descriptionWidth = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        nameWidth = std::max(nameWidth, metrics.horizontalAdvance(model->item(row, 0)->text()));
+        descriptionWidth =
+            std::max(descriptionWidth, metrics.horizontalAdvance(model->item(row, 1)->text()));
+    }
+    const int gap = metrics.horizontalAdvance(QStringLiteral("MM"));
+    view->setColumnWidth(0, nameWidth + gap);
+    view->setMinimumWidth(nameWidth + descriptionWidth + 3 * gap);
+    ShowPortNote();
+}
+
+void SettingsDialog::ShowPortNote()
+{
+    const QString text = portList_->currentText().trimmed();
+    QString note;
+    for (const PortEntry& entry : ports_) {
+        if (entry.name == text) {
+            note = PortDescription(state_.texts, entry);
+            break;
+        }
+    }
+    portNote_->setText(note.isEmpty() ? QString()
+                                      : state_.texts.Text(QStringLiteral("Settings_3")) +
+                                            QLatin1Char(' ') + note);
+    portList_->setToolTip(
+        portList_->currentIndex() >= 0
+            ? portList_->itemData(portList_->currentIndex(), Qt::ToolTipRole).toString()
+            : text);
+}
+
+QString SettingsDialog::ChosenPort() const
+{
+    const QString text = portList_->currentText().trimmed();
+    for (const PortEntry& entry : ports_)
+        if (entry.name == text)
+            return entry.savedName;
+    return text;
 }
 
 void SettingsDialog::OnLanguageChanged(int index)
@@ -251,7 +337,7 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
         settings.maxWindow = maxWindow;
         restartPending_ = 1;
     }
-    link.port = portList_->currentText().trimmed();
+    link.port = ChosenPort();
     const int modelIndex = modelList_->currentIndex();
     if (modelIndex >= 0 && modelIndex < state_.models.size())
         TakeModel(modelIndex);

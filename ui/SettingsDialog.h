@@ -1,6 +1,9 @@
 // The settings dialog (window 3): language, port, model, window size, debug and logging options.
 #pragma once
 
+#include "link/PortDiscovery.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -47,7 +50,7 @@ struct SettingsHooks {
     // RefreshChoosers(state, true). Default: the values layer's RefreshChoosers.
     std::function<void(CoreState&)> refreshChoosers;
     // The port list. Default: DiscoverPorts().
-    std::function<QStringList()> discoverPorts;
+    std::function<QList<PortEntry>()> discoverPorts;
     // The directory chooser: parent, title, start directory; empty when cancelled.
     // Default: QFileDialog::getExistingDirectory.
     std::function<QString(QWidget*, const QString&, const QString&)> chooseDirectory;
@@ -68,6 +71,8 @@ public:
 
     QComboBox* LanguageList() const { return languageList_; }
     QComboBox* PortList() const { return portList_; }
+    // What is known about the chosen port: its description, or that it is not present.
+    QLabel* PortNote() const { return portNote_; }
     QComboBox* ModelList() const { return modelList_; }
     QCheckBox* MaxWindowBox() const { return maxWindowBox_; }
     QCheckBox* DebugBox() const { return debugBox_; }
@@ -93,6 +98,10 @@ private:
     void OnCsvToggled(bool on);
     void OnDirectoryButton();
     void TakeModel(int index);
+    void FillPortList(int selected, const QString& editText);
+    void ShowPortNote();
+    // The name the settings keep for the port list's text: an entry's stable name, or as typed.
+    QString ChosenPort() const;
     int Scaled(int designUnits) const;
 
     CoreState& state_;
@@ -106,6 +115,8 @@ private:
     QComboBox* languageList_ = nullptr;
     QLabel* portLabel_ = nullptr;
     QComboBox* portList_ = nullptr;
+    QLabel* portNote_ = nullptr;
+    QList<PortEntry> ports_;
     QLabel* modelLabel_ = nullptr;
     QComboBox* modelList_ = nullptr;
     QCheckBox* maxWindowBox_ = nullptr;
@@ -118,8 +129,10 @@ private:
     QPushButton* directoryButton_ = nullptr;
 };
 
-// Builds the port list and the dialog, applies the opening rules (port and model fall back to the
-// first entry) and shows it centred on the owner. Returns the dialog (deleted on close).
+// Builds the port list and the dialog, applies the opening rules and shows it centred on the
+// owner. A saved port stays chosen, also when it is not present now; with none saved the first
+// port other than the simulator is taken; the model falls back to the first entry. Returns the
+// dialog (deleted on close).
 SettingsDialog* OpenSettingsDialog(CoreState& state, int& restartPending, int& setupPending,
                                    SettingsHooks hooks, QWidget* owner);
 

@@ -7,7 +7,11 @@
 //          --crlf, --trace (prints "RX <command>" for every command line received),
 //          --engine-time MS (the engine stands still at that moment: values repeat exactly),
 //          --fault current|stored:HHLLTTSS (a fault record, repeatable; 11MP uses HH LL SS),
-//          --silent (the adapter answers nothing), --ecu-silent (the adapter says NO DATA).
+//          --silent (the adapter answers nothing), --ecu-silent (the adapter says NO DATA),
+//          --fault silent|no-can|ecu-silent|port-missing (an adapter that answers nothing; one
+//          that answers "?" to the protocol command; an ECU that answers nothing, so the adapter
+//          says NO DATA, also to 10 03; a device that is not there: the printed device path does
+//          not exist, the printed TCP port has no listener).
 // Runs until killed; killing it is how tests make the device vanish.
 #include "sim/Simulator.h"
 
@@ -42,12 +46,14 @@ struct ToolOptions {
     bool tcp = false;
     int tcpPort = 0;
     bool trace = false;
+    bool silent = false;
+    bool canRefused = false;
+    bool ecuSilent = false;
+    bool portMissing = false;
     SimulatorOptions sim;
     qint64 engineTimeMs = -1;
     std::vector<SimFault> currentFaults;
     std::vector<SimFault> storedFaults;
-    bool silent = false;
-    bool ecuSilent = false;
 };
 
 // "current:01051C01" -> a current fault 01 05 1C 01.
@@ -78,7 +84,7 @@ int Usage()
         "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
         "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
         "[--crlf] [--trace] [--engine-time MS] [--fault current|stored:HHLLTTSS]... [--silent] "
-        "[--ecu-silent]\n");
+        "[--ecu-silent] [--fault silent|no-can|ecu-silent|port-missing]\n");
     return 2;
 }
 
@@ -125,7 +131,16 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
         } else if (arg == "--engine-time" && hasValue) {
             options.engineTimeMs = std::atoll(argv[++i]);
         } else if (arg == "--fault" && hasValue) {
-            if (!ParseFault(argv[++i], options)) {
+            const std::string v = argv[++i];
+            if (v == "silent") {
+                options.silent = true;
+            } else if (v == "no-can") {
+                options.canRefused = true;
+            } else if (v == "ecu-silent") {
+                options.ecuSilent = true;
+            } else if (v == "port-missing") {
+                options.portMissing = true;
+            } else if (!ParseFault(v, options)) {
                 return false;
             }
         } else if (arg == "--silent") {
@@ -265,6 +280,31 @@ int RunTcp(Simulator& sim, int port, bool trace)
     }
 }
 
+// A device that is not there: a path nothing will create, or a loopback port nobody listens on.
+int RunMissing(bool tcp)
+{
+    if (!tcp) {
+        PrintLine("/dev/velmoro-sim-missing-" + QByteArray::number(::getpid()));
+    } else {
+        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (probe < 0 ||
+            ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            std::perror("velmoro-sim: socket");
+            return 1;
+        }
+        ::close(probe);
+        PrintLine(QByteArray::number(ntohs(address.sin_port)));
+    }
+    for (;;) {
+        ::pause();
+    }
+}
+
 #endif
 
 } // namespace
@@ -280,8 +320,12 @@ int main(int argc, char** argv)
     sim.SetCurrentFaults(options.currentFaults);
     sim.SetStoredFaults(options.storedFaults);
     sim.SetSilent(options.silent);
+    sim.SetCanRefused(options.canRefused);
     sim.SetEcuSilent(options.ecuSilent);
 #ifdef Q_OS_UNIX
+    if (options.portMissing) {
+        return RunMissing(options.tcp);
+    }
     return options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
 #else
     std::fprintf(stderr, "velmoro-sim: pseudo-terminals and the TCP mode need a Unix system\n");

@@ -50,6 +50,11 @@ TEST_F(ConnectionTest, Miug4ConnectsAfterTheIgnitionPromptAndDisconnects)
     EXPECT_EQ(messages.front().first, QStringLiteral("VelmoroCanDiag V0.02"));
 
     EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Disconnect"));
+    // Invented values are never shown as measured ones.
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("Simulated"));
+    EXPECT_EQ(window->windowTitle(),
+              QStringLiteral("VelmoroCanDiag V0.02 \u2013 Simulator: the values are invented, not "
+                             "measured"));
     EXPECT_TRUE(window->MenuItem(ItemConnect)->isEnabled());
     EXPECT_FALSE(window->MenuItem(ItemPreferences)->isEnabled());
     EXPECT_FALSE(window->MenuItem(ItemEcuRead)->isEnabled());
@@ -86,6 +91,7 @@ TEST_F(ConnectionTest, Miug4ConnectsAfterTheIgnitionPromptAndDisconnects)
     EXPECT_TRUE(window->MenuItem(ItemPreferences)->isEnabled());
     EXPECT_TRUE(window->MenuItem(ItemEcuRead)->isEnabled());
     EXPECT_EQ(window->StatusText(1), QStringLiteral("Disconnected"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("VelmoroCanDiag V0.02"));
     EXPECT_FALSE(window->Faults()->readButton->isEnabled());
     EXPECT_FALSE(window->Measurements()->readAllButton->isEnabled());
     EXPECT_EQ(view->valueTexts[0]->text(), QStringLiteral("----"));
@@ -112,9 +118,10 @@ TEST_F(ConnectionTest, Family11mpShowsItsIdentificationLines)
     EXPECT_FALSE(window->MenuItem(ItemDiagram)->isEnabled());
 }
 
-TEST_F(ConnectionTest, Miug4RefusingIdentificationEndsInIgnitionOff)
+TEST_F(ConnectionTest, Miug4RefusingIdentificationEndsInIgnitionOffAndNamesTheStep)
 {
     StartWith(QStringLiteral("Velmoro 850"));
+    const QString logField = window->StatusText(2);
     SharedSimulator()->SetEcuSilent(true);
     window->HandleMenu(ItemConnect);
     EXPECT_FALSE(window->MenuItem(ItemConnect)->isEnabled());
@@ -126,6 +133,19 @@ TEST_F(ConnectionTest, Miug4RefusingIdentificationEndsInIgnitionOff)
     EXPECT_EQ(window->StatusText(1), QStringLiteral("Disconnected"));
     EXPECT_FALSE(window->LinkActive());
     EXPECT_TRUE(WaitUntil([this] { return !window->WorkerAlive(); }));
+    // As much as the field holds, all of it in the tool tip.
+    const QString shown = window->StatusText(2);
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("The adapter works but the ECU did not answer")));
+    int whole = 0;
+    for (QLabel* label : window->findChildren<QLabel*>())
+        whole += label->text() == shown && label->toolTip().endsWith("The diagnostic connector?");
+    EXPECT_EQ(whole, 1);
+    EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
+
+    // The next connect puts back what the log field showed.
+    SharedSimulator()->SetEcuSilent(false);
+    ASSERT_TRUE(ConnectAndWait());
+    EXPECT_EQ(window->StatusText(2), logField);
 }
 
 TEST_F(ConnectionTest, DisconnectWhileARequestIsPending)
@@ -180,7 +200,7 @@ TEST_F(ConnectionTest, LostPortIsTriedAgainWhenReconnectingIsOn)
     EXPECT_FALSE(window->Faults()->readButton->isEnabled());
     SharedSimulator()->Restore();
     ASSERT_TRUE(
-        WaitUntil([this] { return window->StatusText(1) == QStringLiteral("Connected"); }, 20000));
+        WaitUntil([this] { return window->StatusText(1) == QStringLiteral("Simulated"); }, 20000));
     EXPECT_EQ(window->StatusText(2), logField);
     EXPECT_TRUE(messages.empty()) << "no ignition prompt, no ignition-off message";
     ASSERT_TRUE(WaitUntil([this] {

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -15,6 +16,15 @@
 using namespace velmoro;
 
 namespace {
+
+// Entries as discovery gives them for ports the system knows nothing about.
+QList<PortEntry> Entries(const QStringList& names)
+{
+    QList<PortEntry> entries;
+    for (const QString& name : names)
+        entries << PortEntry{name, name, {}, KindOfPort(name), PortPresence::Listed};
+    return entries;
+}
 
 class SettingsDialogTest : public ::testing::Test {
 protected:
@@ -35,6 +45,7 @@ protected:
         state.models = {{"Velmoro 850", "MIUG4", ""}, {"Velmoro 1000", "11MP", "B"}};
         state.texts.Set("Settings_1", "Einstellungen");
         state.texts.Set("Settings_12", "Verzeichnis für Logging:");
+        state.texts.Set("Settings_3", "COM Port:");
     }
 
     // Every hook records its call, so the order of the closing steps can be checked.
@@ -73,7 +84,7 @@ protected:
     int restart = 0;
     int setup = 0;
     QStringList calls;
-    QStringList ports{"/dev/ttyUSB0", "/dev/ttyUSB1", "Simulator"};
+    QList<PortEntry> ports = Entries({"/dev/ttyUSB0", "/dev/ttyUSB1", "Simulator"});
     QString chosenDirectory;
 };
 
@@ -169,17 +180,26 @@ TEST_F(SettingsDialogTest, TogglingMaxWindowAsksForTheSizeThenRequestsRestart)
 
 TEST_F(SettingsDialogTest, PortFallbacksAndImmediateOptions)
 {
-    // A saved WiFi address cannot be discovered but stays chosen; a vanished device does not.
+    // A saved WiFi address cannot be discovered but stays chosen, and so does an unplugged
+    // adapter, marked as not present.
     state.link.port = "192.168.0.10:35000";
     SettingsDialog* dialog = Open();
     EXPECT_EQ(dialog->PortList()->currentText(), "192.168.0.10:35000");
     dialog->close();
     EXPECT_EQ(state.link.port, "192.168.0.10:35000");
 
+    state.link.port = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5-if00-port0";
+    dialog = Open();
+    EXPECT_EQ(dialog->PortList()->currentIndex(), 0);
+    EXPECT_EQ(dialog->PortList()->currentText(), state.link.port);
+    EXPECT_EQ(dialog->PortNote()->text(), "COM Port: not present");
+    dialog->close();
+    EXPECT_EQ(state.link.port, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5-if00-port0");
+
     state.link.port = "/dev/ttyUSB7";
     ports.clear();
     dialog = Open();
-    EXPECT_EQ(state.link.port, "");
+    EXPECT_EQ(state.link.port, "/dev/ttyUSB7");
     // Typed in by the user.
     dialog->PortList()->setEditText(" /dev/rfcomm0 ");
 
@@ -206,4 +226,47 @@ TEST_F(SettingsDialogTest, PortFallbacksAndImmediateOptions)
 
     dialog->close();
     EXPECT_EQ(state.link.port, "/dev/rfcomm0");
+}
+
+TEST_F(SettingsDialogTest, SimulatorIsNeverChosenForTheUserAndStableNamesAreSaved)
+{
+    // Nothing saved and no adapter: the port stays empty, so Connect stays disabled.
+    ports = Entries({"Simulator"});
+    SettingsDialog* dialog = Open();
+    EXPECT_EQ(state.link.port, "");
+    EXPECT_EQ(dialog->PortList()->currentText(), "");
+    EXPECT_EQ(dialog->PortList()->count(), 1);
+    dialog->close();
+    EXPECT_EQ(state.link.port, "");
+
+    // Nothing saved: the first adapter is taken under its stable name, the list describes every
+    // port in a second column, the simulator in the user's language.
+    ports = {{"/dev/ttyUSB3", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5-if00-port0",
+              "FTDI FT232R USB UART (0403:6001)", PortKind::Adapter, PortPresence::Listed},
+             {"/dev/pts/4", "/dev/pts/4", {}, PortKind::Other, PortPresence::Listed},
+             {"Simulator", "Simulator", {}, PortKind::Simulator, PortPresence::Listed}};
+    dialog = Open();
+    EXPECT_EQ(state.link.port, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5-if00-port0");
+    EXPECT_EQ(dialog->PortList()->currentText(), "/dev/ttyUSB3");
+    const QAbstractItemModel* model = dialog->PortList()->model();
+    ASSERT_EQ(model->columnCount(), 2);
+    EXPECT_EQ(model->index(0, 1).data().toString(), "FTDI FT232R USB UART (0403:6001)");
+    EXPECT_EQ(model->index(2, 1).data().toString(),
+              "no adapter: a simulated motorcycle, invented values");
+    EXPECT_EQ(dialog->PortNote()->text(), "COM Port: FTDI FT232R USB UART (0403:6001)");
+    dialog->close();
+    EXPECT_EQ(state.link.port, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5-if00-port0");
+
+    // Saved under its old device name: found, and saved under the stable name from now on.
+    state.link.port = "/dev/ttyUSB3";
+    Open()->close();
+    EXPECT_EQ(state.link.port, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A5-if00-port0");
+
+    // Chosen by the user, the simulator is kept.
+    dialog = Open();
+    dialog->PortList()->setCurrentIndex(2);
+    dialog->close();
+    EXPECT_EQ(state.link.port, "Simulator");
+    Open()->close();
+    EXPECT_EQ(state.link.port, "Simulator");
 }

@@ -1,11 +1,12 @@
 // Builds the program in a fresh temporary program directory with recorded message boxes.
 #pragma once
 
-#include "ui/AppState.h"
 #include "app/Startup.h"
 #include "config/Settings.h"
 #include "sim/Simulator.h"
 #include "support/WaitUntil.h"
+#include "ui/AppState.h"
+#include "ui/LinkStatus.h"
 #include "ui/MainWindow.h"
 
 #include <QCoreApplication>
@@ -36,7 +37,13 @@ protected:
         options.showMessage = [this](const QString& title, const QString& text) {
             messages.push_back({title, text});
         };
-        options.discoverPorts = [] { return QStringList{QStringLiteral("Simulator")}; };
+        options.discoverPorts = [] {
+            return QList<PortEntry>{{QStringLiteral("Simulator"),
+                                     QStringLiteral("Simulator"),
+                                     {},
+                                     PortKind::Simulator,
+                                     PortPresence::Listed}};
+        };
         options.openHelp = [this](const QString& path) { helpOpened = path; };
         options.session.simulator = SharedSimulator();
         auto sim = SharedSimulator();
@@ -87,7 +94,7 @@ protected:
     {
         window->HandleMenu(ItemConnect);
         return WaitUntil([this] {
-            return window->StatusText(1) == QStringLiteral("Connected") &&
+            return window->StatusText(1) == ConnectedStatusText(state.texts, state.link.port) &&
                    state.flags.workerState.load() == kWorkerRunning;
         });
     }

@@ -1,0 +1,113 @@
+// The failed step of a connection: found from the set-up's answers, told in the user's words.
+#include "link/LinkFailure.h"
+
+#include "config/LanguageTexts.h"
+#include "link/AdapterPort.h"
+#include "link/PortDiscovery.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace velmoro {
+
+namespace {
+
+// The answer's lines without blanks, echo lines and the prompt left in.
+QByteArrayList Lines(const QByteArray& answer)
+{
+    QByteArray text = answer;
+    text.replace('\n', '\r');
+    QByteArrayList lines;
+    for (const QByteArray& line : text.split('\r')) {
+        const QByteArray trimmed = line.trimmed();
+        if (!trimmed.isEmpty() && trimmed != ">")
+            lines << trimmed;
+    }
+    return lines;
+}
+
+// The adapter's word for "nothing came back on the bus".
+QByteArray BusSilence(const QByteArray& answer)
+{
+    static const char* const kMessages[] = {"NO DATA", "CAN ERROR", "UNABLE TO CONNECT"};
+    const QByteArray upper = answer.toUpper();
+    for (const char* message : kMessages)
+        if (upper.contains(message))
+            return message;
+    return {};
+}
+
+} // namespace
+
+LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers)
+{
+    LinkFailureReport report;
+    report.port = port;
+    const bool anyAnswer = std::any_of(answers.all.begin(), answers.all.end(),
+                                       [](const QByteArray& a) { return !a.trimmed().isEmpty(); });
+    if (!anyAnswer) {
+        report.failure = LinkFailure::AdapterSilent;
+        return report;
+    }
+    if (Lines(answers.protocolAnswer).contains("?")) {
+        report.failure = LinkFailure::CanRefused;
+        report.detail = QString::fromLatin1(answers.protocolCommand);
+        return report;
+    }
+    const QByteArray silence = BusSilence(answers.sessionAnswer);
+    if (!silence.isEmpty()) {
+        report.failure = LinkFailure::EcuSilent;
+        report.detail = QString::fromLatin1(silence);
+    }
+    return report;
+}
+
+QString LinkFailureKey(const LinkFailureReport& report,
+                       const std::function<bool(const QString& path)>& exists)
+{
+    const bool bluetooth = IsBluetoothPort(report.port);
+    switch (report.failure) {
+    case LinkFailure::None:
+        break;
+    case LinkFailure::PortNotOpened: {
+        const bool bound = exists ? exists(report.port) : QFileInfo::exists(report.port);
+        return bluetooth && !bound ? QStringLiteral("Port_8") : QStringLiteral("Port_7");
+    }
+    case LinkFailure::AdapterSilent:
+        return bluetooth ? QStringLiteral("Port_10") : QStringLiteral("Port_9");
+    case LinkFailure::CanRefused:
+        return QStringLiteral("Port_11");
+    case LinkFailure::EcuSilent:
+        return QStringLiteral("Port_12");
+    case LinkFailure::NoIdentification:
+        return QStringLiteral("Port_13");
+    }
+    return {};
+}
+
+QString LinkFailureText(LanguageTexts& texts, const LinkFailureReport& report,
+                        const std::function<bool(const QString& path)>& exists)
+{
+    const QString key = LinkFailureKey(report, exists);
+    if (key.isEmpty())
+        return {};
+    QString text = TextOrEnglish(texts, key);
+    if (key == QLatin1String("Port_8")) {
+        static const QRegularExpression number(QStringLiteral("(\\d+)$"));
+        const QString n = number.match(report.port).captured(1);
+        return text.arg(report.port, n.isEmpty() ? QStringLiteral("0") : n);
+    }
+    if (key == QLatin1String("Port_7")) {
+        text = text.arg(report.port, report.detail.isEmpty() ? QStringLiteral("?") : report.detail);
+        const QString advice = SerialPermissionAdvice(report.port);
+        return advice.isEmpty() ? text : text + QLatin1Char('\n') + advice;
+    }
+    if (key == QLatin1String("Port_10"))
+        return text.arg(report.port);
+    if (key == QLatin1String("Port_11") || key == QLatin1String("Port_12"))
+        return text.arg(report.detail);
+    return text;
+}
+
+} // namespace velmoro

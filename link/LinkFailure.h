@@ -1,0 +1,64 @@
+// Why a link did not come up, named by the step that failed, and the words that tell the user.
+//
+// The worker finds the step from the answers of its set-up (it sends exactly what it always
+// sends; only the answers are read): nothing answered at all -> AdapterSilent; the protocol
+// command answered "?" -> CanRefused; the session request 10 03 answered "NO DATA", "CAN ERROR"
+// or "UNABLE TO CONNECT" -> EcuSilent. A set-up that went well but whose identification brought
+// no data is NoIdentification; a port that did not open is PortNotOpened.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QMetaType>
+#include <QString>
+#include <functional>
+
+namespace velmoro {
+
+class LanguageTexts;
+
+enum class LinkFailure {
+    None,
+    PortNotOpened,
+    AdapterSilent,
+    CanRefused,
+    EcuSilent,
+    NoIdentification,
+};
+
+struct LinkFailureReport {
+    LinkFailure failure = LinkFailure::None;
+    QString port;
+    // PortNotOpened: the system's reason ("Permission denied"); CanRefused: the protocol
+    // command; EcuSilent: the adapter's answer ("NO DATA").
+    QString detail;
+};
+
+// What the set-up heard: every answer (set-up commands and 10 03), the protocol command sent and
+// its answer, and the answer to 10 03.
+struct SetUpAnswers {
+    QByteArrayList all;
+    QByteArray protocolCommand;
+    QByteArray protocolAnswer;
+    QByteArray sessionAnswer;
+};
+
+// {"", "", "", ...} -> AdapterSilent; protocol answer "?\r\r" -> CanRefused (detail "ATSP 6");
+// session answer "NO DATA\r\r" -> EcuSilent (detail "NO DATA"); anything else -> None.
+LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers);
+
+// The language key of the failure's text; a Bluetooth port has its own texts: whether it is bound
+// (its device exists, per exists; empty: the file system) when it did not open, and what to check
+// when the adapter behind it is silent. Empty for None.
+QString LinkFailureKey(const LinkFailureReport& report,
+                       const std::function<bool(const QString& path)>& exists = {});
+
+// The failure in the user's language (English where an older settings file lacks the key), with
+// the port, the reason and, for a serial device this user may not open, the advice on joining its
+// group on the lines after the first.
+QString LinkFailureText(LanguageTexts& texts, const LinkFailureReport& report,
+                        const std::function<bool(const QString& path)>& exists = {});
+
+} // namespace velmoro
+
+Q_DECLARE_METATYPE(velmoro::LinkFailure)
