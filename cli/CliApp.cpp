@@ -510,6 +510,10 @@ int CliRun::Connect()
     connect(s, &DiagSession::ecuInfoText, this, [this](const QString& text) { ecuInfo_ = text; });
     connect(s, &DiagSession::connected, this, &CliRun::OnConnected);
     connect(s, &DiagSession::disconnected, this, &CliRun::OnDisconnected);
+    connect(s, &DiagSession::linkFailed, this, [this](LinkFailure failure, const QString& text) {
+        failure_ = failure;
+        failureText_ = text;
+    });
     connect(s, &DiagSession::rowsRead, this, &CliRun::OnRows);
     connect(s, &DiagSession::passLimitReached, this, [this] { End(ExitDone); });
     connect(s, &DiagSession::faultsDone, this, &CliRun::OnFaults);
@@ -890,6 +894,12 @@ void CliRun::OnDisconnected()
         if (linkUp_) {
             PrintErr(T("Cli_13"));
             status_ = ExitLinkLost;
+        } else if (failure_ != LinkFailure::None && failure_ != LinkFailure::PortNotOpened) {
+            // The step that failed, in the window's words.
+            PrintErr(failureText_);
+            status_ = failure_ == LinkFailure::AdapterSilent || failure_ == LinkFailure::CanRefused
+                          ? ExitAdapter
+                          : ExitEcuSilent;
         } else if (!adapter.portOpened) {
             const QString advice = SerialPermissionAdvice(port);
             if (!advice.isEmpty())

@@ -132,6 +132,8 @@ private:
     bool disconnectWaiting_ = false;
     QString actionResult_;
     bool linkUp_ = false;
+    LinkFailure failure_ = LinkFailure::None;
+    QString failureText_;
     bool progressShown_ = false;
     bool finished_ = false;
     int interruptCount_ = 0;

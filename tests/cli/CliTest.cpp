@@ -300,6 +300,7 @@ TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
     const QStringList bike = {"--port", "Simulator", "--model", "Velmoro 850"};
     SimProcess silentAdapter({"--pty", "--silent"});
     SimProcess silentEcu({"--pty", "--ecu-silent"});
+    SimProcess noCan({"--pty", "--fault", "no-can"});
     SimProcess held({"--pty"});
     QSerialPort holder(held.Address());
     ASSERT_TRUE(holder.open(QIODevice::ReadWrite)); // another program has the adapter open
@@ -328,7 +329,10 @@ TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
          "does not answer."},
         {{"--port", silentEcu.Address(), "--model", "Velmoro 850", "info"},
          5,
-         "The ECU does not answer. The ignition may be off."},
+         "the ECU did not answer (NO DATA): ignition on?"},
+        {{"--port", noCan.Address(), "--model", "Velmoro 850", "info"},
+         4,
+         "refused CAN (\"?\" to ATSP 6)"},
     };
     for (const BadInput& bad : cases) {
         SCOPED_TRACE(bad.arguments.join(' ').toStdString());
