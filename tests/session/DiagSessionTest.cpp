@@ -3,6 +3,7 @@
 #include "session/DiagSession.h"
 #include "ecu/Ecu.h"
 #include "sim/Simulator.h"
+#include "support/SimProcess.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,35 @@ TEST_F(DiagSessionTest, IgnitionCycleAndLostPortRecoverIntoTheSameRowsAndLog)
         EXPECT_GE(time, last) << line.constData();
         last = time;
     }
+}
+
+TEST_F(DiagSessionTest, TcpAdapterRestartedOnTheSamePortIsFoundAgain)
+{
+    state.settings.reconnect = 1;
+    int connects = 0;
+    QObject::connect(session.get(), &DiagSession::connected, session.get(), [&] { ++connects; });
+    auto adapter = std::make_unique<test::SimProcess>(QStringList{"--tcp", "0"});
+    const QString port = adapter->Address();
+    ASSERT_FALSE(port.isEmpty());
+    state.link.port = QStringLiteral("127.0.0.1:") + port;
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 1; }, 20000));
+
+    adapter.reset(); // the WiFi adapter goes away
+    ASSERT_TRUE(WaitUntil([this] { return session->linkState() == LinkState::Reconnecting; }));
+    adapter = std::make_unique<test::SimProcess>(QStringList{"--tcp", port});
+    ASSERT_EQ(adapter->Address(), port);
+    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }, 30000));
+    const int resumed = passes;
+    ASSERT_TRUE(WaitUntil([&] { return passes > resumed; }, 20000));
+    EXPECT_EQ(disconnects, 0);
+    EXPECT_NE(lastRows[0].valueText, QStringLiteral("----"));
+
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+    EXPECT_TRUE(adapter->Received("ATZ", 2).count("ATZ") >= 2) << "set-up, then the reset";
+    ExpectCompleteCsvLogs();
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.csv")}).size(), 1);
 }
 
 TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
