@@ -18,14 +18,6 @@
 
 #include <csignal>
 
-#if defined(__SANITIZE_THREAD__)
-// QProcess forks this multi-threaded test program to start the programs; the child only execs.
-extern "C" const char* __tsan_default_options()
-{
-    return "die_after_fork=0";
-}
-#endif
-
 namespace velmoro {
 namespace {
 
