@@ -128,7 +128,8 @@ private:
 
 DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* parent)
     : QObject(parent), state_(state), options_(std::move(options)),
-      simulator_(options_.simulator ? options_.simulator : std::make_shared<Simulator>()),
+      simulator_(options_.simulator ? options_.simulator
+                                    : std::make_shared<Simulator>(RealisticSimulatorOptions())),
       bridge_(std::make_unique<Bridge>(*this))
 {
     qRegisterMetaType<RowsSnapshot>();

@@ -18,6 +18,8 @@ const QByteArray kBanner = QByteArrayLiteral("ELM327 v1.5");
 constexpr int kMaxSingleFrameBytes = 7;
 constexpr int kFirstFrameBytes = 6;
 constexpr int kNextFrameBytes = 7;
+constexpr qint64 kNsPerMs = 1000000;
+constexpr qint64 kNsPerUs = 1000;
 
 bool IsHex(char c)
 {
@@ -36,19 +38,36 @@ QByteArray Hex2(std::uint8_t b)
 
 } // namespace
 
+SimulatorOptions RealisticSimulatorOptions(int family, int ecuLatencyMs)
+{
+    SimulatorOptions options;
+    options.family = family;
+    options.requestLatencyMs = ecuLatencyMs;
+    options.baudRate = kSimBaudRate;
+    options.processingUs = kSimProcessingUs;
+    options.answerWaitMs = kSimAnswerWaitMs;
+    return options;
+}
+
 Simulator::Simulator(const SimulatorOptions& options)
     : options_(options), ecu_(std::make_unique<SimulatedEcu>(options.family)),
-      engineStartMs_(NowMs())
+      engineStartMs_(NowNs() / kNsPerMs)
 {
     ResetAdapter();
 }
 
 Simulator::~Simulator() = default;
 
-qint64 Simulator::NowMs()
+qint64 Simulator::NowNs()
 {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+qint64 Simulator::ByteNs() const
+{
+    // Start bit, eight data bits, stop bit.
+    return options_.baudRate > 0 ? 10 * 1000000000LL / options_.baudRate : 0;
 }
 
 void Simulator::ResetAdapter()
@@ -74,27 +93,30 @@ void Simulator::Write(const QByteArray& bytes)
     if (vanished_) {
         return;
     }
-    const qint64 now = NowMs();
     receivedBytes_.append(bytes);
     if (receivedBytes_.size() > kMaxRecordedBytes) {
         receivedBytes_.remove(0, receivedBytes_.size() - kMaxRecordedBytes / 2);
     }
+    // Each byte crosses the line after the one before it.
+    qint64 arrivedNs = std::max(NowNs(), inputFreeAtNs_);
     for (char c : bytes) {
+        arrivedNs += ByteNs();
         if (c == '\r') {
-            HandleLine(lineBuffer_, now);
+            HandleLine(lineBuffer_, arrivedNs);
             lineBuffer_.clear();
         } else if (c != '\n' && lineBuffer_.size() < 256) {
             lineBuffer_.append(c);
         }
     }
+    inputFreeAtNs_ = arrivedNs;
     changed_.notify_all();
 }
 
-qint64 Simulator::ReadableLocked(qint64 nowMs) const
+qint64 Simulator::ReadableLocked(qint64 nowNs) const
 {
     qint64 n = 0;
     for (const Pending& p : output_) {
-        if (p.readyAtMs > nowMs) {
+        if (p.readyAtNs > nowNs) {
             break;
         }
         n += p.bytes.size();
@@ -105,7 +127,7 @@ qint64 Simulator::ReadableLocked(qint64 nowMs) const
 qint64 Simulator::BytesAvailable()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return vanished_ ? 0 : ReadableLocked(NowMs());
+    return vanished_ ? 0 : ReadableLocked(NowNs());
 }
 
 QByteArray Simulator::Read(qint64 maxBytes)
@@ -115,8 +137,8 @@ QByteArray Simulator::Read(qint64 maxBytes)
     if (vanished_) {
         return out;
     }
-    const qint64 now = NowMs();
-    while (!output_.empty() && out.size() < maxBytes && output_.front().readyAtMs <= now) {
+    const qint64 now = NowNs();
+    while (!output_.empty() && out.size() < maxBytes && output_.front().readyAtNs <= now) {
         Pending& p = output_.front();
         const qint64 take = std::min<qint64>(maxBytes - out.size(), p.bytes.size());
         out.append(p.bytes.left(take));
@@ -136,15 +158,14 @@ bool Simulator::WaitForOutput(int timeoutMs)
         if (vanished_) {
             return false;
         }
-        const qint64 now = NowMs();
-        if (ReadableLocked(now) > 0) {
+        if (ReadableLocked(NowNs()) > 0) {
             return true;
         }
         auto wakeAt = deadline;
         if (!output_.empty()) {
-            // The very millisecond the next bytes become readable, not up to one later.
+            // The very moment the next bytes become readable.
             const std::chrono::steady_clock::time_point readyAt{
-                std::chrono::milliseconds(output_.front().readyAtMs)};
+                std::chrono::nanoseconds(output_.front().readyAtNs)};
             wakeAt = std::min(wakeAt, readyAt);
         }
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -154,28 +175,35 @@ bool Simulator::WaitForOutput(int timeoutMs)
     }
 }
 
-int Simulator::MsUntilNextOutput()
+qint64 Simulator::UsUntilNextOutput()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (output_.empty() || vanished_) {
         return -1;
     }
-    return static_cast<int>(std::max<qint64>(0, output_.front().readyAtMs - NowMs()));
+    const qint64 leftNs = std::max<qint64>(0, output_.front().readyAtNs - NowNs());
+    return (leftNs + kNsPerUs - 1) / kNsPerUs;
 }
 
-void Simulator::Queue(QByteArray bytes, qint64 readyAtMs)
+int Simulator::MsUntilNextOutput()
+{
+    const qint64 us = UsUntilNextOutput();
+    return us < 0 ? -1 : static_cast<int>((us + 999) / 1000);
+}
+
+void Simulator::Queue(QByteArray bytes, qint64 startNs)
 {
     if (bytes.isEmpty()) {
         return;
     }
-    // Answers leave the adapter in the order they were made.
-    lastReadyAtMs_ = std::max(lastReadyAtMs_, readyAtMs);
-    output_.push_back({lastReadyAtMs_, std::move(bytes)});
+    // Answers leave the adapter in the order they were made, one byte after the other.
+    outputFreeAtNs_ = std::max(outputFreeAtNs_, startNs) + ByteNs() * bytes.size();
+    output_.push_back({outputFreeAtNs_, std::move(bytes)});
 }
 
 // ---- the adapter ----
 
-void Simulator::HandleLine(QByteArray line, qint64 nowMs)
+void Simulator::HandleLine(QByteArray line, qint64 crAtNs)
 {
     received_.append(line);
     if (received_.size() > kMaxRecordedCommands) {
@@ -186,7 +214,7 @@ void Simulator::HandleLine(QByteArray line, qint64 nowMs)
         return;
     }
     if (echo_) {
-        Queue(line + Eol(), nowMs);
+        Queue(line + Eol(), crAtNs);
     }
     QByteArray command = line.toUpper();
     command.replace(" ", "");
@@ -196,27 +224,37 @@ void Simulator::HandleLine(QByteArray line, qint64 nowMs)
     } else {
         lastCommand_ = command;
     }
-    QByteArray reply = command.isEmpty() ? QByteArray() : AdapterReply(command);
-    reply += Eol() + ">";
+    Reply reply = command.isEmpty() ? Reply{} : AdapterReply(command);
+    QByteArray prompt = Eol() + ">";
     if (garbage_) {
-        reply = QByteArray("\x01\xFE\x7FZ\x00%#\x80?", 10) + ">";
+        reply.text.clear();
+        prompt = QByteArray("\x01\xFE\x7FZ\x00%#\x80?", 10) + ">";
     }
     if (missingPrompt_) {
-        reply.chop(1);
+        prompt.chop(1);
     }
-    qint64 readyAt = nowMs + options_.latencyMs;
-    if (AllHex(command)) {
-        readyAt += options_.requestLatencyMs;
+    qint64 answerAtNs = crAtNs + options_.processingUs * kNsPerUs + options_.latencyMs * kNsPerMs;
+    qint64 promptAfterNs = 0;
+    if (reply.source == Reply::Ecu) {
+        answerAtNs += options_.requestLatencyMs * kNsPerMs;
+    }
+    if (reply.source != Reply::Adapter && reply.waitForMore) {
+        promptAfterNs = options_.answerWaitMs * kNsPerMs;
     }
     if (delayedAnswers_ > 0) {
         --delayedAnswers_;
-        readyAt += delayExtraMs_;
+        answerAtNs += delayExtraMs_ * kNsPerMs;
     }
-    Queue(reply, readyAt);
+    if (promptAfterNs == 0) {
+        Queue(reply.text + prompt, answerAtNs);
+    } else {
+        Queue(reply.text, answerAtNs);
+        Queue(prompt, answerAtNs + promptAfterNs);
+    }
 }
 
 // The reply text of one command without the final blank line and prompt.
-QByteArray Simulator::AdapterReply(const QByteArray& c)
+Simulator::Reply Simulator::AdapterReply(const QByteArray& c)
 {
     const QByteArray eol = Eol();
     const QByteArray ok = QByteArrayLiteral("OK") + eol;
@@ -309,16 +347,31 @@ QByteArray Simulator::AdapterReply(const QByteArray& c)
             return ok;
         }
     }
-    if (AllHex(c) && c.size() % 2 == 0 && c.size() / 2 <= kMaxSingleFrameBytes) {
-        return EcuReply(c);
+    if (AllHex(c)) {
+        // Whole bytes, or whole bytes and the response-count digit (1..F).
+        const bool counted = c.size() % 2 == 1;
+        const QByteArray request = counted ? c.chopped(1) : c;
+        const int count = counted ? QByteArray(1, c.back()).toInt(nullptr, 16) : 0;
+        if (!request.isEmpty() && request.size() / 2 <= kMaxSingleFrameBytes &&
+            (!counted || (options_.countDigit && count > 0))) {
+            return EcuReply(request, count);
+        }
     }
     return unknown;
 }
 
-QByteArray Simulator::EcuReply(const QByteArray& hexRequest)
+Simulator::Reply Simulator::EcuReply(const QByteArray& hexRequest, int countDigit)
 {
     const QByteArray eol = Eol();
-    const QByteArray noData = QByteArrayLiteral("NO DATA") + eol;
+    if (injectedCount_ > 0) {
+        --injectedCount_;
+        Reply message(injectedMessage_ + eol);
+        message.source = Reply::Ecu;
+        message.waitForMore = false;
+        return message;
+    }
+    Reply noData(QByteArrayLiteral("NO DATA") + eol);
+    noData.source = Reply::NoAnswer;
     // Only a request to the ECU's own identifier reaches it; only answers the receive filter
     // lets through come back.
     if (ecuSilent_ || canRefused_ || header_ != 0x7A0 ||
@@ -326,14 +379,23 @@ QByteArray Simulator::EcuReply(const QByteArray& hexRequest)
         return noData;
     }
     const QByteArray answer =
-        ecu_->Answer(QByteArray::fromHex(hexRequest), EngineTimeLocked(NowMs()));
+        ecu_->Answer(QByteArray::fromHex(hexRequest), EngineTimeLocked(NowNs()));
     if (answer.isEmpty()) {
         return noData;
     }
-    return FormatFrames(answer);
+    const int frames =
+        answer.size() <= kMaxSingleFrameBytes
+            ? 1
+            : 1 + static_cast<int>((answer.size() - kFirstFrameBytes + kNextFrameBytes - 1) /
+                                   kNextFrameBytes);
+    Reply reply(FormatFrames(answer, countDigit));
+    reply.source = Reply::Ecu;
+    // Told how many frames to expect, the adapter stops once it has them.
+    reply.waitForMore = countDigit == 0 || countDigit > frames;
+    return reply;
 }
 
-QByteArray Simulator::FormatFrames(const QByteArray& data) const
+QByteArray Simulator::FormatFrames(const QByteArray& data, int maxFrames) const
 {
     const QByteArray eol = Eol();
     const QByteArray sep = spaces_ ? QByteArrayLiteral(" ") : QByteArray();
@@ -357,7 +419,7 @@ QByteArray Simulator::FormatFrames(const QByteArray& data) const
     QByteArray out = QByteArray::number(data.size(), 16).toUpper().rightJustified(3, '0');
     out += (trail ? " " : "") + eol;
     int index = 0;
-    for (int from = 0; from < data.size(); ++index) {
+    for (int from = 0; from < data.size() && (maxFrames == 0 || index < maxFrames); ++index) {
         const int count = from == 0 ? kFirstFrameBytes : kNextFrameBytes;
         out += header + QByteArray::number(index % 16, 16).toUpper() + ":" + sep +
                bytesText(from, count) + eol;
@@ -366,9 +428,9 @@ QByteArray Simulator::FormatFrames(const QByteArray& data) const
     return out;
 }
 
-qint64 Simulator::EngineTimeLocked(qint64 nowMs) const
+qint64 Simulator::EngineTimeLocked(qint64 nowNs) const
 {
-    return frozenEngineMs_ >= 0 ? frozenEngineMs_ : nowMs - engineStartMs_;
+    return frozenEngineMs_ >= 0 ? frozenEngineMs_ : nowNs / kNsPerMs - engineStartMs_;
 }
 
 // ---- configuration and injection ----
@@ -442,11 +504,20 @@ void Simulator::DelayAnswers(int count, int extraMs)
     delayExtraMs_ = std::max(0, extraMs);
 }
 
+void Simulator::InjectAdapterMessage(const QByteArray& message, int count)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    injectedMessage_ = message;
+    injectedCount_ = std::max(0, count);
+}
+
 void Simulator::Vanish()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     vanished_ = true;
     output_.clear();
+    outputFreeAtNs_ = 0;
+    inputFreeAtNs_ = 0;
     changed_.notify_all();
 }
 
@@ -556,7 +627,7 @@ void Simulator::SetEngineTimeMs(qint64 ms)
     std::lock_guard<std::mutex> lock(mutex_);
     frozenEngineMs_ = ms < 0 ? -1 : ms;
     if (ms < 0) {
-        engineStartMs_ = NowMs();
+        engineStartMs_ = NowNs() / kNsPerMs;
     }
 }
 
@@ -575,7 +646,7 @@ void Simulator::CycleIgnition()
 QByteArray Simulator::EcuAnswer(const QByteArray& request)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return ecu_->Answer(request, EngineTimeLocked(NowMs()));
+    return ecu_->Answer(request, EngineTimeLocked(NowNs()));
 }
 
 } // namespace velmoro

@@ -10,7 +10,21 @@
 // ATSH / ATCRA are honoured (the ECU only hears requests to 7A0 and only answers are passed that
 // match the receive filter); "NO DATA" when the ECU is silent; single frames as
 // "62 10 30 0B B8 \r\r>", multi-frame answers as the length line and numbered lines
-// "008 \r0: 62 10 3C 01 02 03 \r1: 04 05 \r\r>" (indexes wrap after F).
+// "008 \r0: 62 10 3C 01 02 03 \r1: 04 05 \r\r>" (indexes wrap after F). A request may end in the
+// response-count digit ("221033 1"): the adapter then stops after that many frames.
+//
+// Timing model (every figure configurable; all zero, the default, is an ideal adapter that
+// answers at once, which is what most tests want):
+//   - the serial line carries 10 bits a byte (8N1) at baudRate, in both directions: a command
+//     is acted on once its CR has crossed, an answer is readable once its last byte has;
+//   - the adapter takes processingUs from a command's CR to acting on it;
+//   - the ECU answers a diagnostic request after requestLatencyMs (latencyMs delays every
+//     command, AT commands too);
+//   - after the ECU's answer the adapter waits answerWaitMs for further answers before its
+//     prompt, unless the count digit was given and reached; a silent ECU gets NO DATA after
+//     the same wait.
+// RealisticSimulatorOptions() gives the ELM327-like defaults of velmoro-sim and the built-in
+// demo motorcycle.
 #pragma once
 
 #include <QByteArray>
@@ -54,11 +68,23 @@ struct SimStoredBlock {
 struct SimulatorOptions {
     int family = kSimFamilyMiug4;
     int latencyMs = 0;        // from the command's CR to the answer
-    int requestLatencyMs = 0; // added for diagnostic requests (hex commands) only
+    int requestLatencyMs = 0; // added for diagnostic requests (hex commands) only: the ECU's time
     AdapterIdentity identity = AdapterIdentity::Elm327Clone;
     bool trailingSpaces = true; // false: numbered lines and length line without trailing space
     bool crlf = false;          // line ends CR LF instead of CR (like ATL1)
+    int baudRate = 0;           // serial line speed, both directions; 0: bytes cross at once
+    int processingUs = 0;       // from a command's CR to the adapter acting on it
+    int answerWaitMs = 0;       // wait for further answers before the prompt (see above)
+    bool countDigit = true;     // false: a request ending in a count digit is answered "?"
 };
+
+// The model's ELM327-like defaults.
+constexpr int kSimBaudRate = 115200;
+constexpr int kSimProcessingUs = 1000;
+constexpr int kSimAnswerWaitMs = 30;
+constexpr int kSimEcuLatencyMs = 5;
+SimulatorOptions RealisticSimulatorOptions(int family = kSimFamilyMiug4,
+                                           int ecuLatencyMs = kSimEcuLatencyMs);
 
 class Simulator {
 public:
@@ -73,8 +99,10 @@ public:
     // Waits up to timeoutMs (real time) for readable bytes; true when some are readable.
     // Returns false at once when the simulator vanished.
     bool WaitForOutput(int timeoutMs);
-    // Milliseconds until the next queued byte becomes readable: 0 = now, -1 = nothing queued.
+    // Milliseconds (rounded up) until the next queued byte becomes readable: 0 = now, -1 =
+    // nothing queued. UsUntilNextOutput: the same in microseconds.
     int MsUntilNextOutput();
+    qint64 UsUntilNextOutput();
 
     // ---- configuration ----
     void SetFamily(int family); // also resets the ECU state for that family
@@ -90,7 +118,10 @@ public:
     void SetGarbage(bool on);    // answers are binary junk (with a prompt)
     void SetMissingPrompt(bool on);            // answers come without '>'
     void DelayAnswers(int count, int extraMs); // the next count answers come extraMs late
-    void Vanish();                             // the device is gone: reads, writes and waits fail
+    // The next count diagnostic requests get this adapter message ("BUFFER FULL", "CAN ERROR",
+    // "STOPPED", "?", "NO DATA") instead of the ECU's answer.
+    void InjectAdapterMessage(const QByteArray& message, int count);
+    void Vanish(); // the device is gone: reads, writes and waits fail
     void Restore();
     bool Vanished() const;
 
@@ -126,20 +157,31 @@ public:
 
 private:
     struct Pending {
-        qint64 readyAtMs;
+        qint64 readyAtNs; // its last byte has crossed the serial line
         QByteArray bytes;
     };
+    // What the adapter answers to one command line, before the serial line.
+    struct Reply {
+        Reply(QByteArray t = {}) : text(std::move(t)) {}
+        QByteArray text; // up to the blank line and prompt
+        // Ecu: the ECU's latency applies; Ecu and NoAnswer: the adapter's wait for (further)
+        // answers too, unless waitForMore is false.
+        enum Source { Adapter, Ecu, NoAnswer } source = Adapter;
+        bool waitForMore = true;
+    };
 
-    void HandleLine(QByteArray line, qint64 nowMs);
-    QByteArray AdapterReply(const QByteArray& command);
-    QByteArray EcuReply(const QByteArray& hexRequest);
-    QByteArray FormatFrames(const QByteArray& data) const;
+    void HandleLine(QByteArray line, qint64 crAtNs);
+    Reply AdapterReply(const QByteArray& command);
+    Reply EcuReply(const QByteArray& hexRequest, int countDigit);
+    QByteArray FormatFrames(const QByteArray& data, int maxFrames) const;
     QByteArray Eol() const;
     void ResetAdapter();
-    void Queue(QByteArray bytes, qint64 readyAtMs);
-    qint64 ReadableLocked(qint64 nowMs) const;
-    qint64 EngineTimeLocked(qint64 nowMs) const;
-    static qint64 NowMs();
+    // Sends bytes down the serial line, starting no earlier than startNs.
+    void Queue(QByteArray bytes, qint64 startNs);
+    qint64 ByteNs() const;
+    qint64 ReadableLocked(qint64 nowNs) const;
+    qint64 EngineTimeLocked(qint64 nowNs) const;
+    static qint64 NowNs();
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -155,7 +197,10 @@ private:
     QByteArray lastCommand_;
     QByteArray lineBuffer_;
     std::deque<Pending> output_;
-    qint64 lastReadyAtMs_ = 0;
+    qint64 outputFreeAtNs_ = 0; // the serial line towards the host is busy until then
+    qint64 inputFreeAtNs_ = 0;  // and the one from the host
+    QByteArray injectedMessage_;
+    int injectedCount_ = 0;
     // Fault injection.
     bool silent_ = false;
     bool garbage_ = false;

@@ -2,8 +2,8 @@
 //
 //   velmoro-sim --pty            prints the slave device path, e.g. /dev/pts/7
 //   velmoro-sim --tcp PORT       listens on 127.0.0.1:PORT (0 = any free port), prints the port
-// Options: --family miug4|11mp, --latency MS (every answer), --request-latency MS (added for
-//          diagnostic requests), --identity elm|stn|vgate, --no-trailing-spaces,
+// Options: --family miug4|11mp, --latency MS (every answer), --request-latency MS (the ECU's
+//          answer time, default 5), --identity elm|stn|vgate, --no-trailing-spaces,
 //          --crlf, --trace (prints "RX <command>" for every command line received),
 //          --engine-time MS (the engine stands still at that moment: values repeat exactly),
 //          --fault current|stored:HHLLTTSS (a fault record, repeatable; 11MP uses HH LL SS),
@@ -11,7 +11,11 @@
 //          --fault silent|no-can|ecu-silent|port-missing (an adapter that answers nothing; one
 //          that answers "?" to the protocol command; an ECU that answers nothing, so the adapter
 //          says NO DATA, also to 10 03; a device that is not there: the printed device path does
-//          not exist, the printed TCP port has no listener).
+//          not exist, the printed TCP port has no listener),
+//          the adapter's timing: --baud N (serial line, default 115200; 0: no line time),
+//          --processing-us N (default 1000), --answer-wait MS (wait for further answers, default
+//          30), --no-count-digit (a request with the response-count digit gets "?"), --ideal
+//          (all of the timing 0: answers at once).
 // Runs until killed; killing it is how tests make the device vanish.
 #include "sim/Simulator.h"
 
@@ -20,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #ifdef Q_OS_UNIX
@@ -50,7 +55,7 @@ struct ToolOptions {
     bool canRefused = false;
     bool ecuSilent = false;
     bool portMissing = false;
-    SimulatorOptions sim;
+    SimulatorOptions sim = velmoro::RealisticSimulatorOptions();
     qint64 engineTimeMs = -1;
     std::vector<SimFault> currentFaults;
     std::vector<SimFault> storedFaults;
@@ -84,7 +89,8 @@ int Usage()
         "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
         "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
         "[--crlf] [--trace] [--engine-time MS] [--fault current|stored:HHLLTTSS]... [--silent] "
-        "[--ecu-silent] [--fault silent|no-can|ecu-silent|port-missing]\n");
+        "[--ecu-silent] [--fault silent|no-can|ecu-silent|port-missing] [--baud N] "
+        "[--processing-us N] [--answer-wait MS] [--no-count-digit] [--ideal]\n");
     return 2;
 }
 
@@ -147,11 +153,26 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             options.silent = true;
         } else if (arg == "--ecu-silent") {
             options.ecuSilent = true;
+        } else if (arg == "--baud" && hasValue) {
+            options.sim.baudRate = std::atoi(argv[++i]);
+        } else if (arg == "--processing-us" && hasValue) {
+            options.sim.processingUs = std::atoi(argv[++i]);
+        } else if (arg == "--answer-wait" && hasValue) {
+            options.sim.answerWaitMs = std::atoi(argv[++i]);
+        } else if (arg == "--no-count-digit") {
+            options.sim.countDigit = false;
+        } else if (arg == "--ideal") {
+            options.sim.baudRate = 0;
+            options.sim.processingUs = 0;
+            options.sim.answerWaitMs = 0;
+            options.sim.requestLatencyMs = 0;
         } else {
             return false;
         }
     }
-    return options.pty != options.tcp && options.tcpPort >= 0 && options.tcpPort <= 65535;
+    return options.pty != options.tcp && options.tcpPort >= 0 && options.tcpPort <= 65535 &&
+           options.sim.baudRate >= 0 && options.sim.processingUs >= 0 &&
+           options.sim.answerWaitMs >= 0 && options.sim.requestLatencyMs >= 0;
 }
 
 #ifdef Q_OS_UNIX
@@ -185,9 +206,13 @@ bool WriteAll(int fd, const QByteArray& bytes)
 void Serve(int fd, Simulator& sim, bool trace, qsizetype& traced)
 {
     for (;;) {
-        const int waitMs = sim.MsUntilNextOutput();
+        // Wakes the moment the next answer is due, not up to a millisecond later.
+        const qint64 waitUs = sim.UsUntilNextOutput();
+        const qint64 timeoutUs = waitUs < 0 ? 1000000 : waitUs;
+        const timespec timeout{static_cast<time_t>(timeoutUs / 1000000),
+                               static_cast<long>(timeoutUs % 1000000) * 1000};
         pollfd p{fd, POLLIN, 0};
-        const int ready = ::poll(&p, 1, waitMs < 0 ? 1000 : waitMs);
+        const int ready = ::ppoll(&p, 1, &timeout, nullptr);
         if (ready < 0 && errno != EINTR) {
             return;
         }

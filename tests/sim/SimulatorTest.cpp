@@ -75,7 +75,60 @@ TEST(SimulatorAdapterTest, HeaderAndReceiveFilterDecideWhetherTheEcuAnswers)
     sim.SetEcuSilent(false);
     EXPECT_EQ(Send(sim, "3E00"), QByteArray("7E 00 \r\r"));
     EXPECT_EQ(Send(sim, "3E80"), QByteArray("NO DATA\r\r")) << "suppressed positive answer";
-    EXPECT_EQ(Send(sim, "22103"), QByteArray("?\r\r")) << "odd digit count";
+    EXPECT_EQ(Send(sim, "22103A 0"), QByteArray("?\r\r")) << "no count of answers";
+}
+
+TEST(SimulatorAdapterTest, CountDigitEndsTheWaitForFurtherAnswers)
+{
+    // A wait no test outlasts: whether the prompt comes is decided by the count digit alone.
+    SimulatorOptions options;
+    options.answerWaitMs = 600000;
+    Simulator counted(options);
+    SetUpAdapter(counted);
+    EXPECT_EQ(Send(counted, "22103A 1"), QByteArray("62 10 3A 04 7E \r\r"));
+    EXPECT_EQ(Send(counted, "22103A1"), QByteArray("62 10 3A 04 7E \r\r"));
+    // Told to expect one frame of a longer answer, the adapter stops after the first.
+    EXPECT_EQ(Send(counted, "22109A 1"), QByteArray("017 \r0: 62 10 9A 48 57 20 \r\r"));
+    EXPECT_EQ(Send(counted, "22109A 4").count(':'), 4);
+
+    Simulator waiting(options);
+    SetUpAdapter(waiting);
+    waiting.Write("22103A\r");
+    ASSERT_TRUE(waiting.WaitForOutput(kHangMs));
+    EXPECT_EQ(waiting.Read(100), QByteArray("62 10 3A 04 7E \r"));
+    EXPECT_GT(waiting.MsUntilNextOutput(), 500000) << "the prompt after the wait";
+
+    options.countDigit = false;
+    Simulator older(options);
+    SetUpAdapter(older);
+    EXPECT_EQ(Send(older, "22103A 1"), QByteArray("?\r\r"));
+    EXPECT_EQ(older.ReceivedCommands().last(), QByteArray("22103A 1"));
+
+    // Injected adapter messages take the place of the ECU's next answers.
+    counted.InjectAdapterMessage("BUFFER FULL", 2);
+    EXPECT_EQ(Send(counted, "22103A 1"), QByteArray("BUFFER FULL\r\r"));
+    EXPECT_EQ(Send(counted, "22103A"), QByteArray("BUFFER FULL\r\r"));
+    EXPECT_EQ(Send(counted, "22103A 1"), QByteArray("62 10 3A 04 7E \r\r"));
+}
+
+TEST(SimulatorAdapterTest, SerialLineCarriesTenBitsAByteBothWays)
+{
+    // At 10 baud a byte takes a second: "ATE0" and its CR arrive after five, and the echo
+    // (echo is on after a reset) is back five seconds later.
+    SimulatorOptions options;
+    options.baudRate = 10;
+    Simulator sim(options);
+    sim.Write("ATE0\r");
+    EXPECT_LE(sim.MsUntilNextOutput(), 10000);
+    EXPECT_GT(sim.MsUntilNextOutput(), 9000);
+    EXPECT_EQ(sim.BytesAvailable(), 0);
+
+    const SimulatorOptions realistic = RealisticSimulatorOptions(kSimFamily11mp, 20);
+    EXPECT_EQ(realistic.family, kSimFamily11mp);
+    EXPECT_EQ(realistic.requestLatencyMs, 20);
+    EXPECT_EQ(realistic.baudRate, kSimBaudRate);
+    EXPECT_EQ(realistic.answerWaitMs, kSimAnswerWaitMs);
+    EXPECT_TRUE(realistic.countDigit);
 }
 
 TEST(SimulatorAdapterTest, MultiFrameLinesAndTheirVariants)
