@@ -92,6 +92,7 @@ SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& setting
     settings.loggingDirectory = logDir.isEmpty() ? paths.directory : WithSeparator(logDir);
     settings.csv = ini.ReadInt(kSettings, QStringLiteral("CSV"), 0);
     settings.reconnect = ini.ReadInt(kSettings, QStringLiteral("Reconnect"), 0);
+    settings.fastRefresh = ini.ReadInt(kSettings, QStringLiteral("FastRefresh"), 0);
     settings.language =
         ini.ReadString(kSettings, QStringLiteral("Language"), QStringLiteral("Deutsch"));
 
@@ -144,6 +145,8 @@ bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,
     // who never did keeps its content.
     if (settings.reconnect != 0 || ini.Contains(kSettings, QStringLiteral("Reconnect")))
         ini.WriteInt(kSettings, QStringLiteral("Reconnect"), settings.reconnect);
+    if (settings.fastRefresh != 0 || ini.Contains(kSettings, QStringLiteral("FastRefresh")))
+        ini.WriteInt(kSettings, QStringLiteral("FastRefresh"), settings.fastRefresh);
     return ini.Save(path);
 }
 

@@ -61,6 +61,9 @@ struct Settings {
     // Reconnect: after a link loss the user did not ask for, the session tries the port again
     // by itself. Not in the built-in default file; written at exit once it was set.
     int reconnect = 0;
+    // FastRefresh: values are read at the adapter's own speed instead of with a pause after
+    // each request, falling back by itself when answers turn bad. Written like Reconnect.
+    int fastRefresh = 0;
     QString language = QStringLiteral("Deutsch");
 };
 

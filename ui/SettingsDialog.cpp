@@ -56,10 +56,10 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
     // Taller than the tabs' first options need: the later options sit below them.
-    setFixedSize(Scaled(300), Scaled(250));
+    setFixedSize(Scaled(300), Scaled(280));
 
     tabs_ = new QTabWidget(this);
-    tabs_->setGeometry(Scaled(10), Scaled(10), Scaled(280), Scaled(230));
+    tabs_->setGeometry(Scaled(10), Scaled(10), Scaled(280), Scaled(260));
     auto* general = new QWidget;
     auto* extras = new QWidget;
     tabs_->addTab(general, QString());
@@ -105,6 +105,8 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     place(directoryButton_, 230, 130, 30, 20);
     reconnectBox_ = new QCheckBox(extras);
     place(reconnectBox_, 10, 165, 250, 20);
+    fastRefreshBox_ = new QCheckBox(extras);
+    place(fastRefreshBox_, 10, 195, 260, 20);
 
     // Content and opening rules, before any reaction is connected.
     const QStringList languages = LanguageSectionNames(state_.paths);
@@ -139,6 +141,7 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     loggingBox_->setChecked(state_.settings.logging == 1);
     csvBox_->setChecked(state_.settings.csv == 1);
     reconnectBox_->setChecked(state_.settings.reconnect != 0);
+    fastRefreshBox_->setChecked(state_.settings.fastRefresh != 0);
     directoryField_->setText(state_.settings.loggingDirectory);
     ApplyTexts();
 
@@ -152,6 +155,8 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     connect(csvBox_, &QCheckBox::toggled, this, &SettingsDialog::OnCsvToggled);
     connect(reconnectBox_, &QCheckBox::toggled, this,
             [this](bool on) { state_.settings.reconnect = on ? 1 : 0; });
+    connect(fastRefreshBox_, &QCheckBox::toggled, this,
+            [this](bool on) { state_.settings.fastRefresh = on ? 1 : 0; });
     connect(directoryButton_, &QPushButton::clicked, this, &SettingsDialog::OnDirectoryButton);
 }
 
@@ -169,6 +174,7 @@ void SettingsDialog::ApplyTexts()
     loggingBox_->setText(t.Text(QStringLiteral("Settings_9")));
     csvBox_->setText(t.Text(QStringLiteral("Settings_10")));
     reconnectBox_->setText(TextOrEnglish(t, QStringLiteral("Link_3")));
+    fastRefreshBox_->setText(TextOrEnglish(t, QStringLiteral("Fast_1")));
     directoryLabel_->setText(t.Text(QStringLiteral("Settings_12")));
     if (!ports_.isEmpty())
         FillPortList(portList_->currentIndex(), portList_->currentText());

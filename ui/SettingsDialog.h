@@ -79,6 +79,7 @@ public:
     QCheckBox* LoggingBox() const { return loggingBox_; }
     QCheckBox* CsvBox() const { return csvBox_; }
     QCheckBox* ReconnectBox() const { return reconnectBox_; }
+    QCheckBox* FastRefreshBox() const { return fastRefreshBox_; }
     QLineEdit* DirectoryField() const { return directoryField_; }
     QPushButton* DirectoryButton() const { return directoryButton_; }
     QTabWidget* Tabs() const { return tabs_; }
@@ -123,6 +124,7 @@ private:
     QCheckBox* debugBox_ = nullptr;
     QCheckBox* loggingBox_ = nullptr;
     QCheckBox* reconnectBox_ = nullptr;
+    QCheckBox* fastRefreshBox_ = nullptr;
     QCheckBox* csvBox_ = nullptr;
     QLabel* directoryLabel_ = nullptr;
     QLineEdit* directoryField_ = nullptr;

@@ -126,9 +126,9 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
         }
         // Families in their order, then the fault codes in theirs, then the keys added since in
         // their blocks; no stray keys.
-        const QStringList added =
-            Numbered("Log_", 1, 22) + Numbered("Link_", 1, 3) + Numbered("Cli_", 1, 29) +
-            Numbered("Port_", 1, 13);
+        const QStringList added = Numbered("Log_", 1, 22) + Numbered("Link_", 1, 3) +
+                                  Numbered("Cli_", 1, 29) + Numbered("Port_", 1, 13) +
+                                  Numbered("Fast_", 1, 2);
         expected << added;
         QStringList textKeys = keys;
         textKeys.removeIf(IsFaultCode);

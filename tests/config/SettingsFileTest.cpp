@@ -152,21 +152,26 @@ TEST_F(SettingsFileTest, ExitSaveWritesEveryKeyAndKeepsTheRest)
     EXPECT_EQ(again.windowX, 0);
     EXPECT_EQ(again.windowY, 0);
 
-    // A later option joins the file once set, and stays when switched off again.
-    IniFile before;
-    ASSERT_TRUE(before.Load(paths_.SettingsFile()));
-    EXPECT_FALSE(before.Contains("Settings", "Reconnect"));
-    settings_.reconnect = 1;
-    ASSERT_TRUE(SaveSettingsOnExit(paths_, settings_, link_, false));
-    ReadSettingsFile(paths_, again, link, models);
-    EXPECT_EQ(again.reconnect, 1);
-    settings_.reconnect = 0;
-    ASSERT_TRUE(SaveSettingsOnExit(paths_, settings_, link_, false));
-    IniFile after;
-    ASSERT_TRUE(after.Load(paths_.SettingsFile()));
-    EXPECT_EQ(after.ReadString("Settings", "Reconnect"), "0");
-    ReadSettingsFile(paths_, again, link, models);
-    EXPECT_EQ(again.reconnect, 0);
+    // A later option joins the file once set, and stays when switched off again; the others
+    // stay out meanwhile.
+    for (const auto& [key, option] : {std::pair{"Reconnect", &Settings::reconnect},
+                                      std::pair{"FastRefresh", &Settings::fastRefresh}}) {
+        SCOPED_TRACE(key);
+        IniFile before;
+        ASSERT_TRUE(before.Load(paths_.SettingsFile()));
+        EXPECT_FALSE(before.Contains("Settings", key));
+        settings_.*option = 1;
+        ASSERT_TRUE(SaveSettingsOnExit(paths_, settings_, link_, false));
+        ReadSettingsFile(paths_, again, link, models);
+        EXPECT_EQ(again.*option, 1);
+        settings_.*option = 0;
+        ASSERT_TRUE(SaveSettingsOnExit(paths_, settings_, link_, false));
+        IniFile after;
+        ASSERT_TRUE(after.Load(paths_.SettingsFile()));
+        EXPECT_EQ(after.ReadString("Settings", key), "0");
+        ReadSettingsFile(paths_, again, link, models);
+        EXPECT_EQ(again.*option, 0);
+    }
 }
 
 TEST_F(SettingsFileTest, UnreadableFileChangesNothingAndIsNotRecreated)

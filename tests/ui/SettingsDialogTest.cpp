@@ -214,6 +214,8 @@ TEST_F(SettingsDialogTest, PortFallbacksAndImmediateOptions)
     calls.clear();
     dialog->LoggingBox()->setChecked(false);
     EXPECT_EQ(calls, QStringList{"status2 "});
+    dialog->FastRefreshBox()->setChecked(true);
+    EXPECT_EQ(state.settings.fastRefresh, 1);
 
     // A cancelled chooser keeps the directory; a chosen one becomes a prefix ending in "/".
     calls.clear();
