@@ -16,6 +16,7 @@ constexpr int kMaxWaitSliceMs = 50;
 int CollectAnswer(AdapterCommand& command, Clock& clock, qint64 startMs)
 {
     AdapterPort* port = command.port;
+    command.prompted = false;
     for (;;) {
         while (port->BytesWaiting() > 0) {
             const QByteArray byte = port->Read(1);
@@ -23,6 +24,7 @@ int CollectAnswer(AdapterCommand& command, Clock& clock, qint64 startMs)
                 break;
             }
             if (byte[0] == command.endChar) {
+                command.prompted = true;
                 return static_cast<int>(command.answer.size());
             }
             command.answer.append(byte[0]);

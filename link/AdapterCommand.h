@@ -15,7 +15,8 @@ struct AdapterCommand {
     int timeoutMs = kAdapterTimeoutMs;
     QByteArray command; // without its carriage return
     char endChar = '>';
-    QByteArray answer; // filled by SendAdapterCommand
+    QByteArray answer;     // filled by SendAdapterCommand
+    bool prompted = false; // the answer ended with endChar, not with the time-out
 };
 
 // Writes command + one CR (8-bit ASCII, nothing flushed before), then collects every byte up to

@@ -35,7 +35,7 @@ bool CommWorker::StopRequested() const
     return channel_.Flags().stopFlag.load() != 0;
 }
 
-QByteArray CommWorker::Command(AdapterPort& port, const QByteArray& text)
+QByteArray CommWorker::Command(AdapterPort& port, const QByteArray& text, bool* prompted)
 {
     AdapterCommand command;
     command.port = &port;
@@ -45,18 +45,25 @@ QByteArray CommWorker::Command(AdapterPort& port, const QByteArray& text)
     if (logger_) {
         logger_(clock_.NowMs() - linkStartMs_, command.command, command.answer);
     }
+    if (prompted != nullptr) {
+        *prompted = command.prompted;
+    }
     return command.answer;
 }
 
-QByteArray CommWorker::Request(AdapterPort& port, const std::uint8_t* bytes, int length)
+QByteArray CommWorker::Request(AdapterPort& port, const std::uint8_t* bytes, int length,
+                               bool* complete)
 {
-    QByteArray answer = Command(port, EncodeRequest(bytes, length));
+    bool prompted = false;
+    QByteArray answer = Command(port, pace_.RequestText(bytes, length), &prompted);
     // An answer that came after its request had timed out arrives ahead of the answer to this
     // one. Taking it would put every later value one request behind, into the wrong rows, so it
     // is passed over and the next answer read; when none that fits comes, there is no data.
     for (int stale = 0; !AnswerBelongsTo(bytes, length, answer); ++stale) {
         if (stale == kMaxStaleAnswers || port.Failed()) {
-            return QByteArray();
+            prompted = false;
+            answer.clear();
+            break;
         }
         AdapterCommand next;
         next.port = &port;
@@ -66,6 +73,10 @@ QByteArray CommWorker::Request(AdapterPort& port, const std::uint8_t* bytes, int
             logger_(clock_.NowMs() - linkStartMs_, QByteArray(), next.answer);
         }
         answer = next.answer;
+        prompted = next.prompted;
+    }
+    if (complete != nullptr) {
+        *complete = prompted;
     }
     return answer;
 }
@@ -76,6 +87,8 @@ void CommWorker::Run()
     // A stop that arrives from here on is honoured; an old one from the last link is not.
     flags.stopFlag.store(0);
     channel_.Reset();
+    // Every link starts with the pace the user wants, whatever the last one fell back to.
+    pace_ = LinkPace(fastWanted_);
 
     SetLastPortOpenError(QString());
     std::unique_ptr<AdapterPort> port =
@@ -149,6 +162,11 @@ void CommWorker::Run()
             heard.sessionAnswer = Request(*port, session, 2);
             heard.all << heard.sessionAnswer;
         }
+        if (pace_.Fast() && proceed()) {
+            bool prompted = false;
+            const QByteArray answer = Command(*port, LinkPace::CountDigitProbe(), &prompted);
+            pace_.TakeProbeAnswer(answer, prompted);
+        }
     }
 
     if (proceed()) {
@@ -188,15 +206,20 @@ void CommWorker::RequestLoop(AdapterPort& port)
         RequestBuffer request{};
         int length = 0;
         if (channel_.WaitForRequest(waitMs, request, length)) {
-            const QByteArray answer = Request(port, request.data(), length);
+            bool complete = false;
+            const QByteArray answer = Request(port, request.data(), length, &complete);
             if (port.Failed()) {
                 break; // the end stage aborts the waiting caller with -1
             }
             const ParsedAnswer parsed = ParseAnswer(answer, response);
             // Taken before the caller is woken, so the idle time starts with this answer.
             lastActivityMs = clock_.NowMs();
+            // Told before the caller is woken, so the news is never behind the next request.
+            if (pace_.Judge(request.data(), length, answer, complete) && fellBack_) {
+                fellBack_();
+            }
             channel_.Complete(parsed.count, response, parsed.answerBytes);
-            clock_.SleepMs(timings_.pauseAfterRequestMs);
+            clock_.SleepMs(pace_.PauseAfterRequestMs(timings_.pauseAfterRequestMs));
         } else if (clock_.NowMs() - lastActivityMs > timings_.keepAliveIdleMs) {
             // Encoded from its own bytes, so a request being prepared is never overwritten;
             // the answer, positive or not, is ignored.

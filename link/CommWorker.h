@@ -4,8 +4,9 @@
 //   clear stopFlag; open the port (failure: workerState 0 at once, nothing sent, no prompt);
 //   drain the input; the ignition prompt through UiBridge::ShowMessageAndWait; workerStartTimeMs;
 //   the adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8); session
-//   request 10 03; workerState 1; the request loop (pause after each request, keep-alive 3E 00
-//   after idle); on stopFlag: ATZ, close, workerState 0.
+//   request 10 03; with fast refresh wanted, the count-digit check (LinkPace.h); workerState 1;
+//   the request loop (paced by LinkPace, keep-alive 3E 00 after idle); on stopFlag: ATZ, close,
+//   workerState 0.
 // What the set-up heard names a failed step (LinkFailure.h) through UiBridge::SetUpFailed, before
 // workerState changes; the commands sent stay the same whatever the answers.
 // A stop requested during the prompt or the set-up is honoured: the worker skips to the end stage
@@ -16,6 +17,7 @@
 
 #include "link/AdapterPort.h"
 #include "link/Clock.h"
+#include "link/LinkPace.h"
 #include "link/LinkTimings.h"
 
 #include <QByteArray>
@@ -52,12 +54,21 @@ public:
     // The link resumes one that was lost: no ignition prompt, and the times of the logs keep
     // counting from the start of the first link (flags.workerStartTimeMs is left as it is).
     void SetResume(bool resume) { resume_ = resume; }
+    // Fast refresh for this link (see LinkPace.h). fellBack is called on the worker thread when
+    // answers turned bad and the link went back to the normal pace.
+    void SetFastRefresh(bool wanted, std::function<void()> fellBack = {})
+    {
+        fastWanted_ = wanted;
+        fellBack_ = std::move(fellBack);
+    }
 
     void Run();
 
 private:
-    QByteArray Command(AdapterPort& port, const QByteArray& text);
-    QByteArray Request(AdapterPort& port, const std::uint8_t* bytes, int length);
+    QByteArray Command(AdapterPort& port, const QByteArray& text, bool* prompted = nullptr);
+    // complete: the answer taken ended with the prompt.
+    QByteArray Request(AdapterPort& port, const std::uint8_t* bytes, int length,
+                       bool* complete = nullptr);
     bool StopRequested() const;
     void RequestLoop(AdapterPort& port);
 
@@ -71,6 +82,9 @@ private:
     CommWorkerTimings timings_;
     qint64 linkStartMs_ = 0;
     bool resume_ = false;
+    bool fastWanted_ = false;
+    std::function<void()> fellBack_;
+    LinkPace pace_;
 };
 
 } // namespace velmoro

@@ -203,6 +203,7 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         userStop_ = false;
         retryAfterStop_ = false;
         reconnectWanted_ = state_.settings.reconnect != 0;
+        fastWanted_ = state_.settings.fastRefresh != 0;
         port_ = state_.link.port;
         everConnected_ = false;
         retries_ = 0;
@@ -261,13 +262,15 @@ void DiagSession::StartWorker(bool resume)
     if (worker_)
         worker_->wait();
     QString port;
+    bool fast = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         port = port_;
         setUpFailure_ = {};
+        fast = fastWanted_;
     }
     silentPasses_ = 0;
-    worker_.reset(QThread::create([this, port, resume] {
+    worker_.reset(QThread::create([this, port, resume, fast] {
         const bool debugLogOpen = debugLog_.IsOpen();
         ExchangeLogger logger = [this, debugLogOpen](qint64 ms, QByteArray command,
                                                      QByteArray answer) {
@@ -284,6 +287,7 @@ void DiagSession::StartWorker(bool resume)
         CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr, factory, logger);
         worker.SetTimings(options_.workerTimings);
         worker.SetResume(resume);
+        worker.SetFastRefresh(fast, [this] { emit fastRefreshEnded(); });
         worker.Run();
         bool lost = false;
         bool retry = false;

@@ -151,6 +151,9 @@ signals:
     // before disconnected() when connecting failed, after connected() when the link came up all
     // the same (an ECU family that connects without an identification).
     void linkFailed(velmoro::LinkFailure failure, const QString& text);
+    // Answers turned bad under fast refresh: the link keeps the normal pace until the next
+    // connect.
+    void fastRefreshEnded();
     void stopped();
     // The pass limit of stopPassesAfter() was reached: the passes have stopped.
     void passLimitReached();
@@ -213,6 +216,7 @@ private:
     // Reconnecting: wanted when the link was asked for; only after a link that was up, never
     // after the user ended it.
     bool reconnectWanted_ = false;
+    bool fastWanted_ = false;
     bool everConnected_ = false;
     bool userStop_ = false;
     bool retryAfterStop_ = false;

@@ -225,6 +225,9 @@ void Simulator::HandleLine(QByteArray line, qint64 crAtNs)
         lastCommand_ = command;
     }
     Reply reply = command.isEmpty() ? Reply{} : AdapterReply(command);
+    if (reply.swallowed) {
+        return;
+    }
     QByteArray prompt = Eol() + ">";
     if (garbage_) {
         reply.text.clear();
@@ -368,6 +371,7 @@ Simulator::Reply Simulator::EcuReply(const QByteArray& hexRequest, int countDigi
         Reply message(injectedMessage_ + eol);
         message.source = Reply::Ecu;
         message.waitForMore = false;
+        message.swallowed = injectedMessage_.isEmpty();
         return message;
     }
     Reply noData(QByteArrayLiteral("NO DATA") + eol);

@@ -119,7 +119,8 @@ public:
     void SetMissingPrompt(bool on);            // answers come without '>'
     void DelayAnswers(int count, int extraMs); // the next count answers come extraMs late
     // The next count diagnostic requests get this adapter message ("BUFFER FULL", "CAN ERROR",
-    // "STOPPED", "?", "NO DATA") instead of the ECU's answer.
+    // "STOPPED", "?", "NO DATA") instead of the ECU's answer; an empty message: no answer at
+    // all, not even the prompt.
     void InjectAdapterMessage(const QByteArray& message, int count);
     void Vanish(); // the device is gone: reads, writes and waits fail
     void Restore();
@@ -168,6 +169,7 @@ private:
         // answers too, unless waitForMore is false.
         enum Source { Adapter, Ecu, NoAnswer } source = Adapter;
         bool waitForMore = true;
+        bool swallowed = false; // nothing at all comes back
     };
 
     void HandleLine(QByteArray line, qint64 crAtNs);

@@ -126,6 +126,9 @@ void MainWindow::WireSession()
         if (!stopped_ && linkActive_)
             menu_->ShowRetryCountdown(seconds);
     });
+    connect(s, &DiagSession::fastRefreshEnded, this, [this] {
+        menu_->Status(StatusLog)->setText(TextOrEnglish(state_.texts, QStringLiteral("Fast_2")));
+    });
     connect(s, &DiagSession::disconnected, this, &MainWindow::Disconnect);
     connect(s, &DiagSession::rowsRead, this, [this](const RowsSnapshot& rows) {
         // A pass that ended before the link went down may arrive after it did: the dashes stay.

@@ -13,6 +13,7 @@
 
 #include <QByteArrayList>
 #include <QThread>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -176,6 +177,7 @@ public:
                 log_.append({ms, command, answer});
             });
         worker_->SetTimings(timings);
+        worker_->SetFastRefresh(fast, [this] { ++fellBack; });
         // A QThread, so that the serial port's socket notifiers have a Qt thread to live on.
         thread_.reset(QThread::create([this] { worker_->Run(); }));
         thread_->start();
@@ -222,7 +224,9 @@ public:
     LanguageTexts texts;
     RecordingUi ui;
     bool openFails = false;
-    QString realPortName; // non-empty: open this port with OpenAdapterPort instead of `sim`
+    bool fast = false;            // fast refresh wanted
+    std::atomic<int> fellBack{0}; // times fast refresh ended
+    QString realPortName;         // non-empty: open this port with OpenAdapterPort instead of `sim`
     AdapterPortFactory portFactory; // set: opens the port instead of both of the above
 
 private:

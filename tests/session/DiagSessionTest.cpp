@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <random>
 
 namespace velmoro {
@@ -239,6 +240,114 @@ TEST_F(DiagSessionTest, TcpAdapterRestartedOnTheSamePortIsFoundAgain)
     EXPECT_TRUE(adapter->Received("ATZ", 2).count("ATZ") >= 2) << "set-up, then the reset";
     ExpectCompleteCsvLogs();
     EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.csv")}).size(), 1);
+}
+
+// Requests the simulated adapter received with the response-count digit since it was cleared.
+int CountedRequests(Simulator& sim)
+{
+    const QByteArrayList commands = sim.ReceivedCommands();
+    return static_cast<int>(std::count_if(commands.begin(), commands.end(),
+                                          [](const QByteArray& c) { return c.endsWith(" 1"); }));
+}
+
+TEST_F(DiagSessionTest, FastRefreshKeepsValuesInTheirRowsAndFallsBackUntilTheNextConnect)
+{
+    state.settings.fastRefresh = 1;
+    // A frozen engine answers every identifier with the same bytes: a value in a wrong row shows.
+    sim->SetEngineTimeMs(90000);
+    int ended = 0;
+    QList<RowsSnapshot> seen;
+    QObject::connect(session.get(), &DiagSession::fastRefreshEnded, session.get(),
+                     [&] { ++ended; });
+    QObject::connect(session.get(), &DiagSession::rowsRead, session.get(),
+                     [&](const RowsSnapshot& rows) { seen << rows; });
+    ASSERT_TRUE(Connect());
+    // Once the engine speed's smoothing has settled.
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 40; }));
+    const RowsSnapshot reference = lastRows;
+    QStringList texts;
+    for (int r = 0; r < kDisplayRows; ++r) {
+        EXPECT_NE(reference[r].valueText, QStringLiteral("----")) << r;
+        texts << reference[r].valueText;
+    }
+    texts.removeDuplicates();
+    ASSERT_GE(texts.size(), 6) << "rows too alike to tell a misplaced value";
+
+    // Answers that come after the time-out: the request shows no data, the late answer is passed
+    // over, every other value stays in its row, and one time-out alone keeps the pace.
+    seen.clear();
+    for (int i = 0; i < 3; ++i) {
+        sim->DelayAnswers(1, 1100);
+        const int before = passes;
+        ASSERT_TRUE(WaitUntil([&] { return passes >= before + 3; }));
+    }
+    int misses = 0;
+    for (const RowsSnapshot& rows : seen) {
+        for (int r = 0; r < kDisplayRows; ++r) {
+            if (rows[r].valueText == QStringLiteral("----"))
+                ++misses;
+            else
+                EXPECT_EQ(rows[r].valueText, reference[r].valueText) << "row " << r;
+        }
+    }
+    EXPECT_LE(misses, 3);
+    EXPECT_EQ(ended, 0);
+    sim->ClearReceived();
+    ASSERT_TRUE(WaitUntil([&] { return CountedRequests(*sim) >= kDisplayRows; }));
+
+    // Two bad answers in a row: the normal pace and plain requests for the rest of the link.
+    sim->InjectAdapterMessage("CAN ERROR", 2);
+    ASSERT_TRUE(WaitUntil([&] { return ended == 1; }));
+    sim->ClearReceived();
+    const int after = passes;
+    ASSERT_TRUE(WaitUntil([&] { return passes >= after + 2; }));
+    EXPECT_EQ(CountedRequests(*sim), 0);
+    EXPECT_EQ(lastRows[0].valueText, reference[0].valueText);
+
+    // The next connect tries fast again.
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([&] { return CountedRequests(*sim) >= kDisplayRows; }));
+    EXPECT_EQ(ended, 1);
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 2; }));
+    ExpectCompleteCsvLogs();
+}
+
+TEST_F(DiagSessionTest, FastRefreshLogsEveryPassOfTenThousand)
+{
+    state.settings.fastRefresh = 1;
+    sim->SetEngineTimeMs(90000);
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 10000; }, 600000));
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+    EXPECT_GT(CountedRequests(*sim), 10000);
+
+    // One line for each pass shown, each whole, all alike but for the time, which never runs
+    // backwards.
+    ExpectCompleteCsvLogs();
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("*.csv")});
+    ASSERT_EQ(files.size(), 1);
+    QFile file(dir.path() + QStringLiteral("/") + files.first());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = file.readAll().trimmed().split('\n').mid(1);
+    ASSERT_EQ(lines.size(), passes);
+    for (QByteArray& line : lines)
+        line = line.trimmed();
+    const QByteArray values = lines.last().mid(lines.last().indexOf(','));
+    EXPECT_FALSE(values.contains("----"));
+    qint64 last = -1;
+    int alike = 0;
+    for (const QByteArray& line : lines) {
+        const qint64 time = line.mid(1, line.indexOf('"', 1) - 1).toLongLong();
+        EXPECT_GE(time, last);
+        last = time;
+        alike += line.mid(line.indexOf(',')) == values ? 1 : 0;
+    }
+    // The first passes may differ while the engine speed's smoothing settles.
+    EXPECT_GE(alike, passes - 5);
 }
 
 TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)

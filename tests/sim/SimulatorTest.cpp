@@ -109,6 +109,10 @@ TEST(SimulatorAdapterTest, CountDigitEndsTheWaitForFurtherAnswers)
     EXPECT_EQ(Send(counted, "22103A 1"), QByteArray("BUFFER FULL\r\r"));
     EXPECT_EQ(Send(counted, "22103A"), QByteArray("BUFFER FULL\r\r"));
     EXPECT_EQ(Send(counted, "22103A 1"), QByteArray("62 10 3A 04 7E \r\r"));
+    counted.InjectAdapterMessage("", 1);
+    counted.Write("22103A 1\r");
+    EXPECT_EQ(counted.MsUntilNextOutput(), -1) << "no answer, no prompt";
+    EXPECT_EQ(Send(counted, "22103A 1"), QByteArray("62 10 3A 04 7E \r\r"));
 }
 
 TEST(SimulatorAdapterTest, SerialLineCarriesTenBitsAByteBothWays)
