@@ -197,6 +197,7 @@ void Simulator::Queue(QByteArray bytes, qint64 startNs)
         return;
     }
     // Answers leave the adapter in the order they were made, one byte after the other.
+    sentByteCount_ += bytes.size();
     outputFreeAtNs_ = std::max(outputFreeAtNs_, startNs) + ByteNs() * bytes.size();
     output_.push_back({outputFreeAtNs_, std::move(bytes)});
 }
@@ -551,11 +552,18 @@ QByteArray Simulator::ReceivedBytes() const
     return receivedBytes_;
 }
 
+qint64 Simulator::SentByteCount() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sentByteCount_;
+}
+
 void Simulator::ClearReceived()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     received_.clear();
     receivedBytes_.clear();
+    sentByteCount_ = 0;
 }
 
 bool Simulator::WaitForReceived(const QByteArray& command, int timeoutMs, int times)

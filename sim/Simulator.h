@@ -130,6 +130,9 @@ public:
     // Every command line received (without CR), in order, including echo-less set-up commands.
     QByteArrayList ReceivedCommands() const;
     QByteArray ReceivedBytes() const;
+    // How many bytes the adapter has sent back (echo, answers, prompts), counted from the last
+    // ClearReceived like the above, for the serial line's share of a benchmark's floor.
+    qint64 SentByteCount() const;
     void ClearReceived();
     // Waits up to timeoutMs (real time) until command has been received `times` times in all.
     bool WaitForReceived(const QByteArray& command, int timeoutMs, int times = 1);
@@ -215,6 +218,7 @@ private:
     // What arrived.
     QByteArrayList received_;
     QByteArray receivedBytes_;
+    qint64 sentByteCount_ = 0;
     qint64 engineStartMs_ = 0;
     qint64 frozenEngineMs_ = -1;
 };
