@@ -9,7 +9,8 @@
 namespace velmoro::test {
 
 // Started with --trace: its first output line is the device path or TCP port, every later line
-// "RX <command>" for a command line the simulated adapter received.
+// "RX <command>" for a command line the simulated adapter received. The adapter answers at once
+// (--ideal) unless the arguments ask for timing.
 class SimProcess {
 public:
     static constexpr int kWaitMs = 10000;
@@ -17,7 +18,8 @@ public:
     explicit SimProcess(QStringList arguments)
     {
         process_.setProgram(QStringLiteral(VELMORO_SIM_EXECUTABLE));
-        process_.setArguments(arguments << QStringLiteral("--trace"));
+        process_.setArguments(QStringList{QStringLiteral("--ideal")} << arguments
+                                                                     << QStringLiteral("--trace"));
         process_.start();
         if (process_.waitForStarted(kWaitMs))
             address_ = QString::fromLatin1(NextLine());
