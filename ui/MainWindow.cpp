@@ -127,7 +127,8 @@ void MainWindow::WireSession()
             menu_->ShowRetryCountdown(seconds);
     });
     connect(s, &DiagSession::fastRefreshEnded, this, [this] {
-        menu_->Status(StatusLog)->setText(TextOrEnglish(state_.texts, QStringLiteral("Fast_2")));
+        ShowLinkFailure(menu_->Status(StatusLog),
+                        TextOrEnglish(state_.texts, QStringLiteral("Fast_2")));
     });
     connect(s, &DiagSession::disconnected, this, &MainWindow::Disconnect);
     connect(s, &DiagSession::rowsRead, this, [this](const RowsSnapshot& rows) {

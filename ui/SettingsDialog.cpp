@@ -175,6 +175,7 @@ void SettingsDialog::ApplyTexts()
     csvBox_->setText(t.Text(QStringLiteral("Settings_10")));
     reconnectBox_->setText(TextOrEnglish(t, QStringLiteral("Link_3")));
     fastRefreshBox_->setText(TextOrEnglish(t, QStringLiteral("Fast_1")));
+    fastRefreshBox_->setToolTip(TextOrEnglish(t, QStringLiteral("Fast_3")));
     directoryLabel_->setText(t.Text(QStringLiteral("Settings_12")));
     if (!ports_.isEmpty())
         FillPortList(portList_->currentIndex(), portList_->currentText());
