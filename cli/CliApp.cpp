@@ -515,6 +515,8 @@ int CliRun::Connect()
         failureText_ = text;
     });
     connect(s, &DiagSession::rowsRead, this, &CliRun::OnRows);
+    // Fast refresh (FastRefresh in the settings file) fell back to the normal pace.
+    connect(s, &DiagSession::fastRefreshEnded, this, [this] { PrintInfo(T("Fast_2")); });
     connect(s, &DiagSession::passLimitReached, this, [this] { End(ExitDone); });
     connect(s, &DiagSession::faultsDone, this, &CliRun::OnFaults);
     connect(s, &DiagSession::reportDone, this, &CliRun::OnReport);
