@@ -3,7 +3,7 @@
 // for the plain ELM327 and STN identities and 5/20/50 ms ECU latency, against the floor of the
 // simulator's timing model (serial bytes both ways, the adapter's processing, the ECU's latency).
 // Prints the Markdown table of docs/performance.md.
-#include "BenchClock.h"
+#include "BenchSupport.h"
 #include "config/IniFile.h"
 #include "config/Settings.h"
 #include "ecu/CoreState.h"
@@ -31,6 +31,7 @@ namespace velmoro {
 namespace {
 
 using bench::CpuMs;
+using bench::RunEvents;
 using bench::WallMs;
 
 enum class PortPath { InProcess, Pty, Tcp };
@@ -107,25 +108,6 @@ private:
     QProcess process_;
     QString address_;
 };
-
-// Runs the event loop as the program's main thread does, idle between events, until done()
-// holds (looked at every 10 ms) or timeoutMs passed.
-bool RunEvents(const std::function<bool()>& done, double timeoutMs)
-{
-    const double start = WallMs();
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done() || WallMs() - start > timeoutMs) {
-            loop.quit();
-        }
-    });
-    look.start(10);
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
-}
 
 // Connects a session as the program does (English texts, eight values, the CSV log on), lets
 // the pace settle, then counts passes for about `seconds`.

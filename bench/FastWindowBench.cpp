@@ -2,7 +2,7 @@
 // velmoro-sim on a pty with its ELM327-like timing and 5 ms ECU latency, eight values chosen,
 // the diagram shown and the CSV log on; CPU time and resident memory of the program's process
 // (the simulator runs in its own), once with fast refresh and once at the normal pace.
-#include "BenchClock.h"
+#include "BenchSupport.h"
 #include "app/Startup.h"
 #include "config/Settings.h"
 #include "session/DiagSession.h"
@@ -30,34 +30,9 @@
 namespace {
 
 using velmoro::bench::CpuMs;
+using velmoro::bench::ResidentKiB;
+using velmoro::bench::RunEvents;
 using velmoro::bench::WallMs;
-
-long long ResidentKiB()
-{
-    std::ifstream statm("/proc/self/statm");
-    long long size = 0;
-    long long resident = 0;
-    statm >> size >> resident;
-    return resident * sysconf(_SC_PAGESIZE) / 1024;
-}
-
-// The event loop, idle between events, until done() (looked at every 10 ms) or the time-out.
-bool RunEvents(const std::function<bool()>& done, double timeoutMs)
-{
-    const double start = WallMs();
-    QEventLoop loop;
-    QTimer look;
-    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (done() || WallMs() - start > timeoutMs) {
-            loop.quit();
-        }
-    });
-    look.start(10);
-    if (!done()) {
-        loop.exec();
-    }
-    return done();
-}
 
 qsizetype CsvLines(const QString& directory)
 {

@@ -1,6 +1,6 @@
 // Pace of the link against the in-process simulator at the program's own timings: live values,
 // CPU while refreshing, the read-all survey, and memory over an hour of simulated refreshing.
-#include "BenchClock.h"
+#include "BenchSupport.h"
 #include "ecu/CoreState.h"
 #include "ecu/Ecu.h"
 #include "ecu/RefreshCycle.h"
@@ -28,16 +28,8 @@ namespace velmoro {
 namespace {
 
 using bench::CpuMs;
+using bench::ResidentKiB;
 using bench::WallMs;
-
-long long ResidentKiB()
-{
-    std::ifstream statm("/proc/self/statm");
-    long long size = 0;
-    long long resident = 0;
-    statm >> size >> resident;
-    return resident * sysconf(_SC_PAGESIZE) / 1024;
-}
 
 // A connected link: the worker on its thread against a private simulator, identification done.
 class Link {

@@ -1,6 +1,6 @@
 // The user's path: live values and the read-all survey through the diagnostic session (its one
 // refresh loop and job runner) against the in-process simulator at the program's own timings.
-#include "BenchClock.h"
+#include "BenchSupport.h"
 #include "ecu/CoreState.h"
 #include "ecu/Ecu.h"
 #include "link/LinkTimings.h"
@@ -21,22 +21,8 @@ namespace velmoro {
 namespace {
 
 using bench::CpuMs;
+using bench::RunEvents;
 using bench::WallMs;
-
-// Runs the event loop until done() holds or timeoutMs has passed.
-bool RunUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start(5);
-    loop.exec();
-    return done();
-}
 
 class Bench {
 public:
@@ -64,7 +50,7 @@ public:
         QObject::connect(session_.get(), &DiagSession::surveyFinished, session_.get(),
                          [this] { surveyDone_ = true; });
         session_->connectLink({});
-        RunUntil([this] { return passes_ > 0; }, 30000);
+        RunEvents([this] { return passes_ > 0; }, 30000);
     }
     ~Bench()
     {
@@ -77,10 +63,10 @@ public:
         const int requestsPerPass = kDisplayRows + (state_.ecu->hasEngineStatus() ? 1 : 0);
         // Timed from the end of one pass to the end of the last one in the time given.
         const int first = passes_ + 1;
-        RunUntil([&] { return passes_ >= first; }, 30000);
+        RunEvents([&] { return passes_ >= first; }, 30000);
         const double wall0 = lastPassMs_;
         const double cpu0 = CpuMs();
-        RunUntil([] { return false; }, static_cast<int>(seconds * 1000));
+        RunEvents([] { return false; }, static_cast<int>(seconds * 1000));
         const double wallMs = lastPassMs_ - wall0;
         const double cpuMs = CpuMs() - cpu0;
         const int passes = passes_ - first;
@@ -97,7 +83,7 @@ public:
     {
         const double wall0 = WallMs();
         session_->startSurvey();
-        RunUntil([this] { return surveyDone_; }, 120000);
+        RunEvents([this] { return surveyDone_; }, 120000);
         const double wallMs = WallMs() - wall0;
         // 256 identifiers, and the pass that runs before the survey's first step.
         const int requestsPerPass = kDisplayRows + (state_.ecu->hasEngineStatus() ? 1 : 0);
