@@ -17,6 +17,14 @@ if(TARGET VelmoroCanDiag)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps)
 endif()
 
+# The ride recorder as a service (a template: the instance is the user it runs as), with the
+# example of its settings and a udev rule that gives the adapter a stable name.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/velmoro-record@.service
+        DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/systemd/velmoro-record.default
+              ${CMAKE_SOURCE_DIR}/packaging/udev/99-velmoro-adapter.rules
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmorocandiag/examples)
+
 # The data directory also marks an installed copy, which keeps its files in the user's folders.
 install(DIRECTORY DESTINATION ${VELMORO_INSTALL_DATADIR})
 

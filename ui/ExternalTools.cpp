@@ -6,8 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QWidget>
+
+#include <memory>
 
 namespace velmoro {
 
@@ -51,8 +54,8 @@ QStringList ExternalToolArguments(const QString& port)
     return args;
 }
 
-int RunExternalTool(const QString& programDirectory, const LinkSettings& link, const QString& kind,
-                    const ExternalToolHooks& hooks)
+bool StartExternalTool(const QString& programDirectory, const LinkSettings& link,
+                       const QString& kind, const ExternalToolHooks& hooks)
 {
     const QString name = ExternalToolName(link.family, kind);
     const QString path = FindExternalTool(programDirectory, name);
@@ -62,25 +65,41 @@ int RunExternalTool(const QString& programDirectory, const LinkSettings& link, c
             hooks.showMessage(QStringLiteral("Info"), text);
         else
             QMessageBox::information(hooks.mainWindow, QStringLiteral("Info"), text);
-        return -1;
+        return false;
     }
     if (hooks.mainWindow) {
         hooks.mainWindow->setEnabled(false);
         hooks.mainWindow->hide();
     }
-    QProcess tool;
-    tool.setWorkingDirectory(programDirectory);
-    tool.setProcessChannelMode(QProcess::ForwardedChannels);
-    tool.start(path, ExternalToolArguments(link.port));
-    int exitCode = -1;
-    // The tool owns the adapter port until it ends, so the program waits without a time-out.
-    if (tool.waitForStarted(-1) && tool.waitForFinished(-1))
-        exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-    if (hooks.mainWindow) {
-        hooks.mainWindow->show();
-        hooks.mainWindow->setEnabled(true);
-    }
-    return exitCode;
+    QPointer<QWidget> window = hooks.mainWindow;
+    auto* tool = new QProcess(hooks.mainWindow);
+    tool->setWorkingDirectory(programDirectory);
+    tool->setProcessChannelMode(QProcess::ForwardedChannels);
+    // Either signal may come first or alone (a tool that cannot start never finishes); the end
+    // is handled once.
+    auto ended = std::make_shared<bool>(false);
+    const auto end = [tool, window, ended, finished = hooks.finished](int exitCode) {
+        if (*ended)
+            return;
+        *ended = true;
+        if (window) {
+            window->show();
+            window->setEnabled(true);
+        }
+        tool->deleteLater();
+        if (finished)
+            finished(exitCode);
+    };
+    QObject::connect(tool, &QProcess::finished, tool,
+                     [end](int exitCode, QProcess::ExitStatus status) {
+                         end(status == QProcess::NormalExit ? exitCode : -1);
+                     });
+    QObject::connect(tool, &QProcess::errorOccurred, tool, [end](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            end(-1);
+    });
+    tool->start(path, ExternalToolArguments(link.port));
+    return true;
 }
 
 } // namespace velmoro

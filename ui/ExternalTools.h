@@ -28,13 +28,17 @@ struct ExternalToolHooks {
     QWidget* mainWindow = nullptr;
     // Shows a message box (title, text). Default: QMessageBox::information on mainWindow.
     std::function<void(const QString& title, const QString& text)> showMessage;
+    // Called once on the main thread when the tool has ended, with its exit code (-1 when it
+    // crashed or could not be started), after the main window is shown again.
+    std::function<void(int exitCode)> finished;
 };
 
-// Finds the tool for link.family and kind; if present, hides and disables the main window, runs
-// it in programDirectory with ExternalToolArguments(link.port), waits for its end and shows the
-// main window again. Otherwise shows "Info": name + " not found". Returns the tool's exit code,
-// or -1 when it was missing or could not be started.
-int RunExternalTool(const QString& programDirectory, const LinkSettings& link, const QString& kind,
-                    const ExternalToolHooks& hooks);
+// Finds the tool for link.family and kind. When present, hides and disables the main window and
+// starts it in programDirectory with ExternalToolArguments(link.port); the event loop goes on
+// while it runs (the tool owns the adapter port until it ends, so there is no time-out), and
+// its end shows the main window again and calls hooks.finished. Otherwise shows "Info": name +
+// " not found" and returns false; finished is then not called.
+bool StartExternalTool(const QString& programDirectory, const LinkSettings& link,
+                       const QString& kind, const ExternalToolHooks& hooks);
 
 } // namespace velmoro

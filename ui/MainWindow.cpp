@@ -252,7 +252,7 @@ void MainWindow::HandleMenu(int id)
         hooks.showMessage = [this](const QString& title, const QString& text) {
             ShowMessage(title, text);
         };
-        RunExternalTool(state_.paths.ProgramDirectory(), state_.link, kind, hooks);
+        StartExternalTool(state_.paths.ProgramDirectory(), state_.link, kind, hooks);
         break;
     }
     case ItemAbout:

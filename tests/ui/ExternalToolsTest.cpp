@@ -1,6 +1,7 @@
 // Companion programs: naming, finding the last matching executable, arguments, missing tools.
 #include "ui/ExternalTools.h"
 #include "config/Settings.h"
+#include "support/WaitUntil.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,24 @@ protected:
         const QString path = Dir() + name;
         ASSERT_TRUE(QFile::copy(VELMORO_SOURCE_DIR "/tests/support/record_args.sh", path));
         QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner);
+    }
+    // Starts the tool and waits for its end with the event loop running; its exit code, -2 when
+    // it never ended.
+    int Run(const LinkSettings& link, const QString& kind, ExternalToolHooks hooks)
+    {
+        int exitCode = -2;
+        bool ended = false;
+        hooks.finished = [&](int code) {
+            exitCode = code;
+            ended = true;
+        };
+        if (!StartExternalTool(Dir(), link, kind, hooks))
+            return -1;
+        if (hooks.mainWindow) {
+            EXPECT_FALSE(hooks.mainWindow->isEnabled());
+        }
+        velmoro::test::WaitUntil([&] { return ended; });
+        return exitCode;
     }
     QString Received(const QString& name) const
     {
@@ -51,8 +70,9 @@ TEST_F(ExternalToolsTest, LastMatchingExecutableIsStartedWithPortInProgramDirect
     link.family = FamilyMiug4;
     link.port = "/dev/ttyUSB0";
     bool messaged = false;
-    ExternalToolHooks hooks{&mainWindow, [&](const QString&, const QString&) { messaged = true; }};
-    EXPECT_EQ(RunExternalTool(Dir(), link, "Reader", hooks), 0);
+    ExternalToolHooks hooks{
+        &mainWindow, [&](const QString&, const QString&) { messaged = true; }, {}};
+    EXPECT_EQ(Run(link, "Reader", hooks), 0);
 
     EXPECT_FALSE(messaged);
     EXPECT_TRUE(Received("IAWMIUG4ReaderA").isEmpty());
@@ -67,7 +87,7 @@ TEST_F(ExternalToolsTest, EmptyPortPassesTheSwitchAlone)
     AddRecorder("IAW11MPWriter");
     LinkSettings link;
     link.family = Family11mp;
-    EXPECT_EQ(RunExternalTool(Dir(), link, "Writer", {}), 0);
+    EXPECT_EQ(Run(link, "Writer", {}), 0);
     EXPECT_TRUE(Received("IAW11MPWriter").endsWith("\n[-c]\n"));
 }
 
@@ -78,11 +98,13 @@ TEST_F(ExternalToolsTest, MissingToolShowsInfoAndStartsNothing)
     link.family = Family11mp;
     link.port = "COM3";
     QString title, text;
-    ExternalToolHooks hooks{nullptr, [&](const QString& t, const QString& m) {
+    ExternalToolHooks hooks{nullptr,
+                            [&](const QString& t, const QString& m) {
                                 title = t;
                                 text = m;
-                            }};
-    EXPECT_EQ(RunExternalTool(Dir(), link, "EEPROMTool", hooks), -1);
+                            },
+                            {}};
+    EXPECT_EQ(Run(link, "EEPROMTool", hooks), -1);
     EXPECT_EQ(title, "Info");
     EXPECT_EQ(text, "IAW11MPEEPROMTool not found");
     EXPECT_TRUE(Received("IAWMIUG4EEPROMTool").isEmpty());
