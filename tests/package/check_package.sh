@@ -66,15 +66,15 @@ cli_out=$(env -u DISPLAY -u WAYLAND_DISPLAY HOME="$work/home" \
 [ "$(wc -l <<<"$cli_out")" -eq 3 ] || fail "installed velmoro-cli printed: $cli_out"
 
 # The ride recorder's service: installed, and a unit systemd takes without a complaint.
-expect_file '-rw-r--r--' 'lib/systemd/system/velmoro-record@.service'
+expect_file '-rw-r--r--' 'usr/lib/systemd/system/velmoro-record@.service'
 expect_file '-rw-r--r--' 'usr/share/doc/velmorocandiag/examples/99-velmoro-adapter.rules'
 expect_file '-rw-r--r--' 'usr/share/doc/velmorocandiag/examples/velmoro-record.default'
 if command -v systemd-analyze >/dev/null && [ -d /lib/systemd/system ]; then
     mkdir -p "$work/root/etc/systemd/system"
-    cp /lib/systemd/system/*.target /lib/systemd/system/*.slice "$work/root/lib/systemd/system/" \
+    cp /lib/systemd/system/*.target /lib/systemd/system/*.slice "$work/root/usr/lib/systemd/system/" \
         2>/dev/null || true
     verify=$(systemd-analyze verify --root="$work/root" \
-        "$work/root/lib/systemd/system/velmoro-record@pi.service" 2>&1) ||
+        "$work/root/usr/lib/systemd/system/velmoro-record@pi.service" 2>&1) ||
         fail "systemd-analyze verify: $verify"
     [ -z "$verify" ] || fail "systemd-analyze verify: $verify"
 fi
