@@ -517,6 +517,9 @@ int CliRun::Connect()
     connect(s, &DiagSession::rowsRead, this, &CliRun::OnRows);
     // Fast refresh (FastRefresh in the settings file) fell back to the normal pace.
     connect(s, &DiagSession::fastRefreshEnded, this, [this] { PrintInfo(T("Fast_2")); });
+    // The adapter restarted by itself and was set up again: the values go on.
+    connect(s, &DiagSession::adapterRestarted, this,
+            [this](const QString& text) { PrintInfo(text); });
     connect(s, &DiagSession::passLimitReached, this, [this] { End(ExitDone); });
     connect(s, &DiagSession::faultsDone, this, &CliRun::OnFaults);
     connect(s, &DiagSession::reportDone, this, &CliRun::OnReport);

@@ -31,9 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const velmoro::ParsedAnswer parsed = velmoro::ParseAnswer(text, *response);
 
     Check(parsed.count >= 0 && parsed.count <= velmoro::kMaxAnswerDataBytes);
-    // A negative answer leaves the whole buffer as it was. Otherwise nothing beyond the stored
-    // count is touched, and DtcCount only by fault answers.
-    if (text.startsWith("7F")) {
+    // Only clean data touches the buffer, and nothing beyond the stored count; a negative answer
+    // leaves the whole buffer as it was, and DtcCount is set only by a clean fault answer.
+    if (parsed.shape != velmoro::AnswerShape::Data) {
         Check(parsed.count == 0);
         for (std::uint8_t b : *response) {
             Check(b == kCanary);
@@ -42,9 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = parsed.count + 1; i < velmoro::kResponseBufferSize; ++i) {
         Check((*response)[static_cast<std::size_t>(i)] == kCanary);
     }
-    if (!text.startsWith("7F")) {
-        Check((*response)[0] == (text.contains("59 02") ? parsed.count / 4 : kCanary));
-    }
+    const bool faultAnswer = parsed.shape == velmoro::AnswerShape::Data &&
+                             parsed.answerBytes.startsWith(QByteArray::fromHex("5902"));
+    Check((*response)[0] == (faultAnswer ? parsed.count / 4 : kCanary));
 
     // Encoding: two upper-case hex digits per byte, and they read back as the same bytes.
     const int length = static_cast<int>(size < 64 ? size : 64);

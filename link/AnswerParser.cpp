@@ -10,6 +10,13 @@ namespace {
 
 // Longest answer kept in ParsedAnswer::answerBytes; junk floods are cut here.
 constexpr int kMaxAnswerBytesKept = 4096;
+constexpr std::uint8_t kNegativeResponse = 0x7F;
+constexpr std::uint8_t kPositiveOffset = 0x40;
+// The service byte and the two bytes after it, which no caller reads.
+constexpr int kAnswerHeadBytes = 3;
+// Bytes in the first and in every further line of a multi-frame answer; more in one line is
+// not what the adapter prints.
+constexpr int kMaxFrameBytes = 7;
 
 int HexValue(char c)
 {
@@ -25,167 +32,181 @@ int HexValue(char c)
     return -1;
 }
 
-// A word of one or two hex digits is a byte; anything else is not.
-bool WordToByte(const QByteArray& word, std::uint8_t& value)
+// The answer's lines, trimmed, blank ones left out.
+QList<QByteArray> Lines(const QByteArray& text)
 {
-    if (word.isEmpty() || word.size() > 2) {
-        return false;
+    QByteArray flat = text;
+    flat.replace('\n', '\r');
+    QList<QByteArray> lines;
+    for (const QByteArray& line : flat.split('\r')) {
+        const QByteArray trimmed = line.trimmed();
+        if (!trimmed.isEmpty()) {
+            lines.append(trimmed);
+        }
     }
-    int v = 0;
-    for (char c : word) {
-        const int h = HexValue(c);
-        if (h < 0) {
+    return lines;
+}
+
+// Lines the adapter prints while it finds its way to the bus; they are not the answer.
+bool IsStatusLine(const QByteArray& line)
+{
+    return line == "SEARCHING..." || (line.startsWith("BUS INIT") && line.endsWith("OK"));
+}
+
+// The adapter's own words: the answer carried no data, for a reason the adapter names.
+bool IsAdapterMessage(const QByteArray& line)
+{
+    static const char* const kMessages[] = {
+        "NO DATA",
+        "UNABLE TO CONNECT",
+        "CAN ERROR",
+        "BUFFER FULL",
+        "BUS BUSY",
+        "BUS ERROR",
+        "DATA ERROR",
+        "<DATA ERROR",
+        "<RX ERROR",
+        "RX ERROR",
+        "FB ERROR",
+        "STOPPED",
+        "?",
+        "ACT ALERT",
+        "LV RESET",
+        "OUT OF MEMORY",
+        "FC RX TIMEOUT",
+        "BUS INIT: ...ERROR",
+    };
+    for (const char* message : kMessages) {
+        if (line == message) {
+            return true;
+        }
+    }
+    if (line.startsWith("ELM327") || line.startsWith("DATA ERROR")) {
+        return true;
+    }
+    // ERRxx: the adapter's numbered internal errors.
+    return line.size() == 5 && line.startsWith("ERR") && HexValue(line[3]) >= 0 &&
+           HexValue(line[4]) >= 0;
+}
+
+// A line of words of exactly two hex digits each, separated by single or several spaces.
+bool ReadByteWords(const QByteArray& text, QByteArray& bytes)
+{
+    bool any = false;
+    for (const QByteArray& word : text.split(' ')) {
+        if (word.isEmpty()) {
+            continue;
+        }
+        const int hi = word.size() == 2 ? HexValue(word[0]) : -1;
+        const int lo = word.size() == 2 ? HexValue(word[1]) : -1;
+        if (hi < 0 || lo < 0) {
             return false;
         }
-        v = v * 16 + h;
+        if (bytes.size() < kMaxAnswerBytesKept) {
+            bytes.append(static_cast<char>(hi * 16 + lo));
+        }
+        any = true;
     }
-    value = static_cast<std::uint8_t>(v);
-    return true;
+    return any;
 }
 
-QList<QByteArray> Words(const QByteArray& text)
+// The length line of a multi-frame answer: three hex digits (one to three accepted).
+bool ReadLengthLine(const QByteArray& line, int& length)
 {
-    QList<QByteArray> words;
-    for (const QByteArray& w : text.split(' ')) {
-        if (!w.isEmpty()) {
-            words.append(w);
-        }
-    }
-    return words;
-}
-
-// The answer's bytes when every word is a byte; empty for adapter messages and junk.
-QByteArray WordsToBytes(const QList<QByteArray>& words)
-{
-    QByteArray bytes;
-    for (const QByteArray& w : words) {
-        std::uint8_t b = 0;
-        if (!WordToByte(w, b)) {
-            return {};
-        }
-        if (bytes.size() >= kMaxAnswerBytesKept) {
-            break;
-        }
-        bytes.append(static_cast<char>(b));
-    }
-    return bytes;
-}
-
-// A numbered line of a multi-frame answer: optional spaces, 1..2 hex digits, a colon. Returns
-// the text after the colon, or false.
-bool NumberedLineRest(const QByteArray& line, QByteArray& rest)
-{
-    int i = 0;
-    while (i < line.size() && line[i] == ' ') {
-        ++i;
-    }
-    const int digitsStart = i;
-    while (i < line.size() && HexValue(line[i]) >= 0) {
-        ++i;
-    }
-    const int digits = i - digitsStart;
-    if (digits < 1 || digits > 2 || i >= line.size() || line[i] != ':') {
+    if (line.isEmpty() || line.size() > 3) {
         return false;
     }
-    rest = line.mid(i + 1);
+    length = 0;
+    for (char c : line) {
+        if (HexValue(c) < 0) {
+            return false;
+        }
+        length = length * 16 + HexValue(c);
+    }
+    return length > 0;
+}
+
+// "3: 04 05": index 3, bytes 04 05.
+bool ReadNumberedLine(const QByteArray& line, int& index, QByteArray& bytes)
+{
+    const int colon = static_cast<int>(line.indexOf(':'));
+    if (colon != 1 || HexValue(line[0]) < 0) {
+        return false;
+    }
+    index = HexValue(line[0]);
+    QByteArray lineBytes;
+    if (!ReadByteWords(line.mid(colon + 1), lineBytes) || lineBytes.size() > kMaxFrameBytes) {
+        return false;
+    }
+    bytes.append(lineBytes);
     return true;
 }
 
-// The single-frame rule, character by character: drop the first eight characters (three bytes
-// and their two separators), strip trailing spaces, one byte per remaining space, read from the
-// three characters "$hh" at 3k (spaces shown as '$'); a slice of another shape reads as 0. So an
-// adapter message such as "UNABLE TO CONNECT" counts one byte per word after its eighth
-// character, each 0.
-int ParseSingleFrame(const QByteArray& text, ResponseBuffer& response)
+struct CleanAnswer {
+    AnswerShape shape = AnswerShape::Empty;
+    QByteArray bytes; // Data only
+};
+
+CleanAnswer ReadCleanAnswer(const QByteArray& text)
 {
-    QByteArray rest = text.mid(8);
-    while (rest.endsWith(' ')) {
-        rest.chop(1);
-    }
-    const int count = static_cast<int>(rest.count(' '));
-    const int stored = std::min(count, kMaxAnswerDataBytes);
-    for (int k = 0; k < stored; ++k) {
-        const QByteArray slice = rest.mid(3 * k, 3);
-        int value = 0;
-        if (!slice.isEmpty() && slice[0] == ' ') {
-            for (int j = 1; j < slice.size() && HexValue(slice[j]) >= 0; ++j) {
-                value = value * 16 + HexValue(slice[j]);
-            }
+    CleanAnswer clean;
+    QList<QByteArray> lines;
+    bool message = false;
+    bool junk = false;
+    for (const QByteArray& line : Lines(text)) {
+        if (IsStatusLine(line)) {
+            continue;
         }
-        response[static_cast<std::size_t>(k + 1)] = static_cast<std::uint8_t>(value & 0xFF);
-    }
-    return stored;
-}
-
-} // namespace
-
-QByteArray EncodeRequest(const std::uint8_t* bytes, int length)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    QByteArray text;
-    if (bytes == nullptr || length <= 0) {
-        return text;
-    }
-    text.reserve(length * 2);
-    for (int i = 0; i < length; ++i) {
-        text.append(kDigits[bytes[i] >> 4]);
-        text.append(kDigits[bytes[i] & 0x0F]);
-    }
-    return text;
-}
-
-ParsedAnswer ParseAnswer(const QByteArray& answerText, ResponseBuffer& response)
-{
-    ParsedAnswer parsed;
-    // Negative answers, response-pending ones too, carry nothing for the caller.
-    if (answerText.startsWith("7F")) {
-        QByteArray flat = answerText;
-        flat.replace('\r', ' ').replace('\n', ' ');
-        parsed.answerBytes = WordsToBytes(Words(flat));
-        return parsed;
-    }
-
-    const bool dtcAnswer = answerText.contains("59 02");
-    if (answerText.contains(':')) {
-        // Multi-frame: the words of the numbered lines in order; the length line and every
-        // other line without an index are not data. Line ends CR, LF or CR LF, trailing spaces
-        // or none, all give the same bytes.
-        QByteArray lines = answerText;
-        lines.replace('\n', '\r');
-        QList<QByteArray> words;
-        for (const QByteArray& line : lines.split('\r')) {
-            QByteArray rest;
-            if (NumberedLineRest(line, rest)) {
-                words.append(Words(rest));
-            }
+        if (IsAdapterMessage(line)) {
+            message = true;
         }
-        const int count = std::max(0, static_cast<int>(words.size()) - 3);
-        parsed.count = std::min(count, kMaxAnswerDataBytes);
-        for (int k = 0; k < parsed.count; ++k) {
-            std::uint8_t b = 0;
-            if (!WordToByte(words[k + 3], b)) {
-                b = 0;
-            }
-            response[static_cast<std::size_t>(k + 1)] = b;
+        lines.append(line);
+    }
+    if (lines.isEmpty()) {
+        return clean;
+    }
+    if (lines.size() == 1) {
+        QByteArray bytes;
+        if (ReadByteWords(lines[0], bytes)) {
+            clean.shape = AnswerShape::Data;
+            clean.bytes = bytes;
+            return clean;
         }
-        parsed.answerBytes = WordsToBytes(words);
-    } else {
-        QByteArray flat = answerText;
-        flat.replace("\r", "").replace("\n", "");
-        parsed.count = ParseSingleFrame(flat, response);
-        parsed.answerBytes = WordsToBytes(Words(flat));
+        junk = !message;
+    } else if (!message) {
+        // Several lines: a negative answer may come ahead of the real one (response pending),
+        // and is all the caller gets.
+        QByteArray first;
+        if (ReadByteWords(lines[0], first) &&
+            static_cast<std::uint8_t>(first[0]) == kNegativeResponse) {
+            clean.shape = AnswerShape::Data;
+            clean.bytes = first;
+            return clean;
+        }
+        int length = 0;
+        QByteArray bytes;
+        bool whole = ReadLengthLine(lines[0], length);
+        for (int i = 1; whole && i < lines.size(); ++i) {
+            int index = -1;
+            whole = ReadNumberedLine(lines[i], index, bytes) && index == (i - 1) % 16;
+        }
+        if (whole && bytes.size() == length) {
+            clean.shape = AnswerShape::Data;
+            clean.bytes = bytes;
+            return clean;
+        }
+        junk = true;
     }
-    if (dtcAnswer) {
-        response[0] = static_cast<std::uint8_t>(parsed.count / 4);
+    // An adapter message among other lines is still the adapter's word; text that is neither
+    // a message nor clean data is junk.
+    for (const QByteArray& line : lines) {
+        QByteArray ignored;
+        if (!IsAdapterMessage(line) && !ReadByteWords(line, ignored)) {
+            junk = true;
+        }
     }
-    return parsed;
-}
-
-namespace {
-
-bool IsHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    clean.shape = junk ? AnswerShape::Junk : AnswerShape::Message;
+    return clean;
 }
 
 // Bytes of the request that the positive answer repeats after its service byte.
@@ -207,41 +228,104 @@ int EchoedRequestBytes(std::uint8_t service)
     }
 }
 
-} // namespace
-
-bool AnswerBelongsTo(const std::uint8_t* request, int length, const QByteArray& answerText)
+// bytes start with the positive answer to request: service + 0x40, then the echoed bytes as far
+// as the answer goes.
+bool IsPositiveAnswerTo(const std::uint8_t* request, int length, const QByteArray& bytes)
 {
-    if (request == nullptr || length < 1) {
-        return true;
-    }
-    const QByteArray text = answerText.trimmed();
-    const bool multiFrame = text.contains(':');
-    const bool dataWord =
-        text.size() >= 2 && IsHexDigit(text[0]) && IsHexDigit(text[1]) &&
-        (text.size() == 2 || text[2] == ' ' || text[2] == '\r' || text[2] == '\n');
-    if (!multiFrame && !dataWord) {
-        return true; // adapter message or nothing at all
-    }
-    ResponseBuffer scratch{};
-    const QByteArray bytes = ParseAnswer(answerText, scratch).answerBytes;
-    if (bytes.isEmpty()) {
-        return true;
-    }
     const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
-    const std::uint8_t service = request[0];
-    if (at(0) == 0x7F) {
-        return bytes.size() < 2 || at(1) == service;
-    }
-    if (at(0) != static_cast<std::uint8_t>(service + 0x40)) {
+    if (bytes.isEmpty() || at(0) != static_cast<std::uint8_t>(request[0] + kPositiveOffset)) {
         return false;
     }
-    const int echo = EchoedRequestBytes(service);
+    const int echo = EchoedRequestBytes(request[0]);
     for (int i = 1; i <= echo && i < length && i < bytes.size(); ++i) {
         if (at(i) != request[i]) {
             return false;
         }
     }
     return true;
+}
+
+} // namespace
+
+QByteArray EncodeRequest(const std::uint8_t* bytes, int length)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    QByteArray text;
+    if (bytes == nullptr || length <= 0) {
+        return text;
+    }
+    text.reserve(length * 2);
+    for (int i = 0; i < length; ++i) {
+        text.append(kDigits[bytes[i] >> 4]);
+        text.append(kDigits[bytes[i] & 0x0F]);
+    }
+    return text;
+}
+
+ParsedAnswer ParseAnswer(const QByteArray& answerText, ResponseBuffer& response,
+                         const std::uint8_t* request, int requestLength)
+{
+    ParsedAnswer parsed;
+    const CleanAnswer clean = ReadCleanAnswer(answerText);
+    parsed.shape = clean.shape;
+    parsed.answerBytes = clean.bytes;
+    if (clean.shape != AnswerShape::Data) {
+        return parsed;
+    }
+    const auto at = [&clean](int i) { return static_cast<std::uint8_t>(clean.bytes[i]); };
+    // Negative answers, response-pending ones too, carry nothing for the caller.
+    if (at(0) == kNegativeResponse) {
+        parsed.shape = AnswerShape::Negative;
+        return parsed;
+    }
+    if (request != nullptr && requestLength > 0 &&
+        !IsPositiveAnswerTo(request, requestLength, clean.bytes)) {
+        parsed.shape = AnswerShape::Foreign;
+        parsed.answerBytes.clear();
+        return parsed;
+    }
+    const int count = std::max(0, static_cast<int>(clean.bytes.size()) - kAnswerHeadBytes);
+    parsed.count = std::min(count, kMaxAnswerDataBytes);
+    for (int k = 0; k < parsed.count; ++k) {
+        response[static_cast<std::size_t>(k + 1)] = at(k + kAnswerHeadBytes);
+    }
+    if (clean.bytes.size() >= 2 && at(0) == 0x59 && at(1) == 0x02) {
+        response[0] = static_cast<std::uint8_t>(parsed.count / 4);
+    }
+    return parsed;
+}
+
+QByteArray AdapterRestartSign(const QByteArray& answerText, const QByteArray& commandSent)
+{
+    const QList<QByteArray> lines = Lines(answerText);
+    if (!commandSent.isEmpty() && !lines.isEmpty() && lines[0] == commandSent.trimmed()) {
+        return lines[0];
+    }
+    for (const QByteArray& line : lines) {
+        if (line.startsWith("ELM327") || line == "LV RESET" || line == "SEARCHING..." ||
+            line == "UNABLE TO CONNECT") {
+            return line;
+        }
+    }
+    return {};
+}
+
+bool AnswerBelongsTo(const std::uint8_t* request, int length, const QByteArray& answerText)
+{
+    if (request == nullptr || length < 1) {
+        return true;
+    }
+    ResponseBuffer scratch{};
+    const ParsedAnswer parsed = ParseAnswer(answerText, scratch);
+    const QByteArray& bytes = parsed.answerBytes;
+    if (bytes.isEmpty()) {
+        return true; // adapter message, junk or nothing at all
+    }
+    const auto at = [&bytes](int i) { return static_cast<std::uint8_t>(bytes[i]); };
+    if (at(0) == kNegativeResponse) {
+        return bytes.size() < 2 || at(1) == request[0];
+    }
+    return IsPositiveAnswerTo(request, length, bytes);
 }
 
 } // namespace velmoro

@@ -19,6 +19,17 @@ constexpr int kMaxDrainReads = 1000;
 // Answers of earlier, timed-out requests passed over before the answer to a request; more than
 // this means the adapter is out of step for good, and the request yields no data.
 constexpr int kMaxStaleAnswers = 3;
+// Set-ups in a row, each after an answer that showed the adapter had restarted, before the link
+// counts as lost.
+constexpr int kMaxSetUpsInRow = 3;
+
+// The adapter ends every answer with a blank line before its prompt.
+bool EndsWithBlankLine(const QByteArray& answer)
+{
+    QByteArray end = answer.right(6);
+    end.replace("\r\n", "\r").replace('\n', '\r');
+    return end.endsWith("\r\r");
+}
 } // namespace
 
 CommWorker::CommWorker(RequestChannel& channel, LanguageTexts& texts, UiBridge& ui,
@@ -89,6 +100,8 @@ void CommWorker::Run()
     channel_.Reset();
     // Every link starts with the pace the user wants, whatever the last one fell back to.
     pace_ = LinkPace(fastWanted_);
+    setUpsInRow_ = 0;
+    setUpLost_ = false;
 
     SetLastPortOpenError(QString());
     std::unique_ptr<AdapterPort> port =
@@ -126,47 +139,8 @@ void CommWorker::Run()
 
     // The answers are only heard, never acted on: a failed step is named, the set-up goes on.
     SetUpAnswers heard;
-    const auto command = [&](const QByteArray& text) {
-        heard.all << Command(*port, text);
-        return heard.all.last();
-    };
     if (proceed()) {
-        heard.protocolCommand = QByteArrayLiteral("ATSP 6");
-        const QByteArray setUp[] = {QByteArray(), QByteArrayLiteral("ATZ"),
-                                    QByteArrayLiteral("ATE 0")};
-        for (const QByteArray& text : setUp) {
-            if (!proceed()) {
-                break;
-            }
-            command(text);
-        }
-        if (proceed()) {
-            if (command(QByteArrayLiteral("STMFR")).contains("OBD Solutions")) {
-                heard.protocolCommand = QByteArrayLiteral("STP 33");
-            } else if (proceed() && command(QByteArrayLiteral("VTPROI")).contains("Vgate")) {
-                heard.protocolCommand = QByteArrayLiteral("VTP2 33");
-            }
-        }
-        if (proceed()) {
-            heard.protocolAnswer = command(heard.protocolCommand);
-        }
-        for (const QByteArray& text :
-             {QByteArrayLiteral("ATSH 7A0"), QByteArrayLiteral("ATCRA 7A8")}) {
-            if (!proceed()) {
-                break;
-            }
-            command(text);
-        }
-        if (proceed()) {
-            const std::uint8_t session[] = {0x10, 0x03};
-            heard.sessionAnswer = Request(*port, session, 2);
-            heard.all << heard.sessionAnswer;
-        }
-        if (pace_.Fast() && proceed()) {
-            bool prompted = false;
-            const QByteArray answer = Command(*port, LinkPace::CountDigitProbe(), &prompted);
-            pace_.TakeProbeAnswer(answer, prompted);
-        }
+        SetUpAdapter(*port, heard);
     }
 
     if (proceed()) {
@@ -176,7 +150,7 @@ void CommWorker::Run()
         }
         flags.SetWorkerState(kWorkerRunning);
         RequestLoop(*port);
-        lost = port->Failed();
+        lost = port->Failed() || setUpLost_;
     }
 
     // A vanished port cannot take the reset; a live one always gets it.
@@ -194,6 +168,81 @@ void CommWorker::Run()
     }
 }
 
+void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard)
+{
+    const auto proceed = [&] { return !port.Failed() && !StopRequested(); };
+    const auto command = [&](const QByteArray& text) {
+        heard.all << Command(port, text);
+        return heard.all.last();
+    };
+    heard.protocolCommand = QByteArrayLiteral("ATSP 6");
+    const QByteArray setUp[] = {QByteArray(), QByteArrayLiteral("ATZ"), QByteArrayLiteral("ATE 0")};
+    for (const QByteArray& text : setUp) {
+        if (!proceed()) {
+            return;
+        }
+        command(text);
+    }
+    if (proceed()) {
+        if (command(QByteArrayLiteral("STMFR")).contains("OBD Solutions")) {
+            heard.protocolCommand = QByteArrayLiteral("STP 33");
+        } else if (proceed() && command(QByteArrayLiteral("VTPROI")).contains("Vgate")) {
+            heard.protocolCommand = QByteArrayLiteral("VTP2 33");
+        }
+    }
+    if (proceed()) {
+        heard.protocolAnswer = command(heard.protocolCommand);
+    }
+    for (const QByteArray& text : {QByteArrayLiteral("ATSH 7A0"), QByteArrayLiteral("ATCRA 7A8")}) {
+        if (!proceed()) {
+            return;
+        }
+        command(text);
+    }
+    if (proceed()) {
+        const std::uint8_t session[] = {0x10, 0x03};
+        heard.sessionAnswer = Request(port, session, 2);
+        heard.all << heard.sessionAnswer;
+    }
+    if (pace_.Fast() && proceed()) {
+        bool prompted = false;
+        const QByteArray answer = Command(port, LinkPace::CountDigitProbe(), &prompted);
+        pace_.TakeProbeAnswer(answer, prompted);
+    }
+}
+
+bool CommWorker::SetUpAgain(AdapterPort& port, const QByteArray& sign)
+{
+    // An adapter that shows the signs again and again without one sound answer between them is
+    // not mended by setting it up: the link is lost, and reconnecting (when on) takes over.
+    if (++setUpsInRow_ > kMaxSetUpsInRow) {
+        return false;
+    }
+    SetUpAnswers heard;
+    SetUpAdapter(port, heard);
+    if (port.Failed()) {
+        return false;
+    }
+    if (StopRequested()) {
+        return true;
+    }
+    const LinkFailure failure = DiagnoseSetUp(portName_, heard).failure;
+    if (failure == LinkFailure::AdapterSilent || failure == LinkFailure::CanRefused) {
+        return false;
+    }
+    ui_.AdapterRestarted(QString::fromLatin1(sign));
+    return true;
+}
+
+QByteArray CommWorker::NoteRestartSign(const QByteArray& answer, const QByteArray& sent)
+{
+    QByteArray sign = AdapterRestartSign(answer, sent);
+    if (sign.isEmpty()) {
+        setUpsInRow_ = 0;
+    }
+    return sign;
+}
+
 void CommWorker::RequestLoop(AdapterPort& port)
 {
     ResponseBuffer response = channel_.WorkerResponseBuffer();
@@ -207,24 +256,44 @@ void CommWorker::RequestLoop(AdapterPort& port)
         int length = 0;
         if (channel_.WaitForRequest(waitMs, request, length)) {
             bool complete = false;
+            const QByteArray sent = pace_.RequestText(request.data(), length);
             const QByteArray answer = Request(port, request.data(), length, &complete);
             if (port.Failed()) {
                 break; // the end stage aborts the waiting caller with -1
             }
-            const ParsedAnswer parsed = ParseAnswer(answer, response);
-            // Taken before the caller is woken, so the idle time starts with this answer.
-            lastActivityMs = clock_.NowMs();
+            // An answer that never reached its prompt may be cut anywhere, even between two
+            // bytes, where it would still read as clean: it is data only when the adapter ended
+            // it with its blank line all the same.
+            const bool whole = complete || EndsWithBlankLine(answer);
+            const ParsedAnswer parsed =
+                whole ? ParseAnswer(answer, response, request.data(), length) : ParsedAnswer{};
+            const QByteArray restartSign = NoteRestartSign(answer, sent);
             // Told before the caller is woken, so the news is never behind the next request.
-            if (pace_.Judge(request.data(), length, answer, complete) && fellBack_) {
+            // A restart is no bad answer of the pace: the set-up probes the digit again.
+            if (restartSign.isEmpty() && pace_.Judge(request.data(), length, answer, complete) &&
+                fellBack_) {
                 fellBack_();
             }
+            // Set up again before the caller is woken, so its next request finds the adapter
+            // as the link needs it.
+            if (!restartSign.isEmpty() && !SetUpAgain(port, restartSign)) {
+                setUpLost_ = true;
+                break; // the end stage aborts the waiting caller with -1
+            }
+            // Taken before the caller is woken, so the idle time starts with this answer.
+            lastActivityMs = clock_.NowMs();
             channel_.Complete(parsed.count, response, parsed.answerBytes);
             clock_.SleepMs(pace_.PauseAfterRequestMs(timings_.pauseAfterRequestMs));
         } else if (clock_.NowMs() - lastActivityMs > timings_.keepAliveIdleMs) {
             // Encoded from its own bytes, so a request being prepared is never overwritten;
             // the answer, positive or not, is ignored.
             const std::uint8_t keepAlive[] = {0x3E, 0x00};
-            Request(port, keepAlive, 2);
+            const QByteArray sent = pace_.RequestText(keepAlive, 2);
+            const QByteArray restartSign = NoteRestartSign(Request(port, keepAlive, 2), sent);
+            if (!restartSign.isEmpty() && !port.Failed() && !SetUpAgain(port, restartSign)) {
+                setUpLost_ = true;
+                break;
+            }
             lastActivityMs = clock_.NowMs();
         } else {
             // Lets a port notice that its device went away while the link is idle.

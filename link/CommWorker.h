@@ -13,10 +13,14 @@
 // instead of entering the request loop. A port that fails while connected ends the worker like a
 // stop without the ATZ: pending and later Exchange calls return -1, the port is closed,
 // workerState becomes 0 and UiBridge::LinkLost() is called once.
+// An answer that shows the adapter restarted by itself and lost its set-up (AnswerParser.h,
+// AdapterRestartSign) makes the worker send the whole set-up again before the caller is woken,
+// then tell UiBridge::AdapterRestarted; when that set-up fails the link is lost as above.
 #pragma once
 
 #include "link/AdapterPort.h"
 #include "link/Clock.h"
+#include "link/LinkFailure.h"
 #include "link/LinkPace.h"
 #include "link/LinkTimings.h"
 
@@ -70,6 +74,16 @@ private:
     QByteArray Request(AdapterPort& port, const std::uint8_t* bytes, int length,
                        bool* complete = nullptr);
     bool StopRequested() const;
+    // The adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8), the
+    // session request 10 03 and, while fast, the count-digit check; stops early when the port
+    // failed or a stop was asked for.
+    void SetUpAdapter(AdapterPort& port, SetUpAnswers& heard);
+    // The adapter restarted (sign: what showed it): the whole set-up again, without the ignition
+    // prompt. False when the link is lost: the port failed, the adapter stayed silent or refused
+    // CAN, or it kept restarting.
+    bool SetUpAgain(AdapterPort& port, const QByteArray& sign);
+    // What in this answer shows a restart (empty: nothing); counts the restarts in a row.
+    QByteArray NoteRestartSign(const QByteArray& answer, const QByteArray& sent);
     void RequestLoop(AdapterPort& port);
 
     RequestChannel& channel_;
@@ -85,6 +99,8 @@ private:
     bool fastWanted_ = false;
     std::function<void()> fellBack_;
     LinkPace pace_;
+    int setUpsInRow_ = 0;
+    bool setUpLost_ = false; // the adapter could not be set up again after a restart
 };
 
 } // namespace velmoro

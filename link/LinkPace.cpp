@@ -55,9 +55,13 @@ bool LinkPace::Judge(const std::uint8_t* request, int length, const QByteArray& 
         bad = bad || answered_.contains(key);
     } else if (!bad) {
         ResponseBuffer scratch{};
-        const QByteArray bytes = ParseAnswer(answer, scratch).answerBytes;
-        if (!bytes.isEmpty() && static_cast<std::uint8_t>(bytes[0]) ==
-                                    static_cast<std::uint8_t>(request[0] + kPositiveOffset)) {
+        const ParsedAnswer parsed = ParseAnswer(answer, scratch);
+        // Noise, a cut line, a wrong index sequence: the adapter did not keep up.
+        bad = parsed.shape == AnswerShape::Junk;
+        const QByteArray& bytes = parsed.answerBytes;
+        if (!bad && !bytes.isEmpty() &&
+            static_cast<std::uint8_t>(bytes[0]) ==
+                static_cast<std::uint8_t>(request[0] + kPositiveOffset)) {
             answered_.insert(key);
             if (request[0] == kReadDataByIdentifier && !answer.contains(':')) {
                 singleFrame_.insert(key);

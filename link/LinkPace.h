@@ -6,8 +6,9 @@
 // ("221033 1"), so the adapter answers as soon as the ECU has, instead of waiting out its timer
 // for further answers. Only where the adapter accepted the digit when the link was set up;
 // answers of several frames keep the plain form. Two bad answers in a row (the adapter's "?",
-// BUFFER FULL, CAN ERROR, STOPPED, a time-out, or NO DATA from an identifier that answered
-// before) end fast refresh for the rest of the link: the normal pace, plain requests.
+// BUFFER FULL, CAN ERROR, STOPPED, a time-out, noise or a cut answer, or NO DATA from an
+// identifier that answered before) end fast refresh for the rest of the link: the normal pace,
+// plain requests. The adapter's restart is no bad answer: the worker sets it up again.
 //
 //   LinkPace pace(true);  pace.SetCountDigitAccepted(true);
 //   pace.RequestText({0x22,0x10,0x33}) -> "221033"  (nothing learned yet)

@@ -29,6 +29,11 @@ public:
     // silent, refused CAN, or the ECU did not answer). Called on the worker thread before the
     // worker state changes; what follows (Disconnect, Connected) is unchanged by it.
     virtual void SetUpFailed(const LinkFailureReport& report) { Q_UNUSED(report); }
+
+    // The adapter restarted by itself while connected and was set up again; seen is what showed
+    // it ("ELM327 v1.5", "LV RESET", the echo of a request, "SEARCHING..."). Called on the worker
+    // thread before the caller of the request that showed it is woken.
+    virtual void AdapterRestarted(const QString& seen) { Q_UNUSED(seen); }
 };
 
 } // namespace velmoro

@@ -121,6 +121,14 @@ public:
         session_.setUpFailure_ = report;
     }
     void LinkLost() override { session_.EndLink(false); }
+    void AdapterRestarted(const QString& seen) override
+    {
+        const QString text = TextOrEnglish(session_.state_.texts, QStringLiteral("Restart_1"));
+        const qint64 startMs = session_.state_.flags.workerStartTimeMs.load();
+        session_.debugLog_.Note(session_.NowMs() - startMs,
+                                text + QStringLiteral(" (") + seen + QStringLiteral(")"));
+        emit session_.adapterRestarted(text);
+    }
 
 private:
     DiagSession& session_;

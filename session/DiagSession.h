@@ -154,6 +154,9 @@ signals:
     // Answers turned bad under fast refresh: the link keeps the normal pace until the next
     // connect.
     void fastRefreshEnded();
+    // The adapter restarted by itself (a voltage dip) and was set up again at once; the values
+    // go on in the same rows and the same logs. text: the words for the user.
+    void adapterRestarted(const QString& text);
     void stopped();
     // The pass limit of stopPassesAfter() was reached: the passes have stopped.
     void passLimitReached();

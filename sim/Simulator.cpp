@@ -51,7 +51,7 @@ SimulatorOptions RealisticSimulatorOptions(int family, int ecuLatencyMs)
 
 Simulator::Simulator(const SimulatorOptions& options)
     : options_(options), ecu_(std::make_unique<SimulatedEcu>(options.family)),
-      engineStartMs_(NowNs() / kNsPerMs)
+      chaos_(options.chaos), engineStartMs_(NowNs() / kNsPerMs)
 {
     ResetAdapter();
 }
@@ -225,6 +225,7 @@ void Simulator::HandleLine(QByteArray line, qint64 crAtNs)
     } else {
         lastCommand_ = command;
     }
+    currentLine_ = line;
     Reply reply = command.isEmpty() ? Reply{} : AdapterReply(command);
     if (reply.swallowed) {
         return;
@@ -245,6 +246,7 @@ void Simulator::HandleLine(QByteArray line, qint64 crAtNs)
     if (reply.source != Reply::Adapter && reply.waitForMore) {
         promptAfterNs = options_.answerWaitMs * kNsPerMs;
     }
+    answerAtNs += reply.extraDelayMs * kNsPerMs;
     if (delayedAnswers_ > 0) {
         --delayedAnswers_;
         answerAtNs += delayExtraMs_ * kNsPerMs;
@@ -311,6 +313,9 @@ Simulator::Reply Simulator::AdapterReply(const QByteArray& c)
     if (isOneOf({"ATM0", "ATM1", "ATAT0", "ATAT1", "ATAT2", "ATCAF0", "ATCAF1", "ATPC"})) {
         return ok;
     }
+    if (c.startsWith("ATSP") || c == "STP33" || c == "VTP233") {
+        setUpLost_ = false;
+    }
     if (canRefused_ && (c.startsWith("ATSP") || c == "STP33" || c == "VTP233")) {
         return unknown;
     }
@@ -375,6 +380,19 @@ Simulator::Reply Simulator::EcuReply(const QByteArray& hexRequest, int countDigi
         message.swallowed = injectedMessage_.isEmpty();
         return message;
     }
+    const ChaosKind chaos = chaos_.Next();
+    Reply chaosReply;
+    if (ChaosReplaces(chaos, chaosReply)) {
+        return chaosReply;
+    }
+    Reply reply = EcuAnswerReply(hexRequest, countDigit);
+    ChaosChanges(chaos, reply);
+    return reply;
+}
+
+Simulator::Reply Simulator::EcuAnswerReply(const QByteArray& hexRequest, int countDigit)
+{
+    const QByteArray eol = Eol();
     Reply noData(QByteArrayLiteral("NO DATA") + eol);
     noData.source = Reply::NoAnswer;
     // Only a request to the ECU's own identifier reaches it; only answers the receive filter
@@ -398,6 +416,69 @@ Simulator::Reply Simulator::EcuReply(const QByteArray& hexRequest, int countDigi
     // Told how many frames to expect, the adapter stops once it has them.
     reply.waitForMore = countDigit == 0 || countDigit > frames;
     return reply;
+}
+
+bool Simulator::ChaosReplaces(ChaosKind kind, Reply& reply)
+{
+    const QByteArray eol = Eol();
+    QByteArray echo;
+    switch (kind) {
+    case ChaosKind::Message:
+        reply = Reply(chaos_.NextMessage() + eol);
+        reply.source = Reply::Ecu;
+        reply.waitForMore = false;
+        return true;
+    case ChaosKind::Silent:
+        reply.swallowed = true;
+        return true;
+    case ChaosKind::Restart: {
+        // A voltage dip: the adapter starts afresh, echo on, its set-up gone.
+        const int shape = chaos_.NextRestartShape();
+        ResetAdapter();
+        setUpLost_ = true;
+        if (shape == 0) {
+            reply = Reply(eol + eol + kBanner + eol);
+            return true;
+        }
+        if (shape == 1) {
+            reply = Reply(QByteArrayLiteral("LV RESET") + eol + eol + kBanner + eol);
+            return true;
+        }
+        // Restarted before this request came in: it is echoed and meets the lost set-up.
+        echo = currentLine_ + eol;
+        break;
+    }
+    default:
+        break;
+    }
+    if (!setUpLost_) {
+        return false;
+    }
+    reply = Reply(echo + QByteArrayLiteral("SEARCHING...") + eol +
+                  QByteArrayLiteral("UNABLE TO CONNECT") + eol);
+    reply.source = Reply::NoAnswer;
+    return true;
+}
+
+void Simulator::ChaosChanges(ChaosKind kind, Reply& reply)
+{
+    switch (kind) {
+    case ChaosKind::Status:
+        reply.text = QByteArrayLiteral("SEARCHING...") + Eol() + reply.text;
+        break;
+    case ChaosKind::Noise:
+        reply.text = chaos_.AddNoise(reply.text);
+        break;
+    case ChaosKind::Half:
+        reply.text = chaos_.CutInHalf(reply.text);
+        reply.waitForMore = false;
+        break;
+    case ChaosKind::Late:
+        reply.extraDelayMs = chaos_.Options().lateMs;
+        break;
+    default:
+        break;
+    }
 }
 
 QByteArray Simulator::FormatFrames(const QByteArray& data, int maxFrames) const
@@ -514,6 +595,25 @@ void Simulator::InjectAdapterMessage(const QByteArray& message, int count)
     std::lock_guard<std::mutex> lock(mutex_);
     injectedMessage_ = message;
     injectedCount_ = std::max(0, count);
+}
+
+void Simulator::SetChaos(const ChaosOptions& chaos)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    chaos_ = SimChaos(chaos);
+    options_.chaos = chaos;
+}
+
+int Simulator::ChaosCount(ChaosKind kind) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return chaos_.Count(kind);
+}
+
+bool Simulator::SetUpLost() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return setUpLost_;
 }
 
 void Simulator::Vanish()

@@ -23,9 +23,13 @@
 //   - after the ECU's answer the adapter waits answerWaitMs for further answers before its
 //     prompt, unless the count digit was given and reached; a silent ECU gets NO DATA after
 //     the same wait.
+// Chaos (options.chaos, SetChaos): a seeded random fault for some diagnostic requests, see
+// SimChaos.h.
 // RealisticSimulatorOptions() gives the ELM327-like defaults of velmoro-sim and the built-in
 // demo motorcycle.
 #pragma once
+
+#include "sim/SimChaos.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -76,6 +80,7 @@ struct SimulatorOptions {
     int processingUs = 0;       // from a command's CR to the adapter acting on it
     int answerWaitMs = 0;       // wait for further answers before the prompt (see above)
     bool countDigit = true;     // false: a request ending in a count digit is answered "?"
+    ChaosOptions chaos{};       // seeded random faults of diagnostic requests (SimChaos.h)
 };
 
 // The model's ELM327-like defaults.
@@ -122,6 +127,13 @@ public:
     // "STOPPED", "?", "NO DATA") instead of the ECU's answer; an empty message: no answer at
     // all, not even the prompt.
     void InjectAdapterMessage(const QByteArray& message, int count);
+    // Seeded random faults from now on (rate 0: none); the counts start again from zero.
+    void SetChaos(const ChaosOptions& chaos);
+    // How many diagnostic requests met that fault since the chaos was set.
+    int ChaosCount(ChaosKind kind) const;
+    // True while the adapter has lost its set-up after a chaos restart: diagnostic requests
+    // answer SEARCHING... / UNABLE TO CONNECT until the protocol command comes again.
+    bool SetUpLost() const;
     void Vanish(); // the device is gone: reads, writes and waits fail
     void Restore();
     bool Vanished() const;
@@ -173,11 +185,16 @@ private:
         enum Source { Adapter, Ecu, NoAnswer } source = Adapter;
         bool waitForMore = true;
         bool swallowed = false; // nothing at all comes back
+        int extraDelayMs = 0;   // a late answer
     };
+    // A chaos fault on a diagnostic request: a reply of its own, or reply changed.
+    bool ChaosReplaces(ChaosKind kind, Reply& reply);
+    void ChaosChanges(ChaosKind kind, Reply& reply);
 
     void HandleLine(QByteArray line, qint64 crAtNs);
     Reply AdapterReply(const QByteArray& command);
     Reply EcuReply(const QByteArray& hexRequest, int countDigit);
+    Reply EcuAnswerReply(const QByteArray& hexRequest, int countDigit);
     QByteArray FormatFrames(const QByteArray& data, int maxFrames) const;
     QByteArray Eol() const;
     void ResetAdapter();
@@ -213,6 +230,9 @@ private:
     bool vanished_ = false;
     bool ecuSilent_ = false;
     bool canRefused_ = false;
+    SimChaos chaos_;
+    bool setUpLost_ = false; // a chaos restart: protocol lost until ATSP / STP / VTP2 again
+    QByteArray currentLine_; // the command line being answered, as it came
     int delayedAnswers_ = 0;
     int delayExtraMs_ = 0;
     // What arrived.

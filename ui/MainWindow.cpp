@@ -130,6 +130,8 @@ void MainWindow::WireSession()
         ShowLinkFailure(menu_->Status(StatusLog),
                         TextOrEnglish(state_.texts, QStringLiteral("Fast_2")));
     });
+    connect(s, &DiagSession::adapterRestarted, this,
+            [this](const QString& text) { ShowLinkFailure(menu_->Status(StatusLog), text); });
     connect(s, &DiagSession::disconnected, this, &MainWindow::Disconnect);
     connect(s, &DiagSession::rowsRead, this, [this](const RowsSnapshot& rows) {
         // A pass that ended before the link went down may arrive after it did: the dashes stay.

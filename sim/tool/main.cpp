@@ -15,7 +15,11 @@
 //          the adapter's timing: --baud N (serial line, default 115200; 0: no line time),
 //          --processing-us N (default 1000), --answer-wait MS (wait for further answers, default
 //          30), --no-count-digit (a request with the response-count digit gets "?"), --ideal
-//          (all of the timing 0: answers at once).
+//          (all of the timing 0: answers at once),
+//          --chaos RATE (a diagnostic request meets a random fault with that probability, see
+//          SimChaos.h), --chaos-seed N (default 1; the same seed gives the same faults),
+//          --chaos-kinds message,status,noise,late,silent,half,restart (default all).
+// With chaos on, SIGINT or SIGTERM print the faults injected, by kind, to stderr before exiting.
 // Runs until killed; killing it is how tests make the device vanish.
 #include "sim/Simulator.h"
 
@@ -30,6 +34,7 @@
 #ifdef Q_OS_UNIX
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -90,7 +95,8 @@ int Usage()
         "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
         "[--crlf] [--trace] [--engine-time MS] [--fault current|stored:HHLLTTSS]... [--silent] "
         "[--ecu-silent] [--fault silent|no-can|ecu-silent|port-missing] [--baud N] "
-        "[--processing-us N] [--answer-wait MS] [--no-count-digit] [--ideal]\n");
+        "[--processing-us N] [--answer-wait MS] [--no-count-digit] [--ideal] [--chaos RATE] "
+        "[--chaos-seed N] [--chaos-kinds LIST]\n");
     return 2;
 }
 
@@ -161,6 +167,16 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             options.sim.answerWaitMs = std::atoi(argv[++i]);
         } else if (arg == "--no-count-digit") {
             options.sim.countDigit = false;
+        } else if (arg == "--chaos" && hasValue) {
+            options.sim.chaos.rate = std::atof(argv[++i]);
+        } else if (arg == "--chaos-seed" && hasValue) {
+            options.sim.chaos.seed =
+                static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (arg == "--chaos-kinds" && hasValue) {
+            if (!velmoro::ParseChaosKinds(QString::fromLocal8Bit(argv[++i]),
+                                          options.sim.chaos.kinds)) {
+                return false;
+            }
         } else if (arg == "--ideal") {
             options.sim.baudRate = 0;
             options.sim.processingUs = 0;
@@ -170,12 +186,21 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             return false;
         }
     }
-    return options.pty != options.tcp && options.tcpPort >= 0 && options.tcpPort <= 65535 &&
+    return options.pty != options.tcp && options.sim.chaos.rate >= 0.0 &&
+           options.sim.chaos.rate <= 1.0 && options.tcpPort >= 0 && options.tcpPort <= 65535 &&
            options.sim.baudRate >= 0 && options.sim.processingUs >= 0 &&
            options.sim.answerWaitMs >= 0 && options.sim.requestLatencyMs >= 0;
 }
 
 #ifdef Q_OS_UNIX
+
+// Set by SIGINT / SIGTERM: the serving loops end, so that the chaos figures can be printed.
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int)
+{
+    g_stop = 1;
+}
 
 void PrintLine(const QByteArray& line)
 {
@@ -213,7 +238,7 @@ void Serve(int fd, Simulator& sim, bool trace, qsizetype& traced)
                                static_cast<long>(timeoutUs % 1000000) * 1000};
         pollfd p{fd, POLLIN, 0};
         const int ready = ::ppoll(&p, 1, &timeout, nullptr);
-        if (ready < 0 && errno != EINTR) {
+        if (g_stop != 0 || (ready < 0 && errno != EINTR)) {
             return;
         }
         if (ready > 0 && (p.revents & POLLIN) != 0) {
@@ -263,10 +288,11 @@ int RunPty(Simulator& sim, bool trace)
     }
     PrintLine(path);
     qsizetype traced = 0;
-    for (;;) {
+    while (g_stop == 0) {
         Serve(master, sim, trace, traced);
         ::usleep(10000); // the master only fails while no client holds the slave
     }
+    return 0;
 }
 
 int RunTcp(Simulator& sim, int port, bool trace)
@@ -293,6 +319,9 @@ int RunTcp(Simulator& sim, int port, bool trace)
     qsizetype traced = 0;
     for (;;) {
         const int client = ::accept(listener, nullptr, nullptr);
+        if (g_stop != 0) {
+            return 0;
+        }
         if (client < 0) {
             if (errno == EINTR) {
                 continue;
@@ -351,7 +380,26 @@ int main(int argc, char** argv)
     if (options.portMissing) {
         return RunMissing(options.tcp);
     }
-    return options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
+    if (options.sim.chaos.rate > 0.0) {
+        // Without SA_RESTART, so that a waiting ppoll or accept returns at once.
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+    const int status =
+        options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
+    if (options.sim.chaos.rate > 0.0) {
+        using velmoro::ChaosKind;
+        std::fprintf(stderr, "chaos:");
+        for (ChaosKind kind :
+             {ChaosKind::None, ChaosKind::Message, ChaosKind::Status, ChaosKind::Noise,
+              ChaosKind::Late, ChaosKind::Silent, ChaosKind::Half, ChaosKind::Restart}) {
+            std::fprintf(stderr, " %s %d", velmoro::ChaosKindName(kind), sim.ChaosCount(kind));
+        }
+        std::fprintf(stderr, "\n");
+    }
+    return status;
 #else
     std::fprintf(stderr, "velmoro-sim: pseudo-terminals and the TCP mode need a Unix system\n");
     return 1;

@@ -182,43 +182,117 @@ TEST(AnswerParserTest, FaultAnswersSetDtcCountFromCompleteRecords)
     EXPECT_EQ(r[0], 3);
 }
 
-TEST(AnswerParserTest, AdapterMessagesCountOneZeroPerWordAfterTheEighthCharacter)
+TEST(AnswerParserTest, OnlyCleanHexDataIsData)
 {
-    ResponseBuffer r;
-    r.fill(0x77);
-    EXPECT_EQ(ParseAnswer("NO DATA\r\r", r).count, 0);
-    EXPECT_EQ(ParseAnswer("CAN ERROR\r\r", r).count, 0);
-    EXPECT_EQ(ParseAnswer("?\r\r", r).count, 0);
-    EXPECT_EQ(ParseAnswer("BUFFER FULL\r\r", r).count, 0);
-    ParsedAnswer p = ParseAnswer("UNABLE TO CONNECT\r\r", r);
-    EXPECT_EQ(p.count, 1);
-    EXPECT_EQ(r[1], 0x00);
-    EXPECT_TRUE(p.answerBytes.isEmpty());
-    // A colon without numbered lines carries nothing.
-    EXPECT_EQ(ParseAnswer("BUS INIT: ...ERROR\r\r", r).count, 0);
-}
+    // Status lines are skipped; the data after them is the answer.
+    for (const QByteArray& text :
+         {QByteArray("SEARCHING...\r62 10 30 0B B8 \r\r"),
+          QByteArray("BUS INIT: ...OK\r\n62 10 30 0B B8\r\n"),
+          QByteArray("SEARCHING...\r007 \r0: 62 10 30 0B B8 01 \r1: 02 \r\r")}) {
+        SCOPED_TRACE(text.toStdString());
+        ResponseBuffer r{};
+        const ParsedAnswer p = ParseAnswer(text, r);
+        EXPECT_EQ(p.shape, AnswerShape::Data);
+        ASSERT_GE(p.count, 2);
+        EXPECT_EQ(r[1], 0x0B);
+        EXPECT_EQ(r[2], 0xB8);
+    }
 
-TEST(AnswerParserTest, MalformedTextHasDocumentedCounts)
-{
+    // Adapter messages, alone or after a status line, and what is not clean data: no data, the
+    // buffer untouched (DtcCount too), no answer bytes.
+    const std::pair<QByteArray, AnswerShape> noData[] = {
+        {"NO DATA\r\r", AnswerShape::Message},
+        {"UNABLE TO CONNECT\r\r", AnswerShape::Message},
+        {"SEARCHING...\rUNABLE TO CONNECT\r\r", AnswerShape::Message},
+        {"CAN ERROR\r", AnswerShape::Message},
+        {"BUFFER FULL\r", AnswerShape::Message},
+        {"BUS BUSY\r", AnswerShape::Message},
+        {"BUS ERROR\r", AnswerShape::Message},
+        {"DATA ERROR\r", AnswerShape::Message},
+        {"<DATA ERROR\r", AnswerShape::Message},
+        {"<RX ERROR\r", AnswerShape::Message},
+        {"FB ERROR\r", AnswerShape::Message},
+        {"STOPPED\r", AnswerShape::Message},
+        {"?\r\r", AnswerShape::Message},
+        {"ACT ALERT\r", AnswerShape::Message},
+        {"LV RESET\r\rELM327 v1.5\r\r", AnswerShape::Message},
+        {"ERR94\r", AnswerShape::Message},
+        {"BUS INIT: ...ERROR\r\r", AnswerShape::Message},
+        {"62 10 30 0B B8 \rCAN ERROR\r", AnswerShape::Message},
+        {"", AnswerShape::Empty},
+        {"SEARCHING...\r\r", AnswerShape::Empty},
+        {"62 10 30 0B B\r\r", AnswerShape::Junk},           // cut in a byte
+        {"62 1#0 0B B8 \r\r", AnswerShape::Junk},           // noise in a byte
+        {"62 10 30 0B%B8 \r\r", AnswerShape::Junk},         // a garbled separator
+        {"62 10 30 0B B8 \x01\xFE\r\r", AnswerShape::Junk}, // noise bytes
+        {"62103C0102\r\r", AnswerShape::Junk},              // no separators
+        {"62 10 3C 1 ABC 02", AnswerShape::Junk},           // words of other lengths
+        {"221030\r62 10 30 0B B8 \r\r", AnswerShape::Junk}, // the request's echo
+        {"62 10 30 0B B8 \r62 10 30 0B B8 \r", AnswerShape::Junk},
+        {"008 \r0: 62 10 3C 01 02 03 \r2: 04 05 \r", AnswerShape::Junk}, // index skipped
+        {"008 \r1: 62 10 3C 01 02 03 \r2: 04 05 \r", AnswerShape::Junk}, // no line 0
+        {"008 \r0: 62 10 3C 01 02 03 \r", AnswerShape::Junk},            // a line missing
+        {"008 \r0: 62 10 3C 01 02 03 \r1: 04 0\r", AnswerShape::Junk},   // cut line
+        {"009 \r0: 62 10 3C 01 02 03 \r1: 04 05 \r", AnswerShape::Junk}, // wrong length
+        {"0: 62 10 3C 01 02 03 \r1: 04 05 \r", AnswerShape::Junk},       // no length line
+        {"008\r0: 62 10 3C 1 zz 03\r1: 04 05\r", AnswerShape::Junk},
+        {"0:\r1:\r2:\r", AnswerShape::Junk},
+        {":::::", AnswerShape::Junk},
+    };
+    for (const auto& [text, shape] : noData) {
+        SCOPED_TRACE(text.toStdString());
+        GuardedBuffer g;
+        const ParsedAnswer p = ParseAnswer(text, g.buffer);
+        EXPECT_EQ(p.count, 0);
+        EXPECT_EQ(p.shape, shape);
+        EXPECT_TRUE(p.answerBytes.isEmpty());
+        EXPECT_TRUE(
+            std::all_of(g.buffer.begin(), g.buffer.end(), [](auto b) { return b == 0xEE; }));
+    }
+
+    // Lower-case digits are hex all the same.
     ResponseBuffer r{};
-    // No spaces: nothing after the first eight characters is a separated byte.
-    EXPECT_EQ(ParseAnswer("62103C0102\r\r", r).count, 0);
-    // Lower-case digits read as their values.
     EXPECT_EQ(ParseAnswer("62 10 3c 0a 0b \r", r).count, 2);
     EXPECT_EQ(r[1], 0x0A);
     EXPECT_EQ(r[2], 0x0B);
-    // Odd digit counts keep one byte per space; slices that are not " hh" read as 0.
-    EXPECT_EQ(ParseAnswer("62 10 3C 1 ABC 02", r).count, 3);
-    EXPECT_EQ(r[1], 0x01);
-    EXPECT_EQ(r[2], 0x00);
-    // In numbered lines every word is one byte; a word that is not a byte reads as 0.
-    EXPECT_EQ(ParseAnswer("008\r0: 62 10 3C 1 zz 03\r", r).count, 3);
-    EXPECT_EQ(r[1], 0x01);
-    EXPECT_EQ(r[2], 0x00);
-    EXPECT_EQ(r[3], 0x03);
-    // Only indexes.
-    EXPECT_EQ(ParseAnswer("0:\r1:\r2:\r", r).count, 0);
-    EXPECT_EQ(ParseAnswer(":::::", r).count, 0);
+}
+
+TEST(AnswerParserTest, DataForAnotherRequestIsNotThisRequestsData)
+{
+    const std::uint8_t rpm[] = {0x22, 0x10, 0x30};
+    ResponseBuffer r;
+    r.fill(0x44);
+    ParsedAnswer p = ParseAnswer("62 10 30 0B B8 \r\r", r, rpm, 3);
+    EXPECT_EQ(p.shape, AnswerShape::Data);
+    EXPECT_EQ(p.count, 2);
+    r.fill(0x44);
+    for (const QByteArray& text : {QByteArray("62 10 33 00 5A \r\r"), QByteArray("7E 00 \r\r"),
+                                   QByteArray("59 02 FF 01 05 1C 89 \r\r")}) {
+        SCOPED_TRACE(text.toStdString());
+        p = ParseAnswer(text, r, rpm, 3);
+        EXPECT_EQ(p.shape, AnswerShape::Foreign);
+        EXPECT_EQ(p.count, 0);
+        EXPECT_EQ(r[0], 0x44);
+        EXPECT_EQ(r[1], 0x44);
+    }
+    EXPECT_EQ(ParseAnswer("7F 22 31 \r\r", r, rpm, 3).shape, AnswerShape::Negative);
+}
+
+TEST(AnswerParserTest, AdapterRestartSignsAreNamed)
+{
+    EXPECT_EQ(AdapterRestartSign("\r\rELM327 v1.5\r\r", "221030"), QByteArray("ELM327 v1.5"));
+    EXPECT_EQ(AdapterRestartSign("LV RESET\r\rELM327 v1.5\r", "221030"), QByteArray("LV RESET"));
+    EXPECT_EQ(AdapterRestartSign("221030 1\rSEARCHING...\rUNABLE TO CONNECT\r", "221030 1"),
+              QByteArray("221030 1"));
+    EXPECT_EQ(AdapterRestartSign("SEARCHING...\r62 10 30 0B B8 \r", "221030"),
+              QByteArray("SEARCHING..."));
+    EXPECT_EQ(AdapterRestartSign("UNABLE TO CONNECT\r\r", "3E00"), QByteArray("UNABLE TO CONNECT"));
+    // The adapter's ordinary words are no restart.
+    for (const QByteArray& text :
+         {QByteArray("62 10 30 0B B8 \r\r"), QByteArray("NO DATA\r\r"), QByteArray("CAN ERROR\r"),
+          QByteArray("?\r"), QByteArray(), QByteArray("7F 22 31 \r")}) {
+        EXPECT_TRUE(AdapterRestartSign(text, "221030").isEmpty()) << text.constData();
+    }
 }
 
 TEST(AnswerParserTest, BinaryJunkNeverWritesPastTheBuffer)
