@@ -153,8 +153,19 @@ void LogLaneView::SetTimeLabels(bool shown)
 {
     timeLabels_ = shown;
     timeAxis_->setLabelsVisible(shown);
-    chart()->setMargins(QMargins(kLaneLeft, kLaneTop, kLaneRight, kLaneBottom));
-    setMinimumHeight(kLaneMinHeight + (shown ? kLaneTimeLabels : 0));
+    UpdateMinimumHeight();
+}
+
+void LogLaneView::SetPlotMinimumHeight(int pixels)
+{
+    plotMinimumHeight_ = pixels;
+    UpdateMinimumHeight();
+}
+
+void LogLaneView::UpdateMinimumHeight()
+{
+    setMinimumHeight(plotMinimumHeight_ + (timeLabels_ ? kLaneTimeLabels : 0) +
+                     (legendShown_ ? kLaneLegend : 0));
 }
 
 void LogLaneView::SetTitle(const QString& title, const QString& tooltip)
@@ -168,6 +179,7 @@ void LogLaneView::SetLegendShown(bool shown)
 {
     legendShown_ = shown;
     chart()->legend()->setVisible(shown);
+    UpdateMinimumHeight();
 }
 
 void LogLaneView::SetValueRange(double low, double high)

@@ -50,6 +50,7 @@ constexpr int kLaneTop = 20;
 constexpr int kLaneBottom = 6;
 constexpr int kLaneTimeLabels = 26; // below the last lane
 constexpr int kLaneMinHeight = 84;
+constexpr int kLaneLegend = 30; // a lane of several curves names them above its plot
 
 // One lane: a chart with its own value axis (or bit rows), a time axis whose labels only the
 // last lane shows, the cursor line and the event markers. Mouse input goes to the window: wheel
@@ -71,6 +72,9 @@ public:
     void SetTimeLabels(bool shown);
     void SetTitle(const QString& title, const QString& tooltip);
     void SetLegendShown(bool shown);
+    // The height the plot needs at least (bit lanes need a row per bit); the time labels and a
+    // legend come on top.
+    void SetPlotMinimumHeight(int pixels);
     // The value scale from low to high with a few labelled ticks (nice numbers), or for a bit
     // lane one row per name, the first at the bottom.
     void SetValueRange(double low, double high);
@@ -128,6 +132,9 @@ private:
     bool dragged_ = false;
     bool legendPress_ = false;
     int drawnWidth_ = -1; // plot width the curves were last thinned for
+    int plotMinimumHeight_ = kLaneMinHeight;
+
+    void UpdateMinimumHeight();
 };
 
 } // namespace velmoro

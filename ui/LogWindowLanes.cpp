@@ -140,7 +140,8 @@ void LogWindow::BuildLanes()
         lane->SetMarkers(markers);
         lanes_.push_back(lane);
         laneGroup_.push_back(plan.group);
-        lanesLayout_->addWidget(lane, plan.bits ? 0 : 1);
+        // Lanes of several curves name them in a legend above the plot: more room for them.
+        lanesLayout_->addWidget(lane, plan.bits ? 0 : (lane->Curves().size() > 1 ? 2 : 1));
     }
     for (size_t i = 0; i < lanes_.size(); ++i)
         lanes_[i]->SetTimeLabels(i + 1 == lanes_.size());
@@ -161,7 +162,7 @@ void LogWindow::AddLaneCurves(LogLaneView* lane, const std::vector<int>& columns
             lane->AddCurve(LaneCurve{column, false, bit, nullptr}, names.back(), pen);
         }
         lane->SetBitRows(names);
-        lane->setMinimumHeight(std::max(kLaneMinHeight, kLaneTop + kLaneBottom + 13 * bits));
+        lane->SetPlotMinimumHeight(std::max(kLaneMinHeight, kLaneTop + kLaneBottom + 14 * bits));
         lane->SetLegendShown(false);
         return;
     }
