@@ -184,6 +184,52 @@ void SplitUnit(const QString& title, QString& name, QString& unit)
     unit.clear();
 }
 
+// A byte-order mark of UTF-16, or text of which every other byte is zero.
+bool LooksLikeUtf16(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return true;
+    const qsizetype n = std::min<qsizetype>(bytes.size() & ~qsizetype(1), 512);
+    if (n < 8)
+        return false;
+    int evenZeros = 0;
+    int oddZeros = 0;
+    for (qsizetype i = 0; i < n; i += 2) {
+        evenZeros += bytes[i] == 0;
+        oddZeros += bytes[i + 1] == 0;
+    }
+    const int pairs = int(n / 2);
+    return (oddZeros == pairs && evenZeros == 0) || (evenZeros == pairs && oddZeros == 0);
+}
+
+// Whether a number's text is a string of 0 and 1 (a bit field), and its length.
+int BitStringLength(const char* data, const Span& span, bool& leadingZero)
+{
+    qsizetype b = span.begin;
+    qsizetype e = span.end;
+    while (b < e && IsBlank(data[b]))
+        ++b;
+    while (e > b && IsBlank(data[e - 1]))
+        --e;
+    for (qsizetype i = b; i < e; ++i)
+        if (data[i] != '0' && data[i] != '1')
+            return 0;
+    leadingZero = e > b && data[b] == '0';
+    return int(e - b);
+}
+
+// The number a bit string was read as (1101 from "00001101") back to its bits (13). Exact for
+// up to 16 digits, the longest string a bit field may have.
+double BitsFromDecimalDigits(double decimal)
+{
+    auto digits = static_cast<std::uint64_t>(decimal);
+    std::uint32_t bits = 0;
+    for (int bit = 0; digits > 0 && bit < 32; ++bit, digits /= 10)
+        if (digits % 10 == 1)
+            bits |= std::uint32_t{1} << bit;
+    return double(bits);
+}
+
 LogReadResult Fail(LogError error, int line, const QString& detail = {})
 {
     LogReadResult result;
@@ -201,6 +247,8 @@ LogReadResult ParseLog(const QByteArray& bytes)
         return Fail(LogError::TooLarge, 0, QString::number(bytes.size() / (1024 * 1024)));
     const char* data = bytes.constData();
     const qsizetype size = bytes.size();
+    if (LooksLikeUtf16(bytes))
+        return Fail(LogError::Utf16, 0);
 
     if (const void* nul = std::memchr(data, 0, size_t(size))) {
         const qsizetype at = static_cast<const char*>(nul) - data;
@@ -216,7 +264,10 @@ LogReadResult ParseLog(const QByteArray& bytes)
     log.latin1 = !ValidUtf8(bytes);
 
     std::vector<Span> fields;
-    std::vector<int> keep; // header field -> column index, -1 for the time field
+    // Per column: the length all its numbers have as bit strings (-1 not yet known, 0 not a bit
+    // field) and whether one of them began with a zero.
+    std::vector<int> bitLength;
+    std::vector<char> bitLeadingZero;
     int lineNumber = 0;
     bool haveHeader = false;
     int fieldCount = 0;
@@ -259,6 +310,8 @@ LogReadResult ParseLog(const QByteArray& bytes)
                 SplitUnit(Decode(data, fields[size_t(f)], log.latin1), column.name, column.unit);
                 log.columns.push_back(std::move(column));
             }
+            bitLength.assign(log.columns.size(), -1);
+            bitLeadingZero.assign(log.columns.size(), 0);
             continue;
         }
 
@@ -280,12 +333,19 @@ LogReadResult ParseLog(const QByteArray& bytes)
         log.timesMs.push_back(time);
         log.lineStart.push_back(std::int32_t(begin));
         log.lineLength.push_back(std::int32_t(end - begin));
-        for (LogColumn& column : log.columns) {
+        for (size_t c = 0; c < log.columns.size(); ++c) {
+            LogColumn& column = log.columns[c];
             const Span& span = fields[size_t(column.field)];
             double value = 0;
             if (ParseNumber(data, span, log.separator, value)) {
                 column.values.push_back(value);
                 ++column.numericCount;
+                if (bitLength[c] != 0) {
+                    bool leadingZero = false;
+                    const int length = BitStringLength(data, span, leadingZero);
+                    bitLength[c] = length == bitLength[c] || bitLength[c] < 0 ? length : 0;
+                    bitLeadingZero[c] = char(bitLeadingZero[c] || leadingZero);
+                }
             } else {
                 column.values.push_back(kNaN);
                 if (span.end > span.begin && !IsNotRead(data, span))
@@ -298,6 +358,16 @@ LogReadResult ParseLog(const QByteArray& bytes)
         return Fail(LogError::Empty, 0);
     if (log.timesMs.empty())
         return Fail(LogError::NoDataLines, lineNumber);
+
+    for (size_t c = 0; c < log.columns.size(); ++c) {
+        LogColumn& column = log.columns[c];
+        if (bitLength[c] < 4 || bitLength[c] > 16 || !bitLeadingZero[c])
+            continue;
+        column.bitCount = bitLength[c];
+        for (double& value : column.values)
+            if (!std::isnan(value))
+                value = BitsFromDecimalDigits(value);
+    }
 
     // Rows without a chosen value leave a column with an empty title and empty cells.
     std::erase_if(log.columns, [&](const LogColumn& c) {

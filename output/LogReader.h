@@ -26,6 +26,7 @@ enum class LogError : std::uint8_t {
     BadTime,        // the time field is not a number
     TimeBackwards,  // a time earlier than the line before
     NoDataLines,    // nothing but the header
+    Utf16,          // UTF-16 text (a byte-order mark or every other byte zero)
 };
 
 // One value column. Numbers are kept as doubles; a cell that is not a number ("----" for a value
@@ -37,6 +38,10 @@ struct LogColumn {
     std::vector<double> values;
     int numericCount = 0; // cells that hold a number
     int textCount = 0;    // cells that hold text other than "----"
+    // A status bit field written as "00001101": every number a string of 0 and 1 of this one
+    // length (4 to 16), at least one with a leading zero. Its values are then the bits as a
+    // number (0b00001101 = 13), the highest bit first in the text; 0 for an ordinary column.
+    int bitCount = 0;
 };
 
 // A log as read. The bytes are kept so that the text of any cell can be shown as written and a

@@ -1,6 +1,9 @@
 // Units by value name, taken from the catalogues' own readers.
 #include "output/LogUnits.h"
 
+#include "config/IniFile.h"
+#include "config/LanguageTexts.h"
+#include "config/Settings.h"
 #include "values/MeasurementLists.h"
 #include "values/ValueCatalog.h"
 
@@ -51,6 +54,35 @@ QHash<QString, QString> ValueUnitsByName(LanguageTexts& texts)
     AddUnits(texts, names, kLastIndexMiug4, &ValueDispatcherMiug4, units);
     BuildValueNames11mp(texts, names);
     AddUnits(texts, names, kLastIndex11mp, &ValueDispatcher11mp, units);
+    return units;
+}
+
+QHash<QString, QString> ValueUnitsOfAllLanguages(LanguageTexts& texts)
+{
+    // The built-in languages never change while the program runs: probed once.
+    static const QHash<QString, QString> builtIn = [] {
+        QHash<QString, QString> units;
+        IniFile ini;
+        ini.SetContent(DefaultSettingsFile());
+        for (const QString& section : ini.SectionNames()) {
+            if (section.isEmpty() ||
+                section.compare(QStringLiteral("Settings"), Qt::CaseInsensitive) == 0 ||
+                section.compare(QStringLiteral("Modells"), Qt::CaseInsensitive) == 0)
+                continue;
+            LanguageTexts language;
+            for (const auto& [key, text] : ini.Entries(section))
+                language.Set(key, text);
+            const QHash<QString, QString> found = ValueUnitsByName(language);
+            for (auto it = found.begin(); it != found.end(); ++it)
+                if (!units.contains(it.key()))
+                    units.insert(it.key(), it.value());
+        }
+        return units;
+    }();
+    QHash<QString, QString> units = ValueUnitsByName(texts);
+    for (auto it = builtIn.begin(); it != builtIn.end(); ++it)
+        if (!units.contains(it.key()))
+            units.insert(it.key(), it.value());
     return units;
 }
 

@@ -13,4 +13,9 @@ class LanguageTexts;
 // the current language gets its units back this way.
 QHash<QString, QString> ValueUnitsByName(LanguageTexts& texts);
 
+// The same for the names of every language of the built-in settings file as well, so that a log
+// written in one language shows its units in a window of another; where two languages share a
+// name, the one of `texts` wins.
+QHash<QString, QString> ValueUnitsOfAllLanguages(LanguageTexts& texts);
+
 } // namespace velmoro

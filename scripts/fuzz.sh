@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build-fuzz"
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-"answer_parser ini_file fault_records log_reader"}
+targets=${FUZZ_TARGETS:-"answer_parser ini_file fault_records log_reader event_log"}
 seed=${FUZZ_SEED:-1}
 
 sanitizers="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"

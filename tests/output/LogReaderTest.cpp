@@ -177,6 +177,14 @@ TEST(LogReaderTest, BrokenInputGetsOneErrorWithItsLine)
         {"time backwards", "T,A\n0,1\n100,2\n50,3\n", LogError::TimeBackwards, 4},
         {"header only", "\"Time in ms\",\"RPM\"\r\n", LogError::NoDataLines, 1},
         {"binary", QByteArray("T,A\n0,1\n\x89PNG\0\x01", 14), LogError::Binary, 3},
+        // A spreadsheet's "Unicode text": named as such, not as binary data.
+        {"utf-16 with mark", QByteArray("\xFF\xFET\0,\0A\0\n\0", 10), LogError::Utf16, 0},
+        {"utf-16 without mark",
+         QByteArray("T\0,\0A\0\n\0"
+                    "0\0,\0"
+                    "1\0\n\0",
+                    16),
+         LogError::Utf16, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -216,4 +224,49 @@ TEST(LogReaderTest, FileAboveTheLimitIsRefusedUnreadAndUnchanged)
 
     const LogReadResult missing = ReadLogFile(dir.path() + "/none.csv");
     EXPECT_EQ(missing.error, LogError::CannotOpen);
+}
+
+TEST(LogReaderTest, StatusBitFieldsReadAsTheirBitsAndNumbersOfOnesAndZerosStayNumbers)
+{
+    const LogReadResult read = ParseLog("\"T\",\"Status\",\"RPM\",\"Code\"\r\n"
+                                        "\"0\",\"00001101\",\"1000\",\"0101\"\r\n"
+                                        "\"50\",\"----\",\"1100\",\"1101\"\r\n"
+                                        "\"100\",\"10000001\",\"1010\",\"110\"\r\n");
+    ASSERT_TRUE(read.Ok());
+    const std::vector<LogColumn>& columns = read.log.columns;
+    EXPECT_EQ(columns[0].bitCount, 8);
+    EXPECT_DOUBLE_EQ(columns[0].values[0], 13);
+    EXPECT_TRUE(std::isnan(columns[0].values[1]));
+    EXPECT_DOUBLE_EQ(columns[0].values[2], 129);
+    // Engine speed of ones and zeros has no leading zero; strings of unequal length are numbers.
+    EXPECT_EQ(columns[1].bitCount, 0);
+    EXPECT_DOUBLE_EQ(columns[1].values[0], 1000);
+    EXPECT_EQ(columns[2].bitCount, 0);
+    EXPECT_DOUBLE_EQ(columns[2].values[0], 101);
+}
+
+TEST(LogUnitsTest, UnitsAreFoundWhateverLanguageTheLogWasWrittenIn)
+{
+    LanguageTexts english;
+    LoadDefaultEnglish(english);
+    LanguageTexts german;
+    IniFile ini;
+    ini.SetContent(DefaultSettingsFile());
+    for (const auto& [key, text] : ini.Entries(QStringLiteral("Deutsch")))
+        german.Set(key, text);
+    QVector<QString> englishNames;
+    QVector<QString> germanNames;
+    BuildValueNamesMiug4(english, englishNames);
+    BuildValueNamesMiug4(german, germanNames);
+    const qsizetype index = englishNames.indexOf("Engine temperature");
+    ASSERT_GT(index, 0);
+    const QString germanName = germanNames.value(index);
+    ASSERT_NE(germanName, "Engine temperature");
+
+    // A German window on an English log from the command line, and the other way round.
+    const QHash<QString, QString> inGerman = ValueUnitsOfAllLanguages(german);
+    const QHash<QString, QString> inEnglish = ValueUnitsOfAllLanguages(english);
+    EXPECT_EQ(inGerman.value("Engine temperature"), QString::fromUtf8("°C"));
+    EXPECT_EQ(inEnglish.value(germanName), QString::fromUtf8("°C"));
+    EXPECT_FALSE(ValueUnitsByName(german).contains("Engine temperature"));
 }
