@@ -228,6 +228,37 @@ INSTANTIATE_TEST_SUITE_P(Families, CliGoldenTest,
                                            GoldenCase{"11mp", "velmoro_1000", true}),
                          [](const auto& info) { return std::string(info.param.family); });
 
+TEST(CliTest, AnAdapterThatRestartsIsSetUpAgainAndTheRideGoesOn)
+{
+    // One request in four makes the adapter restart and lose its set-up (the same ones on every
+    // run); an 11MP ECU connects whatever its identification brought.
+    SimProcess sim({"--pty", "--ideal", "--family", "11mp", "--engine-time", "90000", "--chaos",
+                    "0.25", "--chaos-seed", "5", "--chaos-kinds", "restart"});
+    ASSERT_FALSE(sim.Address().isEmpty());
+    Cli cli;
+    ASSERT_EQ(cli.Run({"--port", sim.Address(), "--model", "Velmoro 1000", "watch", "RPM",
+                       "--passes", "40", "--csv", "ride.csv", "--debug-log", "link.log"}),
+              0)
+        << cli.Err().toStdString();
+    const int told =
+        static_cast<int>(cli.Err().count(QStringLiteral("Adapter restarted, set up again\n")));
+    EXPECT_GT(told, 0) << cli.Err().toStdString();
+    EXPECT_EQ(cli.File(QStringLiteral("link.log")).count(" ! Adapter restarted, set up again ("),
+              told);
+    // Every pass shows the true engine speed or dashes, never a number made of a restart's words.
+    const QByteArray csv = cli.File(QStringLiteral("ride.csv"));
+    ExpectCompleteCsv(csv, QStringLiteral("RPM"));
+    const QList<QByteArray> lines = csv.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 41);
+    int right = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray value = lines[i].split(',')[1];
+        EXPECT_TRUE(value == "\"1141\"" || value == "\"----\"") << lines[i].constData();
+        right += value == "\"1141\"" ? 1 : 0;
+    }
+    EXPECT_GT(right, 20);
+}
+
 TEST(CliTest, CtrlCDuringWatchSurveyAndSwitchEndsTheLinkCleanly)
 {
     // Slow enough an ECU that the survey is still running when Ctrl-C comes.
