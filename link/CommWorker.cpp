@@ -211,7 +211,11 @@ void CommWorker::RequestLoop(AdapterPort& port)
             if (port.Failed()) {
                 break; // the end stage aborts the waiting caller with -1
             }
-            const ParsedAnswer parsed = ParseAnswer(answer, response);
+            ParsedAnswer parsed = ParseAnswer(answer, response);
+            // Part of an answer is no answer: its missing bytes would read as someone else's.
+            if (LinkPace::CutShort(answer)) {
+                parsed.count = 0;
+            }
             // Taken before the caller is woken, so the idle time starts with this answer.
             lastActivityMs = clock_.NowMs();
             // Told before the caller is woken, so the news is never behind the next request.
