@@ -43,7 +43,7 @@ const CommandHelp kCommands[] = {
     {"values", "values", "the value names of the model's family, numbered", false},
     {"watch", "watch NAME...",
      "up to eight values (names or numbers) pass after pass; --csv FILE logs them, "
-     "--passes N or --duration S ends it",
+     "--passes N or --duration S ends it, --interval MS spaces the passes",
      true},
     {"faults", "faults [--clear]", "new and stored faults; --clear clears them and reads again",
      true},
@@ -171,8 +171,19 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
                                     QStringLiteral("report, survey, download: write to FILE "
                                                    "instead of the program's files folder."),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption interval(
+        QStringLiteral("interval"),
+        QStringLiteral("watch: passes start no sooner than MS milliseconds apart (by default as "
+                       "fast as the pace allows)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption fast(QStringLiteral("fast"),
+                                  QStringLiteral("Fast refresh for this run, whatever the "
+                                                 "settings file says."));
+    const QCommandLineOption noFast(QStringLiteral("no-fast"),
+                                    QStringLiteral("The normal pace for this run, whatever the "
+                                                   "settings file says."));
     parser.addOptions({help, version, port, model, language, settings, json, debugLog, quiet, yes,
-                       csv, passes, duration, clear, output});
+                       csv, passes, duration, interval, fast, noFast, clear, output});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("One of the commands above."),
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
@@ -213,6 +224,9 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
     options.outputFile = parser.value(output);
     options.passes = parser.value(passes);
     options.duration = parser.value(duration);
+    options.interval = parser.value(interval);
+    options.fast = parser.isSet(fast);
+    options.noFast = parser.isSet(noFast);
     return -1;
 }
 
@@ -294,6 +308,16 @@ int CliRun::Start()
         status >= 0)
         return status;
     passLimit_ = static_cast<int>(passes);
+    if (const int status = NumberOption(QStringLiteral("--interval"), o_.interval, intervalMs_);
+        status >= 0)
+        return status;
+    if (o_.fast && o_.noFast) {
+        PrintErr(T("Rate_1"));
+        return ExitUsage;
+    }
+    // For this run only: the settings file stays as it is.
+    if (o_.fast || o_.noFast)
+        state_.settings.fastRefresh = o_.fast ? 1 : 0;
 
     if (o_.command == QLatin1String("ports"))
         return ListPorts();
@@ -589,9 +613,10 @@ int CliRun::Connect()
     session_->setLogFileNames(o_.csvFile, o_.debugLogFile);
     // Passes run for watch, and for the survey whose steps go between them; other jobs read alone.
     session_->setMeasurementsShown(watch || o_.command == QLatin1String("survey"));
-    if (watch)
+    if (watch) {
         session_->stopPassesAfter(passLimit_);
-    else
+        session_->setMinimumPassIntervalMs(static_cast<int>(intervalMs_));
+    } else
         for (int r = 0; r < kDisplayRows; ++r)
             ChooseValue(state_, r, 0);
 

@@ -55,8 +55,11 @@ struct CliOptions {
     QString csvFile;
     QString debugLogFile;
     QString outputFile;
-    QString passes;   // checked when the texts are known
-    QString duration; // seconds
+    QString passes;      // checked when the texts are known
+    QString duration;    // seconds
+    QString interval;    // watch: the least milliseconds from one pass's start to the next's
+    bool fast = false;   // --fast: fast refresh for this run, whatever the settings say
+    bool noFast = false; // --no-fast: the normal pace for this run
 };
 
 // Reads the command line into options. Returns -1 to go on, or the status to end with after
@@ -126,6 +129,7 @@ private:
     int passesShown_ = 0;
     int passLimit_ = 0;
     double durationS_ = 0;
+    double intervalMs_ = 0;
     int actionPosition_ = -1;
     bool switchAction_ = false;
     int jobsOut_ = 0;

@@ -212,6 +212,7 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         retryAfterStop_ = false;
         reconnectWanted_ = state_.settings.reconnect != 0;
         fastWanted_ = state_.settings.fastRefresh != 0;
+        nextPassAtMs_ = 0;
         port_ = state_.link.port;
         everConnected_ = false;
         retries_ = 0;
@@ -359,6 +360,16 @@ void DiagSession::stopPassesAfter(int passes)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     passLimit_ = std::max(0, passes);
+}
+
+void DiagSession::setMinimumPassIntervalMs(int intervalMs)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        passIntervalMs_ = std::max(0, intervalMs);
+        nextPassAtMs_ = 0;
+    }
+    wake_.notify_all();
 }
 
 void DiagSession::chooseValue(int row, int valueIndex)
@@ -603,6 +614,15 @@ void DiagSession::LoopMain()
         }
         const bool passes = !quitting_ && linkState_ == LinkState::Connected &&
                             measurementsShown_ && !StopRequested();
+        if (passes && passIntervalMs_ > 0) {
+            // Woken early by a job, a stop or a hidden view; the pass waits for its time.
+            const qint64 leftMs = nextPassAtMs_ - NowMs();
+            if (leftMs > 0) {
+                wake_.wait_for(lock, std::chrono::milliseconds(leftMs));
+                continue;
+            }
+            nextPassAtMs_ = NowMs() + passIntervalMs_;
+        }
         if (passes) {
             lock.unlock();
             RunPass();

@@ -93,6 +93,9 @@ public:
     // After that many further passes (shown and logged) the passes stop as if the measurements
     // were hidden, and passLimitReached() follows; 0 takes the limit away.
     void stopPassesAfter(int passes);
+    // Passes start no sooner than intervalMs apart (jobs still run in between); 0, the default:
+    // each pass starts as soon as the last has ended.
+    void setMinimumPassIntervalMs(int intervalMs);
 
     // The row's value changes between two reads, never during one.
     void chooseValue(int row, int valueIndex);
@@ -229,6 +232,8 @@ private:
     QString csvFileName_;
     QString debugLogFileName_;
     int passLimit_ = 0;
+    int passIntervalMs_ = 0;
+    qint64 nextPassAtMs_ = 0;
     AdapterInfo adapterInfo_;
     LinkFailureReport setUpFailure_;
     LinkFailureReport connectFailure_;

@@ -49,12 +49,13 @@ void ExpectCompleteCsv(const QByteArray& csv, const QString& firstValueTitle)
 // One run of velmoro-cli in a folder of its own, with the built-in settings file as its settings.
 class Cli {
 public:
-    Cli()
+    explicit Cli(QByteArray settingsText = DefaultSettingsFile())
+        : settingsText_(std::move(settingsText))
     {
         settings_ = dir_.filePath(QStringLiteral("settings.ini"));
         QFile file(settings_);
         if (file.open(QIODevice::WriteOnly))
-            file.write(DefaultSettingsFile());
+            file.write(settingsText_);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QLatin1String(name));
@@ -86,7 +87,7 @@ public:
         out_ += process_.readAllStandardOutput();
         err_ = QString::fromUtf8(process_.readAllStandardError());
         // The settings file given is read, never written.
-        EXPECT_EQ(ReadAll(settings_), DefaultSettingsFile());
+        EXPECT_EQ(ReadAll(settings_), settingsText_);
         return process_.exitCode();
     }
     // Waits until standard output holds `lines` lines.
@@ -106,6 +107,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QByteArray settingsText_;
     QString settings_;
     QProcess process_;
     QByteArray out_;
@@ -154,6 +156,50 @@ TEST(CliTest, WatchOnTheBuiltInBikeWritesExactlyTheAskedPasses)
     ASSERT_FALSE(listed.isEmpty());
     EXPECT_EQ(listed.last()["port"].toString().toStdString(), "Simulator");
     EXPECT_TRUE(listed.last()["opensNow"].toBool());
+}
+
+// --fast and --no-fast override the settings file for one run (the count digit shows in the
+// adapter traffic only when fast), and --interval spaces the passes: with ten minutes between
+// them, a run of a few seconds logs a single pass.
+TEST(CliTest, WatchTakesThePaceAndTheIntervalOfTheCommandLine)
+{
+    const QStringList bike = {"--port", "Simulator", "--model", "Velmoro 850", "-q"};
+    QByteArray fastSettings = DefaultSettingsFile();
+    ASSERT_TRUE(fastSettings.contains("CSV = 0"));
+    fastSettings.replace("CSV = 0", "CSV = 0\r\nFastRefresh = 1");
+    struct PaceCase {
+        QByteArray settings;
+        QString option;
+        bool fast;
+    };
+    for (const PaceCase& c :
+         {PaceCase{DefaultSettingsFile(), "--fast", true},
+          PaceCase{fastSettings, "--no-fast", false}, PaceCase{fastSettings, QString(), true}}) {
+        SCOPED_TRACE(c.option.toStdString());
+        Cli cli(c.settings);
+        QStringList arguments =
+            bike + QStringList{"watch",       "RPM",      "--passes", "4",
+                               "--debug-log", "link.log", "--csv",    "ride.csv"};
+        if (!c.option.isEmpty())
+            arguments << c.option;
+        ASSERT_EQ(cli.Run(arguments), 0) << cli.Err().toStdString();
+        const QByteArray log = cli.File(QStringLiteral("link.log"));
+        // RPM in one frame, the engine status block in two.
+        EXPECT_EQ(log.contains(" > 221030 1 < "), c.fast) << log.constData();
+        EXPECT_EQ(log.contains(" > 221074 2 < "), c.fast);
+        EXPECT_TRUE(log.contains(" > 221074 < "));
+        EXPECT_EQ(cli.File(QStringLiteral("ride.csv")).count('\n'), 5);
+    }
+
+    Cli spaced;
+    ASSERT_EQ(spaced.Run(bike + QStringList{"--fast", "watch", "RPM", "--interval", "600000",
+                                            "--duration", "5", "--csv", "ride.csv"}),
+              0)
+        << spaced.Err().toStdString();
+    EXPECT_EQ(spaced.Out().trimmed().split('\n').size(), 2) << spaced.Out().constData();
+    const QByteArray csv = spaced.File(QStringLiteral("ride.csv"));
+    ExpectCompleteCsv(csv, QStringLiteral("RPM"));
+    EXPECT_EQ(csv.count('\n'), 2);
 }
 
 struct GoldenCase {
@@ -338,6 +384,10 @@ TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
          "mean \"Velmoro 850\"?"},
         {{"--model", "Velmoro 850", "info"}, 2, "No port given: use --port"},
         {bike + QStringList{"run", "fuelpump"}, 2, "Add --yes to run it."},
+        {bike + QStringList{"watch", "RPM", "--fast", "--no-fast"}, 2,
+         "--fast and --no-fast cannot be given together."},
+        {bike + QStringList{"watch", "RPM", "--interval", "soon"}, 2,
+         "Invalid number for --interval: \"soon\"."},
         {bike + QStringList{"--language", "francai", "info"}, 2, "Did you mean \"Français\"?"},
         {{"--port", "/dev/velmoro-no-such-adapter", "--model", "Velmoro 850", "info"},
          3,
