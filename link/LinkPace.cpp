@@ -136,6 +136,10 @@ bool LinkPace::Judge(const std::uint8_t* request, int length, const QByteArray& 
         const ParsedAnswer parsed = ParseAnswer(answer, scratch);
         // Noise, a cut line, a wrong index sequence: the adapter did not keep up.
         bad = parsed.shape == AnswerShape::Junk;
+        // Fewer bytes than its length line announces after the digit: the digit may have cut it.
+        if (bad && digit > 0 && CutShort(answer)) {
+            plainFromNowOn = true;
+        }
         const QByteArray& bytes = parsed.answerBytes;
         if (!bad && !bytes.isEmpty() &&
             static_cast<std::uint8_t>(bytes[0]) ==

@@ -1,16 +1,6 @@
 // How the worker paces its requests: the normal pace, or fast refresh with its own fall-back.
 //
 // Normal pace: a pause after every request, each request sent as its bytes in hex ("221033").
-<<<<<<< HEAD
-// Fast refresh (when the user wants it): no pause, and a read of one identifier whose positive
-// answer came as a single frame gets the adapter's response-count digit from then on
-// ("221033 1"), so the adapter answers as soon as the ECU has, instead of waiting out its timer
-// for further answers. Only where the adapter accepted the digit when the link was set up;
-// answers of several frames keep the plain form. Two bad answers in a row (the adapter's "?",
-// BUFFER FULL, CAN ERROR, STOPPED, a time-out, noise or a cut answer, or NO DATA from an
-// identifier that answered before) end fast refresh for the rest of the link: the normal pace,
-// plain requests. The adapter's restart is no bad answer: the worker sets it up again.
-=======
 // Fast refresh (when the user wants it): no pause, and a read gets the adapter's response-count
 // digit, the number of frames its positive answer came in, from its first such answer on
 // ("221033 1", "221074 2"), so the adapter answers as soon as the ECU has instead of waiting out
@@ -19,10 +9,10 @@
 // then comes short (fewer frames, or fewer bytes than its length line announces) or not before
 // the time-out goes back to the plain form for the rest of the link: its answer's length is not
 // to be trusted, and the digit may be what cut it. An adapter message keeps the digit. Two bad
-// answers in a row (the adapter's "?", BUFFER FULL, CAN ERROR, STOPPED, a time-out, a short answer,
-// or NO DATA from an identifier that answered before) end fast refresh for the rest of the link:
-// the normal pace, plain requests.
->>>>>>> i24
+// answers in a row (the adapter's "?", BUFFER FULL, CAN ERROR, STOPPED, a time-out, noise, a
+// short or cut answer, or NO DATA from an identifier that answered before) end fast refresh for
+// the rest of the link: the normal pace, plain requests. The adapter's restart is no bad answer:
+// the worker sets it up again.
 //
 //   LinkPace pace(true);  pace.TakeProbeAnswer("OK", true);
 //   pace.RequestText({0x22,0x10,0x33}) -> "221033"  (nothing learned yet)
