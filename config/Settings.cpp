@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -93,6 +94,7 @@ SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& setting
     settings.csv = ini.ReadInt(kSettings, QStringLiteral("CSV"), 0);
     settings.reconnect = ini.ReadInt(kSettings, QStringLiteral("Reconnect"), 0);
     settings.fastRefresh = ini.ReadInt(kSettings, QStringLiteral("FastRefresh"), 0);
+    settings.faultsEvery = std::max(0, ini.ReadInt(kSettings, QStringLiteral("FaultsEvery"), 0));
     settings.language =
         ini.ReadString(kSettings, QStringLiteral("Language"), QStringLiteral("Deutsch"));
 
@@ -147,6 +149,8 @@ bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,
         ini.WriteInt(kSettings, QStringLiteral("Reconnect"), settings.reconnect);
     if (settings.fastRefresh != 0 || ini.Contains(kSettings, QStringLiteral("FastRefresh")))
         ini.WriteInt(kSettings, QStringLiteral("FastRefresh"), settings.fastRefresh);
+    if (settings.faultsEvery != 0 || ini.Contains(kSettings, QStringLiteral("FaultsEvery")))
+        ini.WriteInt(kSettings, QStringLiteral("FaultsEvery"), settings.faultsEvery);
     return ini.Save(path);
 }
 

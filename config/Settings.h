@@ -64,6 +64,10 @@ struct Settings {
     // FastRefresh: values are read at the adapter's own speed instead of with a pause after
     // each request, falling back by itself when answers turn bad. Written like Reconnect.
     int fastRefresh = 0;
+    // FaultsEvery: while the CSV log is on, the fault memory is read this many seconds apart
+    // and what appeared or went is noted in the ride's event file; 0 (the default): only the
+    // reads the user asks for. Written like Reconnect.
+    int faultsEvery = 0;
     QString language = QStringLiteral("Deutsch");
 };
 

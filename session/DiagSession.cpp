@@ -195,6 +195,13 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
     if (state_.settings.csv != 0 &&
         !csvLog_.OpenCsvLogAt(csvFileName, state_.texts.Text(QStringLiteral("CSV_1")), csvHeader))
         unwritable << csvLog_.FailedFileName();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        csvOpenFileName_ = csvLog_.IsOpen() ? csvLog_.FileName() : QString();
+        csvHeader_ = csvHeader;
+        rideNumber_ = 1;
+        newRidePending_ = false;
+    }
     if (!unwritable.isEmpty())
         emit logProblem(QStringLiteral("Cannot write ") + unwritable.join(QStringLiteral(", ")));
 
@@ -262,7 +269,87 @@ void DiagSession::EndLink(bool byUser)
 
 bool DiagSession::RetryWantedLocked() const
 {
-    return reconnectWanted_ && everConnected_ && !userStop_ && !quitting_;
+    return reconnectWanted_ && (everConnected_ || retryFirstConnect_) && !userStop_ && !quitting_;
+}
+
+void DiagSession::setRetryFirstConnect(bool retry)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    retryFirstConnect_ = retry;
+}
+
+void DiagSession::startNewRide()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (csvOpenFileName_.isEmpty())
+            return;
+        newRidePending_ = true;
+    }
+    wake_.notify_all();
+}
+
+QString DiagSession::csvLogFileName() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return csvOpenFileName_;
+}
+
+bool DiagSession::linkIsSimulated() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return port_ == kSimulatorPortName;
+}
+
+qint64 DiagSession::linkTimeMs() const
+{
+    return NowMs() - state_.flags.workerStartTimeMs.load();
+}
+
+// The CSV log of ride n of a link: a dated name in the logging directory when the session chose
+// the first one, else the view's name with "_n" before its extension ("ride.csv" -> "ride_2.csv").
+static QString RideFileName(const QString& viewName, const QString& loggingDirectory,
+                            const QString& baseName, int n)
+{
+    if (viewName.isEmpty())
+        return LogFileName(loggingDirectory, baseName, QDateTime::currentDateTime(),
+                           QStringLiteral(".csv"));
+    const int slash = static_cast<int>(viewName.lastIndexOf(QLatin1Char('/')));
+    const int dot = static_cast<int>(viewName.lastIndexOf(QLatin1Char('.')));
+    const QString suffix = QStringLiteral("_") + QString::number(n);
+    if (dot <= slash + 1)
+        return viewName + suffix;
+    return viewName.left(dot) + suffix + viewName.mid(dot);
+}
+
+void DiagSession::RollRide()
+{
+    QString viewName;
+    std::array<QString, 8> header;
+    int n = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!newRidePending_)
+            return;
+        newRidePending_ = false;
+        viewName = csvFileName_;
+        header = csvHeader_;
+        n = ++rideNumber_;
+    }
+    const QString name =
+        RideFileName(viewName, state_.settings.loggingDirectory, state_.paths.baseName, n);
+    // The new ride's clock starts now; the worker keeps running on the same link.
+    state_.flags.workerStartTimeMs.store(NowMs());
+    const bool opened =
+        csvLog_.OpenCsvLogAt(name, state_.texts.Text(QStringLiteral("CSV_1")), header);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        csvOpenFileName_ = opened ? csvLog_.FileName() : QString();
+    }
+    if (!opened)
+        emit logProblem(QStringLiteral("Cannot write ") + csvLog_.FailedFileName());
+    else
+        emit rideRolled(csvLog_.FileName());
 }
 
 void DiagSession::StartWorker(bool resume)
@@ -577,7 +664,9 @@ void DiagSession::LoopMain()
             linkState_ = LinkState::Connecting;
             connectPending_ = true;
             startPending_ = true;
-            resumePending_ = true;
+            // A first connect that failed is tried again from its start, ignition prompt and
+            // all; a link that was up resumes without them.
+            resumePending_ = everConnected_;
             workerAlive_ = true;
             lock.unlock();
             emit reconnectCountdown(0);
@@ -677,8 +766,10 @@ void DiagSession::RunPass()
         if (result.answered > 0)
             silentPasses_ = 0;
         else if (result.read > 0 && ++silentPasses_ >= kSilentPassesBeforeReopen &&
-                 ecu->reopenSession())
+                 ecu->reopenSession()) {
             silentPasses_ = 0;
+            emit sessionReopened();
+        }
     }
 
     bool shown = false;
@@ -686,6 +777,7 @@ void DiagSession::RunPass()
         std::lock_guard<std::mutex> lock(mutex_);
         shown = measurementsShown_ && !quitting_;
     }
+    RollRide();
     // A pass whose view was hidden meanwhile, or that a stop cut short, shows and logs nothing.
     if (!shown || StopRequested())
         return;

@@ -97,6 +97,21 @@ public:
     // each pass starts as soon as the last has ended.
     void setMinimumPassIntervalMs(int intervalMs);
 
+    // A lost link is tried again even when the first connect failed (a port not plugged in yet,
+    // an adapter or ECU still without power): for a recorder that starts before the bike. Takes
+    // effect with reconnecting on, at the next connect.
+    void setRetryFirstConnect(bool retry);
+    // Ends the logged ride: before the next pass the CSV log is closed and a new one opened (a
+    // dated name, or the view's name with "_2", "_3", ...), its clock starting at 0; rideRolled()
+    // follows. Nothing happens without an open CSV log.
+    void startNewRide();
+    // The CSV log being written, empty when none is open.
+    QString csvLogFileName() const;
+    // The link asked for goes to the simulated motorcycle: its values are invented.
+    bool linkIsSimulated() const;
+    // Milliseconds on the CSV log's clock (since the link start) at this moment.
+    qint64 linkTimeMs() const;
+
     // The row's value changes between two reads, never during one.
     void chooseValue(int row, int valueIndex);
     // Passes run only while the measurement view is shown; hiding it ends the pass in progress
@@ -160,6 +175,11 @@ signals:
     // The adapter restarted by itself (a voltage dip) and was set up again at once; the values
     // go on in the same rows and the same logs. text: the words for the user.
     void adapterRestarted(const QString& text);
+    // Every chosen value went unanswered for several passes and the ECU session was opened
+    // again (the ignition was switched off and on).
+    void sessionReopened();
+    // startNewRide() took effect: the CSV log of the new ride.
+    void rideRolled(const QString& csvFileName);
     void stopped();
     // The pass limit of stopPassesAfter() was reached: the passes have stopped.
     void passLimitReached();
@@ -181,6 +201,8 @@ private:
     // On the loop thread: collects the last worker and starts one for port_.
     void StartWorker(bool resume);
     void RunPass();
+    // On the loop thread: startNewRide() takes effect.
+    void RollRide();
     void RunSurveySteps();
     void RunJob(Job job);
     void FinishDisconnect();
@@ -225,6 +247,11 @@ private:
     bool fastWanted_ = false;
     bool everConnected_ = false;
     bool userStop_ = false;
+    bool retryFirstConnect_ = false;
+    bool newRidePending_ = false;
+    int rideNumber_ = 1;
+    QString csvOpenFileName_;
+    std::array<QString, 8> csvHeader_;
     bool retryAfterStop_ = false;
     int retries_ = 0;
     qint64 retryAtMs_ = 0;

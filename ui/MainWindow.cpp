@@ -30,6 +30,7 @@
 #include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 
 namespace velmoro {
@@ -109,6 +110,9 @@ MainWindow::~MainWindow()
 void MainWindow::WireSession()
 {
     DiagSession* s = session_.get();
+    recorder_ = std::make_unique<RideRecorder>(*s, state_.faults, RideRecorderOptions{});
+    auto* markKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    connect(markKey, &QShortcut::activated, this, &MainWindow::MarkRide);
     connect(s, &DiagSession::question, this, [this](const QString& text) {
         if (!stopped_)
             ShowMessage(kWindowTitle, text);
@@ -333,12 +337,26 @@ void MainWindow::Connect()
     for (int i = 0; i < 8; ++i)
         header[i] = texts.value(i);
     ClearLinkFailure(menu_->Status(StatusLog));
+    // The ride's event file comes with the CSV log; fault reads of its own only when set.
+    recorder_->setOptions({state_.settings.faultsEvery, 0});
     if (!session_->connectLink(header))
         return;
     linkActive_ = true;
     setWindowTitle(LinkWindowTitle(state_.texts, state_.link.port, true));
     menu_->Item(ItemConnect)->setEnabled(false);
     menu_->Item(ItemPreferences)->setEnabled(false);
+}
+
+void MainWindow::MarkRide()
+{
+    if (!linkActive_ || stopped_)
+        return;
+    QLabel* field = menu_->Status(StatusLog);
+    if (recorder_->mark())
+        field->setText(TextOrEnglish(state_.texts, QStringLiteral("Rec_1"))
+                           .arg(QString::number(session_->linkTimeMs() / 1000.0, 'f', 1)));
+    else
+        field->setText(TextOrEnglish(state_.texts, QStringLiteral("Rec_2")));
 }
 
 void MainWindow::OnConnected()

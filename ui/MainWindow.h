@@ -4,6 +4,7 @@
 
 #include "ecu/ActorsController.h"
 #include "session/DiagSession.h"
+#include "session/RideRecorder.h"
 #include "ui/AppState.h"
 #include "ui/MainMenu.h"
 #include "ui/SettingsDialog.h"
@@ -97,6 +98,10 @@ public:
     DiagSession* Session() const { return session_.get(); }
     const CsvLog& Csv() const { return session_->csv(); }
     bool LinkActive() const { return linkActive_; }
+    // Notes what happens on a ride in an event file beside the CSV log.
+    RideRecorder* Recorder() const { return recorder_.get(); }
+    // The user's mark (Ctrl+M): noted in the ride's event file, said in the status bar.
+    void MarkRide();
     bool WorkerAlive() const { return session_->workerAlive(); }
     bool Stopped() const { return stopped_; }
 
@@ -129,6 +134,7 @@ private:
     AppState& state_;
     MainWindowOptions options_;
     std::unique_ptr<DiagSession> session_;
+    std::unique_ptr<RideRecorder> recorder_;
 
     QWidget* client_ = nullptr;
     QLabel* info_ = nullptr;
