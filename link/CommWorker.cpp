@@ -226,8 +226,10 @@ bool CommWorker::SetUpAgain(AdapterPort& port, const QByteArray& sign)
     if (StopRequested()) {
         return true;
     }
-    const LinkFailure failure = DiagnoseSetUp(portName_, heard).failure;
-    if (failure == LinkFailure::AdapterSilent || failure == LinkFailure::CanRefused) {
+    // Only silence ends the link here. An adapter that took CAN at connect does not refuse it
+    // now: a "?" where the protocol's answer belongs is an answer of an earlier command that came
+    // late, and a set-up that did not take shows at the next request, which sets up again.
+    if (DiagnoseSetUp(portName_, heard).failure == LinkFailure::AdapterSilent) {
         return false;
     }
     ui_.AdapterRestarted(QString::fromLatin1(sign));

@@ -79,8 +79,8 @@ private:
     // failed or a stop was asked for.
     void SetUpAdapter(AdapterPort& port, SetUpAnswers& heard);
     // The adapter restarted (sign: what showed it): the whole set-up again, without the ignition
-    // prompt. False when the link is lost: the port failed, the adapter stayed silent or refused
-    // CAN, or it kept restarting.
+    // prompt. False when the link is lost: the port failed, the adapter stayed silent, or it
+    // kept restarting.
     bool SetUpAgain(AdapterPort& port, const QByteArray& sign);
     // What in this answer shows a restart (empty: nothing); counts the restarts in a row.
     QByteArray NoteRestartSign(const QByteArray& answer, const QByteArray& sent);
