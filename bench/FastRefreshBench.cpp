@@ -1,8 +1,8 @@
 // What users get, at the normal pace and with fast refresh: live values on the user's path (a
 // session, its worker and a port onto the simulated adapter, in-process, on a pty or over TCP),
-// for the plain ELM327 and STN identities and 5/20/50 ms ECU latency, against the floor of the
-// simulator's timing model (serial bytes both ways, the adapter's processing, the ECU's latency).
-// Prints the Markdown table of docs/performance.md.
+// for both families, the plain ELM327 and STN identities and 5/20/50 ms ECU latency, against the
+// floor of the simulator's timing model (serial bytes both ways, the adapter's processing, the
+// ECU's latency). Prints the Markdown table of docs/performance.md.
 #include "BenchSupport.h"
 #include "config/IniFile.h"
 #include "config/Settings.h"
@@ -53,7 +53,7 @@ struct LiveFigures {
     double requestsPerPass = 0;
     double inBytesPerRequest = 0;  // host to adapter
     double outBytesPerRequest = 0; // adapter to host
-    double countedShare = 0;       // requests that carried the count digit
+    double countedShare = 0;       // requests that carried the count digit ("221074 2")
 };
 
 const char* FamilyName(int family)
@@ -223,10 +223,11 @@ LiveFigures MeasureLive(const LiveRun& run, double seconds)
         figures.requestsPerPass = requests / figures.passes;
         figures.inBytesPerRequest = static_cast<double>(to.inBytes - from.inBytes) / requests;
         figures.outBytesPerRequest = static_cast<double>(to.outBytes - from.outBytes) / requests;
-        figures.countedShare = static_cast<double>(std::count_if(
-                                   commands.begin(), commands.end(),
-                                   [](const QByteArray& c) { return c.endsWith(" 1"); })) /
-                               requests;
+        figures.countedShare =
+            static_cast<double>(std::count_if(
+                commands.begin(), commands.end(),
+                [](const QByteArray& c) { return c.size() > 2 && c[c.size() - 2] == ' '; })) /
+            requests;
     }
     session.disconnectLink();
     RunEvents([&] { return session.linkState() == LinkState::Disconnected; }, 10000);
@@ -276,8 +277,10 @@ void LiveValuesTable(double seconds)
                     {kSimFamilyMiug4, fast, identity, latency, true, PortPath::InProcess});
             }
         }
-        runs.push_back(
-            {kSimFamily11mp, fast, AdapterIdentity::Elm327Clone, 5, true, PortPath::InProcess});
+        for (int latency : {5, 20, 50}) {
+            runs.push_back({kSimFamily11mp, fast, AdapterIdentity::Elm327Clone, latency, true,
+                            PortPath::InProcess});
+        }
         for (PortPath path : {PortPath::Pty, PortPath::Tcp}) {
             runs.push_back({kSimFamilyMiug4, fast, AdapterIdentity::Elm327Clone, 5, true, path});
         }

@@ -1,7 +1,8 @@
 // What the whole program costs while it refreshes: the main window (offscreen) connected to
-// velmoro-sim on a pty with its ELM327-like timing and 5 ms ECU latency, eight values chosen,
-// the diagram shown and the CSV log on; CPU time and resident memory of the program's process
-// (the simulator runs in its own), once with fast refresh and once at the normal pace.
+// velmoro-sim on a pty with its ELM327-like timing, eight values chosen, the diagram shown and
+// the CSV log on; values a second (the CSV lines), CPU time and resident memory of the
+// program's process (the simulator runs in its own). Fast refresh for both families at 5, 20
+// and 50 ms ECU latency, then the normal pace once for comparison.
 #include "BenchSupport.h"
 #include "app/Startup.h"
 #include "config/Settings.h"
@@ -26,6 +27,7 @@
 #include <fstream>
 #include <functional>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -44,8 +46,15 @@ qsizetype CsvLines(const QString& directory)
     return file.open(QIODevice::ReadOnly) ? file.readAll().count('\n') : 0;
 }
 
-bool Measure(bool fast, const QString& port, double seconds)
+struct WindowRun {
+    bool fast = true;
+    bool miug4 = true;
+    int latencyMs = 5;
+};
+
+bool Measure(const WindowRun& run, const QString& port, double seconds)
 {
+    const bool fast = run.fast;
     QTemporaryDir dir;
     velmoro::ProgramPaths paths;
     paths.directory = dir.path() + QLatin1Char('/');
@@ -54,7 +63,7 @@ bool Measure(bool fast, const QString& port, double seconds)
     const QByteArray csv = QByteArrayLiteral("CSV = 1") +
                            (fast ? QByteArrayLiteral("\r\nFastRefresh = 1") : QByteArray());
     for (const auto& [key, value] : {std::pair<QByteArray, QByteArray>{"Port", port.toUtf8()},
-                                     {"Modell", "Velmoro 850"},
+                                     {"Modell", run.miug4 ? "Velmoro 850" : "Velmoro 1000"},
                                      {"Language", "English"},
                                      {"LoggingDirectory", dir.path().toUtf8()}}) {
         const QByteArray head = "\r\n" + key + " =";
@@ -102,8 +111,10 @@ bool Measure(bool fast, const QString& port, double seconds)
     const double wallMs = WallMs() - wall0;
     const qsizetype passes = CsvLines(logs) - lines0;
     const long long residentAfter = ResidentKiB();
-    std::printf("| %s | %.0f s | %lld | %.1f | %.2f %% | %lld KiB | %lld KiB | %+lld KiB |\n",
-                fast ? "fast" : "normal", wallMs / 1000.0, static_cast<long long>(passes),
+    std::printf("| %s | %s | %d ms | %.0f s | %lld | %.1f | %.2f %% | %lld KiB | %lld KiB | "
+                "%+lld KiB |\n",
+                fast ? "fast" : "normal", run.miug4 ? "MIUG4" : "11MP", run.latencyMs,
+                wallMs / 1000.0, static_cast<long long>(passes),
                 8000.0 * static_cast<double>(passes) / wallMs, 100.0 * cpuMs / wallMs,
                 residentBefore, residentAfter, residentAfter - residentBefore);
     std::fflush(stdout);
@@ -121,17 +132,31 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30.0;
 
-    QProcess sim;
-    sim.start(QStringLiteral(VELMORO_SIM_EXECUTABLE), {QStringLiteral("--pty")});
-    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "velmoro-sim did not start\n");
-        return 1;
+    std::printf("| pace | family | ECU latency | measured | passes | values/s | CPU share of one "
+                "core | resident before | after | growth |\n|---|---|---|---|---|---|---|---|---|"
+                "---|\n");
+    std::vector<WindowRun> runs;
+    for (bool miug4 : {true, false}) {
+        for (int latency : {5, 20, 50}) {
+            runs.push_back({true, miug4, latency});
+        }
     }
-    const QString port = QString::fromLatin1(sim.readLine()).trimmed();
-    std::printf("| pace | measured | passes | values/s | CPU share of one core | resident "
-                "before | after | growth |\n|---|---|---|---|---|---|---|---|\n");
-    const bool ok = Measure(true, port, seconds) && Measure(false, port, seconds);
-    sim.kill();
-    sim.waitForFinished(5000);
+    runs.push_back({false, true, 5});
+    bool ok = true;
+    for (const WindowRun& run : runs) {
+        QProcess sim;
+        sim.start(QStringLiteral(VELMORO_SIM_EXECUTABLE),
+                  {QStringLiteral("--pty"), QStringLiteral("--family"),
+                   run.miug4 ? QStringLiteral("miug4") : QStringLiteral("11mp"),
+                   QStringLiteral("--request-latency"), QString::number(run.latencyMs)});
+        if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+            std::fprintf(stderr, "velmoro-sim did not start\n");
+            return 1;
+        }
+        const QString port = QString::fromLatin1(sim.readLine()).trimmed();
+        ok = Measure(run, port, seconds) && ok;
+        sim.kill();
+        sim.waitForFinished(5000);
+    }
     return ok ? 0 : 1;
 }
