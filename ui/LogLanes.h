@@ -87,6 +87,8 @@ public:
     void SetMarkers(const std::vector<std::pair<double, QColor>>& markers);
 
     int PlotColumns() const;
+    // The chart has laid out its plot at least once (before, its width is a guess).
+    bool LaidOut() const { return drawnWidth_ > 0; }
     double XToMs(double viewX) const;
     QPointF MsToView(double timeMs) const;
     QString CursorText() const;

@@ -218,6 +218,9 @@ const std::vector<double>& LogWindow::BitTrace(int column, int bit)
 
 void LogWindow::RedrawLane(LogLaneView* lane)
 {
+    // A lane not laid out yet is drawn when it is, at its real width.
+    if (!lane->LaidOut())
+        return;
     std::vector<QPointF> points;
     const bool percent = normalised_ && !lane->BitLane();
     for (const LaneCurve& curve : lane->Curves()) {
@@ -262,12 +265,14 @@ void LogWindow::LaneResized(LogLaneView* lane)
     if (std::find(lanes_.begin(), lanes_.end(), lane) == lanes_.end())
         return;
     RedrawLane(lane);
-    UpdateLaneTitles();
+    UpdateLaneTitles(int(std::find(lanes_.begin(), lanes_.end(), lane) - lanes_.begin()));
 }
 
-void LogWindow::UpdateLaneTitles()
+void LogWindow::UpdateLaneTitles(int only)
 {
     for (int i = 0; i < LaneCount(); ++i) {
+        if (only >= 0 && i != only)
+            continue;
         LogLaneView* lane = lanes_[size_t(i)];
         const std::vector<int> columns = LaneColumns(i);
         QStringList parts;

@@ -331,6 +331,7 @@ TEST(LogWindowRideTest, EventsMarkTheLanesAndASecondRideIsOverlaidAlignedAtAFaul
     window->askCompareFileName = [&] { return second.fileName; };
     ASSERT_TRUE(window->ChooseCompareLog());
     ASSERT_TRUE(window->HasCompareLog());
+    QApplication::processEvents(); // the new lanes are laid out and drawn
     const std::vector<LaneCurve>& curves = window->Lane(0)->Curves();
     ASSERT_EQ(curves.size(), 2u);
     EXPECT_TRUE(curves[1].compare);
@@ -340,12 +341,14 @@ TEST(LogWindowRideTest, EventsMarkTheLanesAndASecondRideIsOverlaidAlignedAtAFaul
     EXPECT_TRUE(curves[1].series->name().endsWith("(" + secondName + ")"));
     EXPECT_DOUBLE_EQ(window->CompareOffsetMs(), 0);
     window->ResetZoom();
+    ASSERT_GT(curves[1].series->count(), 0);
     EXPECT_DOUBLE_EQ(curves[1].series->points().front().x(), 0);
 
     // Aligned at the fault: the second ride's fault at 30 s is drawn at this one's 61.25 s.
     EXPECT_TRUE(window->AlignCompareAtEvent(2));
     EXPECT_DOUBLE_EQ(window->CompareOffsetMs(), 31250);
     window->ResetZoom();
+    ASSERT_GT(window->Lane(0)->Curves()[1].series->count(), 0);
     EXPECT_NEAR(window->Lane(0)->Curves()[1].series->points().front().x(), 31.25, 1e-9);
     // A mark the second ride does not have leaves it aligned at the start.
     EXPECT_FALSE(window->AlignCompareAtEvent(3));
