@@ -94,9 +94,13 @@ QString LogWindow::StatsText(int column) const
 
 void LogWindow::BuildLanes()
 {
+    // Deleted later: a lane may be rebuilt from within its own event handler (a drop, a drag).
     for (LogLaneView* lane : lanes_) {
         lanesLayout_->removeWidget(lane);
-        delete lane;
+        lane->hide();
+        lane->onMenu = nullptr;
+        lane->onDropLane = nullptr;
+        lane->deleteLater();
     }
     lanes_.clear();
     laneGroup_.clear();
@@ -136,6 +140,15 @@ void LogWindow::BuildLanes()
     for (const Plan& plan : plans) {
         auto* lane = new LogLaneView(this, plan.bits);
         lane->onMenu = [this](LogLaneView* l, const QPoint& at) { ShowLaneMenu(l, at); };
+        lane->index = int(lanes_.size());
+        if (plan.group >= 0)
+            lane->onDropLane = [this](LogLaneView* onto, int from) {
+                // After the drop has returned: the lanes are rebuilt, this one with them.
+                const int target = onto->index;
+                QMetaObject::invokeMethod(
+                    this, [this, from, target] { OverlayLane(from, target); },
+                    Qt::QueuedConnection);
+            };
         AddLaneCurves(lane, plan.columns, plan.percent);
         lane->SetMarkers(markers);
         lanes_.push_back(lane);

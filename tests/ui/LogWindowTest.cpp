@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -202,8 +203,16 @@ TEST_F(LogWindowTest, OneLanePerValueZoomedTogetherWithEachLanesValueAtTheCursor
     EXPECT_EQ(slice.log.RowCount(), 21);
     EXPECT_DOUBLE_EQ(slice.log.timesMs.front(), 60000);
 
-    // Overlaying a lane onto another puts both values in one lane with a legend.
-    window->OverlayLane(5, 4);
+    // Dropping a lane onto another (or its menu) puts both values in one lane with a legend.
+    QMimeData lane5;
+    lane5.setData(LogLaneView::kLaneMimeType, "5");
+    const QPoint onto = At(4, 200000);
+    QDragEnterEvent enter(onto, Qt::MoveAction, &lane5, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->Lane(4)->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(onto), Qt::MoveAction, &lane5, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->Lane(4)->viewport(), &drop);
+    QApplication::processEvents();
     EXPECT_EQ(window->LaneCount(), 6);
     EXPECT_EQ(window->LaneColumns(4), (std::vector<int>{4, 5}));
     EXPECT_EQ(window->LaneCursorText(4),
