@@ -6,11 +6,13 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QDrag>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSimpleTextItem>
 #include <QLegend>
 #include <QLineSeries>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QValueAxis>
@@ -95,6 +97,7 @@ LogLaneView::LogLaneView(LogWindow* window, bool bitLane)
     setMouseTracking(false);
     setFrameShape(QFrame::NoFrame);
     setMinimumHeight(kLaneMinHeight);
+    setAcceptDrops(true);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     QChart* c = chart();
@@ -371,8 +374,12 @@ void LogLaneView::mousePressEvent(QMouseEvent* event)
         return;
     }
     pressX_ = event->position().x();
+    pressPos_ = event->position();
     lastX_ = pressX_;
     dragged_ = false;
+    titlePress_ = event->button() == Qt::LeftButton && onDropLane &&
+                  chart()->mapFromScene(mapToScene(event->position().toPoint())).y() <
+                      chart()->plotArea().top() - (legendShown_ ? kLaneLegend : 0);
     if (event->button() == Qt::RightButton) {
         if (!band_)
             band_ = new QRubberBand(QRubberBand::Rectangle, this);
@@ -391,6 +398,19 @@ void LogLaneView::mouseMoveEvent(QMouseEvent* event)
     const double x = event->position().x();
     if (std::abs(x - pressX_) >= kDragThresholdPx)
         dragged_ = true;
+    if (titlePress_ && (event->buttons() & Qt::LeftButton)) {
+        // Dragged by its name: the lane can be dropped onto another to share it.
+        if ((event->position() - pressPos_).manhattanLength() < kDragThresholdPx)
+            return;
+        titlePress_ = false;
+        auto* drag = new QDrag(this);
+        auto* data = new QMimeData;
+        data->setData(QLatin1String(kLaneMimeType), QByteArray::number(index));
+        drag->setMimeData(data);
+        drag->setPixmap(grab(QRect(0, 0, width(), kLaneTop)));
+        drag->exec(Qt::MoveAction);
+        return; // the lanes may be rebuilt by now: nothing more of this one is touched
+    }
     if (event->buttons() & Qt::RightButton) {
         if (band_)
             band_->setGeometry(QRect(QPoint(int(std::min(x, pressX_)), 0),
@@ -402,8 +422,38 @@ void LogLaneView::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
+void LogLaneView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(QLatin1String(kLaneMimeType)) && onDropLane &&
+        event->mimeData()->data(QLatin1String(kLaneMimeType)).toInt() != index)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void LogLaneView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasFormat(QLatin1String(kLaneMimeType)) && onDropLane)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void LogLaneView::dropEvent(QDropEvent* event)
+{
+    bool ok = false;
+    const int from = event->mimeData()->data(QLatin1String(kLaneMimeType)).toInt(&ok);
+    if (!ok || !onDropLane || from == index) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    onDropLane(this, from);
+}
+
 void LogLaneView::mouseReleaseEvent(QMouseEvent* event)
 {
+    titlePress_ = false;
     if (legendPress_) {
         legendPress_ = false;
         QChartView::mouseReleaseEvent(event);

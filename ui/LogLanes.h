@@ -87,6 +87,8 @@ public:
     void SetMarkers(const std::vector<std::pair<double, QColor>>& markers);
 
     int PlotColumns() const;
+    // The chart has laid out its plot at least once (before, its width is a guess).
+    bool LaidOut() const { return drawnWidth_ > 0; }
     double XToMs(double viewX) const;
     QPointF MsToView(double timeMs) const;
     QString CursorText() const;
@@ -96,7 +98,16 @@ public:
     // Fills the menu of this lane (right click without a drag).
     std::function<void(LogLaneView*, const QPoint& globalPos)> onMenu;
 
+    // The drag of a lane onto another carries this type, the index of the dragged lane as data.
+    static constexpr const char* kLaneMimeType = "application/x-velmoro-lane";
+    // Run when a lane is dropped onto this one: the index of the dragged lane.
+    std::function<void(LogLaneView*, int from)> onDropLane;
+    int index = -1; // position among the window's lanes
+
 protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -128,10 +139,12 @@ private:
 
     QRubberBand* band_ = nullptr;
     double pressX_ = 0;
+    QPointF pressPos_;
     double lastX_ = 0;
     bool dragged_ = false;
     bool legendPress_ = false;
-    int drawnWidth_ = -1; // plot width the curves were last thinned for
+    bool titlePress_ = false; // a press on the lane's name: a drag moves the lane onto another
+    int drawnWidth_ = -1;     // plot width the curves were last thinned for
     int plotMinimumHeight_ = kLaneMinHeight;
 
     void UpdateMinimumHeight();

@@ -188,7 +188,7 @@ private:
     void RedrawLane(LogLaneView* lane);
     void Redraw();
     void UpdateCursor();
-    void UpdateLaneTitles();
+    void UpdateLaneTitles(int only = -1); // one lane, or all (-1)
     void ShowLaneMenu(LogLaneView* lane, const QPoint& globalPos);
     QString ColumnName(int column) const;
     QString UnitOf(int column) const;

@@ -94,9 +94,13 @@ QString LogWindow::StatsText(int column) const
 
 void LogWindow::BuildLanes()
 {
+    // Deleted later: a lane may be rebuilt from within its own event handler (a drop, a drag).
     for (LogLaneView* lane : lanes_) {
         lanesLayout_->removeWidget(lane);
-        delete lane;
+        lane->hide();
+        lane->onMenu = nullptr;
+        lane->onDropLane = nullptr;
+        lane->deleteLater();
     }
     lanes_.clear();
     laneGroup_.clear();
@@ -136,6 +140,15 @@ void LogWindow::BuildLanes()
     for (const Plan& plan : plans) {
         auto* lane = new LogLaneView(this, plan.bits);
         lane->onMenu = [this](LogLaneView* l, const QPoint& at) { ShowLaneMenu(l, at); };
+        lane->index = int(lanes_.size());
+        if (plan.group >= 0)
+            lane->onDropLane = [this](LogLaneView* onto, int from) {
+                // After the drop has returned: the lanes are rebuilt, this one with them.
+                const int target = onto->index;
+                QMetaObject::invokeMethod(
+                    this, [this, from, target] { OverlayLane(from, target); },
+                    Qt::QueuedConnection);
+            };
         AddLaneCurves(lane, plan.columns, plan.percent);
         lane->SetMarkers(markers);
         lanes_.push_back(lane);
@@ -218,6 +231,9 @@ const std::vector<double>& LogWindow::BitTrace(int column, int bit)
 
 void LogWindow::RedrawLane(LogLaneView* lane)
 {
+    // A lane not laid out yet is drawn when it is, at its real width.
+    if (!lane->LaidOut())
+        return;
     std::vector<QPointF> points;
     const bool percent = normalised_ && !lane->BitLane();
     for (const LaneCurve& curve : lane->Curves()) {
@@ -262,12 +278,14 @@ void LogWindow::LaneResized(LogLaneView* lane)
     if (std::find(lanes_.begin(), lanes_.end(), lane) == lanes_.end())
         return;
     RedrawLane(lane);
-    UpdateLaneTitles();
+    UpdateLaneTitles(int(std::find(lanes_.begin(), lanes_.end(), lane) - lanes_.begin()));
 }
 
-void LogWindow::UpdateLaneTitles()
+void LogWindow::UpdateLaneTitles(int only)
 {
     for (int i = 0; i < LaneCount(); ++i) {
+        if (only >= 0 && i != only)
+            continue;
         LogLaneView* lane = lanes_[size_t(i)];
         const std::vector<int> columns = LaneColumns(i);
         QStringList parts;

@@ -5,15 +5,21 @@
 #include "config/LanguageTexts.h"
 #include "ui/Layout.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QThread>
 
 namespace velmoro {
 
 namespace {
+
+constexpr int kBusyAfterMs = 400; // a read this long shows a busy dialog
 
 // The window's name of each event kind, in the order of EventKind.
 QString EventKindText(LanguageTexts& texts, EventKind kind)
@@ -147,13 +153,36 @@ bool LogWindow::ChooseCompareLog()
 LogWindow* OpenLogWindow(QWidget* parent, const QString& csvPath, LanguageTexts& texts,
                          QString* error)
 {
-    LogReadResult result = ReadLogFile(csvPath);
+    // Read on a worker thread, so that the windows keep painting; a long read shows that it is
+    // busy. Input waits until the log is read, so nothing else starts meanwhile.
+    LogReadResult result;
+    EventLogRead events;
+    QEventLoop loop;
+    QThread* reader = QThread::create([&] {
+        result = ReadLogFile(csvPath);
+        if (result.Ok())
+            events = ReadEventFileOf(csvPath);
+    });
+    QObject::connect(reader, &QThread::finished, &loop, &QEventLoop::quit);
+    QProgressDialog busy(
+        LogWindowText(texts, QStringLiteral("Ride_22")).arg(QFileInfo(csvPath).fileName()),
+        QString(), 0, 0, parent);
+    busy.setWindowTitle(kWindowTitle);
+    busy.setWindowModality(Qt::WindowModal);
+    busy.setMinimumDuration(kBusyAfterMs);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    reader->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    reader->wait();
+    delete reader;
+    QApplication::restoreOverrideCursor();
+    busy.reset();
+
     if (!result.Ok()) {
         if (error)
             *error = LogErrorMessage(result, csvPath, texts);
         return nullptr;
     }
-    EventLogRead events = ReadEventFileOf(csvPath);
     auto* window = new LogWindow(std::move(result.log), csvPath, texts, parent, nullptr,
                                  std::move(events.events));
     window->NoteEventProblems(int(events.problems.size()));

@@ -129,7 +129,7 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
         const QStringList added = Numbered("Log_", 1, 22) + Numbered("Link_", 1, 3) +
                                   Numbered("Cli_", 1, 29) + Numbered("Port_", 1, 13) +
                                   Numbered("Fast_", 1, 3) + Numbered("Restart_", 1, 1) +
-                                  Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 21) +
+                                  Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 22) +
                                   Numbered("Rate_", 1, 1);
         expected << added;
         QStringList textKeys = keys;

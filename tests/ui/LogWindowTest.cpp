@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -202,8 +203,16 @@ TEST_F(LogWindowTest, OneLanePerValueZoomedTogetherWithEachLanesValueAtTheCursor
     EXPECT_EQ(slice.log.RowCount(), 21);
     EXPECT_DOUBLE_EQ(slice.log.timesMs.front(), 60000);
 
-    // Overlaying a lane onto another puts both values in one lane with a legend.
-    window->OverlayLane(5, 4);
+    // Dropping a lane onto another (or its menu) puts both values in one lane with a legend.
+    QMimeData lane5;
+    lane5.setData(LogLaneView::kLaneMimeType, "5");
+    const QPoint onto = At(4, 200000);
+    QDragEnterEvent enter(onto, Qt::MoveAction, &lane5, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->Lane(4)->viewport(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(onto), Qt::MoveAction, &lane5, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window->Lane(4)->viewport(), &drop);
+    QApplication::processEvents();
     EXPECT_EQ(window->LaneCount(), 6);
     EXPECT_EQ(window->LaneColumns(4), (std::vector<int>{4, 5}));
     EXPECT_EQ(window->LaneCursorText(4),
@@ -331,6 +340,7 @@ TEST(LogWindowRideTest, EventsMarkTheLanesAndASecondRideIsOverlaidAlignedAtAFaul
     window->askCompareFileName = [&] { return second.fileName; };
     ASSERT_TRUE(window->ChooseCompareLog());
     ASSERT_TRUE(window->HasCompareLog());
+    QApplication::processEvents(); // the new lanes are laid out and drawn
     const std::vector<LaneCurve>& curves = window->Lane(0)->Curves();
     ASSERT_EQ(curves.size(), 2u);
     EXPECT_TRUE(curves[1].compare);
@@ -340,12 +350,14 @@ TEST(LogWindowRideTest, EventsMarkTheLanesAndASecondRideIsOverlaidAlignedAtAFaul
     EXPECT_TRUE(curves[1].series->name().endsWith("(" + secondName + ")"));
     EXPECT_DOUBLE_EQ(window->CompareOffsetMs(), 0);
     window->ResetZoom();
+    ASSERT_GT(curves[1].series->count(), 0);
     EXPECT_DOUBLE_EQ(curves[1].series->points().front().x(), 0);
 
     // Aligned at the fault: the second ride's fault at 30 s is drawn at this one's 61.25 s.
     EXPECT_TRUE(window->AlignCompareAtEvent(2));
     EXPECT_DOUBLE_EQ(window->CompareOffsetMs(), 31250);
     window->ResetZoom();
+    ASSERT_GT(window->Lane(0)->Curves()[1].series->count(), 0);
     EXPECT_NEAR(window->Lane(0)->Curves()[1].series->points().front().x(), 31.25, 1e-9);
     // A mark the second ride does not have leaves it aligned at the start.
     EXPECT_FALSE(window->AlignCompareAtEvent(3));
