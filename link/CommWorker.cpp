@@ -91,6 +91,7 @@ void CommWorker::Run()
     pace_ = LinkPace(fastWanted_);
 
     SetLastPortOpenError(QString());
+    ui_.ConnectProgress(ConnectStep::OpeningPort);
     std::unique_ptr<AdapterPort> port =
         portFactory_ ? portFactory_(portName_) : OpenAdapterPort(portName_);
     if (!port) {
@@ -127,6 +128,7 @@ void CommWorker::Run()
     // The answers are only heard, never acted on: a failed step is named, the set-up goes on.
     SetUpAnswers heard;
     const auto command = [&](const QByteArray& text) {
+        ui_.ConnectProgress(ConnectStep::AdapterSetUp, AdapterSetUpStep(text));
         heard.all << Command(*port, text);
         return heard.all.last();
     };
@@ -159,6 +161,7 @@ void CommWorker::Run()
         }
         if (proceed()) {
             const std::uint8_t session[] = {0x10, 0x03};
+            ui_.ConnectProgress(ConnectStep::EcuSession);
             heard.sessionAnswer = Request(*port, session, 2);
             heard.all << heard.sessionAnswer;
         }
@@ -179,10 +182,11 @@ void CommWorker::Run()
         lost = port->Failed();
     }
 
-    // A vanished port cannot take the reset; a live one always gets it.
-    if (!lost && !port->Failed()) {
+    // A vanished port cannot take the reset, nor needs it an adapter that never answered (each
+    // unanswered command would only hold the stop up for the adapter's time-out).
+    if (!lost && !port->Failed() && AdapterAnswered(heard)) {
         Command(*port, QByteArrayLiteral("ATZ"));
-    } else {
+    } else if (lost || port->Failed()) {
         lost = true;
     }
     port->Close();

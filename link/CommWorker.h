@@ -5,8 +5,8 @@
 //   drain the input; the ignition prompt through UiBridge::ShowMessageAndWait; workerStartTimeMs;
 //   the adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8); session
 //   request 10 03; with fast refresh wanted, the count-digit check (LinkPace.h); workerState 1;
-//   the request loop (paced by LinkPace, keep-alive 3E 00 after idle); on stopFlag: ATZ, close,
-//   workerState 0.
+//   the request loop (paced by LinkPace, keep-alive 3E 00 after idle); on stopFlag: ATZ (only
+//   where the adapter answered the set-up), close, workerState 0.
 // What the set-up heard names a failed step (LinkFailure.h) through UiBridge::SetUpFailed, before
 // workerState changes; the commands sent stay the same whatever the answers.
 // A stop requested during the prompt or the set-up is honoured: the worker skips to the end stage

@@ -29,6 +29,15 @@ public:
     // silent, refused CAN, or the ECU did not answer). Called on the worker thread before the
     // worker state changes; what follows (Disconnect, Connected) is unchanged by it.
     virtual void SetUpFailed(const LinkFailureReport& report) { Q_UNUSED(report); }
+
+    // The step the link is at while it comes up (n: the adapter set-up's step, 1 to
+    // kAdapterSetUpSteps). Called on the worker and the connect thread; only news, nothing
+    // waits for it.
+    virtual void ConnectProgress(ConnectStep step, int n = 0)
+    {
+        Q_UNUSED(step);
+        Q_UNUSED(n);
+    }
 };
 
 } // namespace velmoro

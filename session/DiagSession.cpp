@@ -121,6 +121,15 @@ public:
         session_.setUpFailure_ = report;
     }
     void LinkLost() override { session_.EndLink(false); }
+    void ConnectProgress(ConnectStep step, int n) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(session_.mutex_);
+            if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
+                return;
+        }
+        emit session_.connectProgress(step, ConnectStepText(session_.state_.texts, step, n));
+    }
 
 private:
     DiagSession& session_;
@@ -135,6 +144,7 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
     qRegisterMetaType<RowsSnapshot>();
     qRegisterMetaType<LinkState>();
     qRegisterMetaType<LinkFailure>();
+    qRegisterMetaType<ConnectStep>();
     if (!options_.portFactory) {
         std::shared_ptr<Simulator> simulator = simulator_;
         options_.portFactory = [simulator](const QString& name) -> std::unique_ptr<AdapterPort> {
@@ -188,7 +198,8 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         !csvLog_.OpenCsvLogAt(csvFileName, state_.texts.Text(QStringLiteral("CSV_1")), csvHeader))
         unwritable << csvLog_.FailedFileName();
     if (!unwritable.isEmpty())
-        emit logProblem(QStringLiteral("Cannot write ") + unwritable.join(QStringLiteral(", ")));
+        emit logProblem(TextOrEnglish(state_.texts, QStringLiteral("Err_14"))
+                            .arg(unwritable.join(QStringLiteral(", "))));
 
     if (state_.link.port == kSimulatorPortName)
         simulator_->SetFamily(state_.link.family);
