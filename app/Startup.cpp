@@ -1,10 +1,10 @@
 // Start-up in its fixed order, the event loop and the exit.
 #include "app/Startup.h"
 
-#include "ui/AppState.h"
 #include "config/DataLocations.h"
 #include "config/LanguageTexts.h"
 #include "ecu/StateSetup.h"
+#include "ui/AppState.h"
 #include "ui/LanguageChooser.h"
 #include "ui/Layout.h"
 #include "ui/MainWindow.h"
@@ -121,8 +121,16 @@ std::unique_ptr<MainWindow> StartProgram(AppState& state, const ProgramPaths& pa
     state.settings.windowX = position.x();
     state.settings.windowY = position.y();
 
-    if (state.firstStart) {
-        const QString name = chooser(LanguageSectionNames(state.paths), scale);
+    // A language that names no section (misspelt, removed) would leave every menu and label
+    // without text, and Preferences out of reach: the program starts in English and asks, as on
+    // a first start. Only the Language line of the file changes.
+    const bool languageUnknown =
+        !state.firstStart && !LanguageSectionExists(state.paths, state.settings.language);
+    if (languageUnknown)
+        state.settings.language = QStringLiteral("English");
+    const QStringList languages = LanguageSectionNames(state.paths);
+    if (state.firstStart || (languageUnknown && !languages.isEmpty())) {
+        const QString name = chooser(languages, scale);
         if (!name.isEmpty()) {
             state.settings.language = name;
             SaveLanguageSetting(state.paths, name);

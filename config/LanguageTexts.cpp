@@ -71,6 +71,12 @@ bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts&
     return true;
 }
 
+bool LanguageSectionExists(const ProgramPaths& paths, const QString& name)
+{
+    IniFile ini;
+    return ini.Load(paths.SettingsFile()) && !ini.Entries(name).isEmpty();
+}
+
 QStringList LanguageSectionNames(const ProgramPaths& paths)
 {
     IniFile ini;

@@ -36,4 +36,7 @@ QString TextOrEnglish(LanguageTexts& texts, const QString& key);
 // Names of every section of the settings file except [Settings] and [Modells], in file order.
 QStringList LanguageSectionNames(const ProgramPaths& paths);
 
+// Whether LoadLanguage would find texts for `name` in the settings file.
+bool LanguageSectionExists(const ProgramPaths& paths, const QString& name);
+
 } // namespace velmoro

@@ -105,6 +105,7 @@ void ConnectMiug4(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& 
         ui.Disconnect();
         return;
     }
+    ui.ConnectProgress(ConnectStep::Identification);
     const ExchangeResult id = link.Exchange({0x22, 0x10, 0x80});
     if (id.result <= 0) {
         ui.Disconnect();
@@ -125,6 +126,7 @@ void Connect11mp(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& l
         ui.Disconnect();
         return;
     }
+    ui.ConnectProgress(ConnectStep::Identification);
     // Any answer, or none, counts as connected; a short one only leaves the fields out.
     const ExchangeResult id = link.Exchange({0x22, 0xB0});
     ui.SetEcuInfoText(EcuInfoText11mp(settings.ecuId, settings.ecuVariant, DataBytes(id)));

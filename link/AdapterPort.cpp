@@ -21,6 +21,39 @@ namespace velmoro {
 
 namespace {
 
+// Qt's reasons are English and worded for programmers; the user reads our own words for them,
+// in the user's language, looked up by these keys.
+QString SerialOpenErrorKey(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::ResourceError:
+        return QStringLiteral("Err_1");
+    case QSerialPort::PermissionError:
+        return QStringLiteral("Err_2");
+    case QSerialPort::OpenError:
+        return QStringLiteral("Err_3");
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("Err_4");
+    default:
+        return QStringLiteral("Err_10");
+    }
+}
+
+QString TcpOpenErrorKey(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("Err_5");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("Err_6");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("Err_7");
+    default:
+        return QStringLiteral("Err_10");
+    }
+}
+
 constexpr int kTcpConnectTimeoutMs = 3000;
 // Write time-out: a constant plus a share per byte, as the serial driver's write time-out.
 constexpr int kWriteTimeoutBaseMs = 10;
@@ -45,7 +78,7 @@ public:
 #endif
         port_.setPortName(system);
         if (!port_.open(QIODevice::ReadWrite)) {
-            SetLastPortOpenError(port_.errorString());
+            SetLastPortOpenError(SerialOpenErrorKey(port_.error()));
             return false;
         }
         const bool configured =
@@ -53,7 +86,7 @@ public:
             port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop) &&
             port_.setFlowControl(QSerialPort::NoFlowControl);
         if (!configured) {
-            SetLastPortOpenError(port_.errorString());
+            SetLastPortOpenError(QStringLiteral("Err_4"));
             port_.close();
             return false;
         }
@@ -157,7 +190,7 @@ public:
     {
         socket_.connectToHost(host, port);
         if (!socket_.waitForConnected(kTcpConnectTimeoutMs)) {
-            SetLastPortOpenError(socket_.errorString());
+            SetLastPortOpenError(TcpOpenErrorKey(socket_.error()));
             return false;
         }
         socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -222,9 +255,9 @@ QString LastPortOpenError()
     return lastOpenError;
 }
 
-void SetLastPortOpenError(const QString& reason)
+void SetLastPortOpenError(const QString& reasonKey)
 {
-    lastOpenError = reason;
+    lastOpenError = reasonKey;
 }
 
 std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
@@ -239,7 +272,7 @@ std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
         return port;
     }
     if (name.isEmpty()) {
-        SetLastPortOpenError(QStringLiteral("no port chosen"));
+        SetLastPortOpenError(QStringLiteral("Err_8"));
         return nullptr;
     }
     auto port = std::make_unique<SerialAdapterPort>();

@@ -41,11 +41,12 @@ public:
 //                    name gets the "\\.\" prefix.
 std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name);
 
-// Why the last port opener on this thread returned nullptr, in the system's words ("Permission
-// denied", "Connection refused"). Read like errno: on the same thread, right after the failed
-// call. OpenAdapterPort sets it on failure; other openers (the simulator's) set it themselves.
+// Why the last port opener on this thread returned nullptr, as the language key of the reason in
+// our own words ("Err_2": this user may not use the device); never the system's own text. Read
+// like errno: on the same thread, right after the failed call. OpenAdapterPort sets it on
+// failure; other openers (the simulator's) set it themselves.
 QString LastPortOpenError();
-void SetLastPortOpenError(const QString& reason);
+void SetLastPortOpenError(const QString& reasonKey);
 
 using AdapterPortFactory = std::function<std::unique_ptr<AdapterPort>(const QString& name)>;
 

@@ -104,6 +104,7 @@ void CommWorker::Run()
     setUpLost_ = false;
 
     SetLastPortOpenError(QString());
+    ui_.ConnectProgress(ConnectStep::OpeningPort);
     std::unique_ptr<AdapterPort> port =
         portFactory_ ? portFactory_(portName_) : OpenAdapterPort(portName_);
     if (!port) {
@@ -140,7 +141,7 @@ void CommWorker::Run()
     // The answers are only heard, never acted on: a failed step is named, the set-up goes on.
     SetUpAnswers heard;
     if (proceed()) {
-        SetUpAdapter(*port, heard);
+        SetUpAdapter(*port, heard, true);
     }
 
     if (proceed()) {
@@ -153,10 +154,11 @@ void CommWorker::Run()
         lost = port->Failed() || setUpLost_;
     }
 
-    // A vanished port cannot take the reset; a live one always gets it.
-    if (!lost && !port->Failed()) {
+    // A vanished port cannot take the reset, nor needs it an adapter that never answered (each
+    // unanswered command would only hold the stop up for the adapter's time-out).
+    if (!lost && !port->Failed() && AdapterAnswered(heard)) {
         Command(*port, QByteArrayLiteral("ATZ"));
-    } else {
+    } else if (lost || port->Failed()) {
         lost = true;
     }
     port->Close();
@@ -168,10 +170,13 @@ void CommWorker::Run()
     }
 }
 
-void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard)
+void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard, bool connecting)
 {
     const auto proceed = [&] { return !port.Failed() && !StopRequested(); };
     const auto command = [&](const QByteArray& text) {
+        if (connecting) {
+            ui_.ConnectProgress(ConnectStep::AdapterSetUp, AdapterSetUpStep(text));
+        }
         heard.all << Command(port, text);
         return heard.all.last();
     };
@@ -201,6 +206,9 @@ void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard)
     }
     if (proceed()) {
         const std::uint8_t session[] = {0x10, 0x03};
+        if (connecting) {
+            ui_.ConnectProgress(ConnectStep::EcuSession);
+        }
         heard.sessionAnswer = Request(port, session, 2);
         heard.all << heard.sessionAnswer;
     }
@@ -219,7 +227,7 @@ bool CommWorker::SetUpAgain(AdapterPort& port, const QByteArray& sign)
         return false;
     }
     SetUpAnswers heard;
-    SetUpAdapter(port, heard);
+    SetUpAdapter(port, heard, false);
     if (port.Failed()) {
         return false;
     }

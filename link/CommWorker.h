@@ -5,8 +5,8 @@
 //   drain the input; the ignition prompt through UiBridge::ShowMessageAndWait; workerStartTimeMs;
 //   the adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8); session
 //   request 10 03; with fast refresh wanted, the count-digit check (LinkPace.h); workerState 1;
-//   the request loop (paced by LinkPace, keep-alive 3E 00 after idle); on stopFlag: ATZ, close,
-//   workerState 0.
+//   the request loop (paced by LinkPace, keep-alive 3E 00 after idle); on stopFlag: ATZ (only
+//   where the adapter answered the set-up), close, workerState 0.
 // What the set-up heard names a failed step (LinkFailure.h) through UiBridge::SetUpFailed, before
 // workerState changes; the commands sent stay the same whatever the answers.
 // A stop requested during the prompt or the set-up is honoured: the worker skips to the end stage
@@ -76,8 +76,9 @@ private:
     bool StopRequested() const;
     // The adapter set-up (CR, ATZ, ATE 0, STMFR / VTPROI, protocol, ATSH 7A0, ATCRA 7A8), the
     // session request 10 03 and, while fast, the count-digit check; stops early when the port
-    // failed or a stop was asked for.
-    void SetUpAdapter(AdapterPort& port, SetUpAnswers& heard);
+    // failed or a stop was asked for. connecting: each step is reported as the link's progress
+    // (not when an adapter that restarted is set up again).
+    void SetUpAdapter(AdapterPort& port, SetUpAnswers& heard, bool connecting);
     // The adapter restarted (sign: what showed it): the whole set-up again, without the ignition
     // prompt. False when the link is lost: the port failed, the adapter stayed silent, or it
     // kept restarting.

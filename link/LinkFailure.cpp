@@ -40,13 +40,28 @@ QByteArray BusSilence(const QByteArray& answer)
 
 } // namespace
 
+int AdapterSetUpStep(const QByteArray& command)
+{
+    static const QByteArrayList kSteps[kAdapterSetUpSteps] = {
+        {""},         {"ATZ"},      {"ATE 0"}, {"STMFR", "VTPROI"}, {"ATSP 6", "STP 33", "VTP2 33"},
+        {"ATSH 7A0"}, {"ATCRA 7A8"}};
+    for (int i = 0; i < kAdapterSetUpSteps; ++i)
+        if (kSteps[i].contains(command))
+            return i + 1;
+    return 0;
+}
+
+bool AdapterAnswered(const SetUpAnswers& answers)
+{
+    return std::any_of(answers.all.begin(), answers.all.end(),
+                       [](const QByteArray& a) { return !a.trimmed().isEmpty(); });
+}
+
 LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers)
 {
     LinkFailureReport report;
     report.port = port;
-    const bool anyAnswer = std::any_of(answers.all.begin(), answers.all.end(),
-                                       [](const QByteArray& a) { return !a.trimmed().isEmpty(); });
-    if (!anyAnswer) {
+    if (!AdapterAnswered(answers)) {
         report.failure = LinkFailure::AdapterSilent;
         return report;
     }
@@ -86,6 +101,26 @@ QString LinkFailureKey(const LinkFailureReport& report,
     return {};
 }
 
+QString ConnectStepText(LanguageTexts& texts, ConnectStep step, int n)
+{
+    switch (step) {
+    case ConnectStep::OpeningPort:
+        return TextOrEnglish(texts, QStringLiteral("Conn_1"));
+    case ConnectStep::AdapterSetUp:
+        return TextOrEnglish(texts, QStringLiteral("Conn_2")).arg(n).arg(kAdapterSetUpSteps);
+    case ConnectStep::EcuSession:
+        return TextOrEnglish(texts, QStringLiteral("Conn_3"));
+    case ConnectStep::Identification:
+        return TextOrEnglish(texts, QStringLiteral("Conn_4"));
+    }
+    return {};
+}
+
+bool EcuStayedSilent(LinkFailure failure)
+{
+    return failure == LinkFailure::EcuSilent || failure == LinkFailure::NoIdentification;
+}
+
 QString LinkFailureText(LanguageTexts& texts, const LinkFailureReport& report,
                         const std::function<bool(const QString& path)>& exists)
 {
@@ -99,7 +134,9 @@ QString LinkFailureText(LanguageTexts& texts, const LinkFailureReport& report,
         return text.arg(report.port, n.isEmpty() ? QStringLiteral("0") : n);
     }
     if (key == QLatin1String("Port_7")) {
-        text = text.arg(report.port, report.detail.isEmpty() ? QStringLiteral("?") : report.detail);
+        const QString reason = TextOrEnglish(
+            texts, report.detail.isEmpty() ? QStringLiteral("Err_10") : report.detail);
+        text = text.arg(report.port, reason);
         const QString advice = SerialPermissionAdvice(report.port);
         return advice.isEmpty() ? text : text + QLatin1Char('\n') + advice;
     }

@@ -17,6 +17,23 @@ namespace velmoro {
 
 class LanguageTexts;
 
+// The steps of bringing a link up, in order, as the worker and the connect sequence report them.
+enum class ConnectStep {
+    OpeningPort,
+    AdapterSetUp, // n of kAdapterSetUpSteps
+    EcuSession,
+    Identification,
+};
+
+// The adapter set-up counted as the user sees it: reset (CR, ATZ), echo off, the identity
+// question (STMFR, then VTPROI, counted as one), protocol, header, receive filter.
+constexpr int kAdapterSetUpSteps = 7;
+
+// The set-up step a command belongs to: "" -> 1, "ATZ" -> 2, "ATE 0" -> 3, "STMFR" or
+// "VTPROI" -> 4, a protocol command ("ATSP 6", "STP 33", "VTP2 33") -> 5, "ATSH 7A0" -> 6,
+// "ATCRA 7A8" -> 7; anything else 0.
+int AdapterSetUpStep(const QByteArray& command);
+
 enum class LinkFailure {
     None,
     PortNotOpened,
@@ -29,8 +46,8 @@ enum class LinkFailure {
 struct LinkFailureReport {
     LinkFailure failure = LinkFailure::None;
     QString port;
-    // PortNotOpened: the system's reason ("Permission denied"); CanRefused: the protocol
-    // command; EcuSilent: the adapter's answer ("NO DATA").
+    // PortNotOpened: the language key of the reason (LastPortOpenError); CanRefused: the
+    // protocol command; EcuSilent: the adapter's answer ("NO DATA").
     QString detail;
 };
 
@@ -43,6 +60,9 @@ struct SetUpAnswers {
     QByteArray sessionAnswer;
 };
 
+// Whether any of the set-up's answers held more than blanks.
+bool AdapterAnswered(const SetUpAnswers& answers);
+
 // {"", "", "", ...} -> AdapterSilent; protocol answer "?\r\r" -> CanRefused (detail "ATSP 6");
 // session answer "NO DATA\r\r" -> EcuSilent (detail "NO DATA"); anything else -> None.
 LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers);
@@ -53,6 +73,14 @@ LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers
 QString LinkFailureKey(const LinkFailureReport& report,
                        const std::function<bool(const QString& path)>& exists = {});
 
+// The step in the user's language (English where an older settings file lacks the key), short
+// enough for the status bar: "Adapter set-up 3 of 7". n counts only for AdapterSetUp.
+QString ConnectStepText(LanguageTexts& texts, ConnectStep step, int n = 0);
+
+// Whether the failure means the ECU is what stayed silent, the usual sign of the ignition being
+// off; the adapter and the port worked.
+bool EcuStayedSilent(LinkFailure failure);
+
 // The failure in the user's language (English where an older settings file lacks the key), with
 // the port, the reason and, for a serial device this user may not open, the advice on joining its
 // group on the lines after the first.
@@ -62,3 +90,4 @@ QString LinkFailureText(LanguageTexts& texts, const LinkFailureReport& report,
 } // namespace velmoro
 
 Q_DECLARE_METATYPE(velmoro::LinkFailure)
+Q_DECLARE_METATYPE(velmoro::ConnectStep)

@@ -34,6 +34,15 @@ public:
     // it ("ELM327 v1.5", "LV RESET", the echo of a request, "SEARCHING..."). Called on the worker
     // thread before the caller of the request that showed it is woken.
     virtual void AdapterRestarted(const QString& seen) { Q_UNUSED(seen); }
+
+    // The step the link is at while it comes up (n: the adapter set-up's step, 1 to
+    // kAdapterSetUpSteps). Called on the worker and the connect thread; only news, nothing
+    // waits for it.
+    virtual void ConnectProgress(ConnectStep step, int n = 0)
+    {
+        Q_UNUSED(step);
+        Q_UNUSED(n);
+    }
 };
 
 } // namespace velmoro

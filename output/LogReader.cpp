@@ -391,8 +391,14 @@ LogReadResult ReadLogFile(const QString& path)
     if (info.exists() && info.size() > kMaxLogBytes)
         return Fail(LogError::TooLarge, 0, QString::number(info.size() / (1024 * 1024)));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Fail(LogError::CannotOpen, 0, file.errorString());
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Our own words for the reason, by language key, never the system's English text.
+        const QString reason = !info.exists()       ? QStringLiteral("Err_11")
+                               : info.isDir()       ? QStringLiteral("Err_12")
+                               : !info.isReadable() ? QStringLiteral("Err_13")
+                                                    : QStringLiteral("Err_10");
+        return Fail(LogError::CannotOpen, 0, reason);
+    }
     // Read at most one byte past the limit, so a file that grew meanwhile is refused too.
     const QByteArray bytes = file.read(kMaxLogBytes + 1);
     if (bytes.size() > kMaxLogBytes)

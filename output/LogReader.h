@@ -65,8 +65,9 @@ struct LogData {
 
 struct LogReadResult {
     LogError error = LogError::None;
-    int line = 0;   // 1-based line of the error; 0 when it concerns the whole file
-    QString detail; // the offending text or a count, for the message
+    int line = 0; // 1-based line of the error; 0 when it concerns the whole file
+    // The offending text or a count, for the message; CannotOpen: the language key of the reason.
+    QString detail;
     LogData log;
 
     bool Ok() const { return error == LogError::None; }

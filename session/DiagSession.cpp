@@ -129,6 +129,15 @@ public:
                                 text + QStringLiteral(" (") + seen + QStringLiteral(")"));
         emit session_.adapterRestarted(text);
     }
+    void ConnectProgress(ConnectStep step, int n) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(session_.mutex_);
+            if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
+                return;
+        }
+        emit session_.connectProgress(step, ConnectStepText(session_.state_.texts, step, n));
+    }
 
 private:
     DiagSession& session_;
@@ -143,6 +152,7 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
     qRegisterMetaType<RowsSnapshot>();
     qRegisterMetaType<LinkState>();
     qRegisterMetaType<LinkFailure>();
+    qRegisterMetaType<ConnectStep>();
     if (!options_.portFactory) {
         std::shared_ptr<Simulator> simulator = simulator_;
         options_.portFactory = [simulator](const QString& name) -> std::unique_ptr<AdapterPort> {
@@ -203,7 +213,8 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         newRidePending_ = false;
     }
     if (!unwritable.isEmpty())
-        emit logProblem(QStringLiteral("Cannot write ") + unwritable.join(QStringLiteral(", ")));
+        emit logProblem(TextOrEnglish(state_.texts, QStringLiteral("Err_14"))
+                            .arg(unwritable.join(QStringLiteral(", "))));
 
     if (state_.link.port == kSimulatorPortName)
         simulator_->SetFamily(state_.link.family);

@@ -169,6 +169,8 @@ signals:
     // before disconnected() when connecting failed, after connected() when the link came up all
     // the same (an ECU family that connects without an identification).
     void linkFailed(velmoro::LinkFailure failure, const QString& text);
+    // The step a link that comes up is at, in the user's words ("Adapter set-up 3 of 7").
+    void connectProgress(velmoro::ConnectStep step, const QString& text);
     // Answers turned bad under fast refresh: the link keeps the normal pace until the next
     // connect.
     void fastRefreshEnded();

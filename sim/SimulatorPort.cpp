@@ -52,7 +52,7 @@ private:
 std::unique_ptr<AdapterPort> OpenSimulatorPort(std::shared_ptr<Simulator> simulator)
 {
     if (!simulator || simulator->Vanished()) {
-        SetLastPortOpenError(QStringLiteral("the simulated adapter is unplugged"));
+        SetLastPortOpenError(QStringLiteral("Err_9"));
         return nullptr;
     }
     return std::make_unique<SimulatorAdapterPort>(std::move(simulator));

@@ -39,8 +39,8 @@ void ShowLinkFailure(QLabel* field, const QString& text)
         field->setProperty(kTextBefore, field->text());
         field->setProperty(kTipBefore, field->toolTip());
     }
-    const QString line = field->fontMetrics().elidedText(text.section(QLatin1Char('\n'), 0, 0),
-                                                         Qt::ElideRight, field->width());
+    // The field cuts the line short where it is too narrow.
+    const QString line = text.section(QLatin1Char('\n'), 0, 0);
     field->setProperty(kShownFailure, line);
     field->setText(line);
     field->setToolTip(text);

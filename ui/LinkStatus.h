@@ -16,8 +16,8 @@ QString LinkWindowTitle(LanguageTexts& texts, const QString& port, bool linkActi
 // Status field 1 once connected: "Connected", or that the link is simulated.
 QString ConnectedStatusText(LanguageTexts& texts, const QString& port);
 
-// Shows a failed step in the status bar's log field: its first line as the text (cut short with
-// an ellipsis where the field is too narrow), all of it as the tool tip. What the field showed
+// Shows a failed step in the status bar's log field: its first line as the text (the field cuts
+// it short where it is too narrow), all of it as the tool tip. What the field showed
 // before comes back with ClearLinkFailure, unless something else has been shown there meanwhile
 // (the tool tip comes back in any case).
 void ShowLinkFailure(QLabel* field, const QString& text);

@@ -48,7 +48,7 @@ QString LogErrorMessage(const LogReadResult& result, const QString& path, Langua
         reason = t("Log_13").arg(result.detail).arg(kMaxLogBytes / (1024 * 1024));
         break;
     case LogError::CannotOpen:
-        reason = t("Log_14").arg(result.detail);
+        reason = t("Log_14").arg(TextOrEnglish(texts, result.detail));
         break;
     case LogError::Binary:
         reason = t("Log_15");

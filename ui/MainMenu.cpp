@@ -6,16 +6,36 @@
 #include "ui/Layout.h"
 #include "ui/LinkStatus.h"
 #include "ui/LogWindow.h"
+#include "ui/StatusBarField.h"
 
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 
 namespace velmoro {
 
 namespace {
+
+// A quick button is a square of fixed size: a caption wider than the button is broken onto more
+// lines at its blanks instead of being cut ("Valeurs mesurées" -> "Valeurs\nmesurées").
+void SetQuickCaption(QPushButton* button, const QString& text)
+{
+    const QFontMetrics metrics = button->fontMetrics();
+    const int room =
+        button->width() - button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+    QStringList lines;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString longer = lines.isEmpty() ? word : lines.last() + QLatin1Char(' ') + word;
+        if (!lines.isEmpty() && metrics.horizontalAdvance(longer) <= room)
+            lines.last() = longer;
+        else
+            lines << word;
+    }
+    button->setText(lines.join(QLatin1Char('\n')));
+}
 
 // The log field without a debug log: where the files go when that is not beside the program.
 QString IdleLogFieldText(const ProgramPaths& paths)
@@ -59,13 +79,15 @@ MainMenu::MainMenu(QMainWindow* window, AppState& state, std::function<void(int 
 
 void MainMenu::BuildStatusBar(QMainWindow* window)
 {
-    const int widths[3] = {150, 100, 350}; // pixels, not scaled
+    // Pixels, not scaled: the narrowest each field gets and the most it asks for. The log field
+    // takes whatever the window leaves; a text longer than its field is shown whole in the tool
+    // tip, and no text widens the window.
+    const int minWidths[3] = {150, 100, 200};
+    const int maxHintWidths[3] = {250, 250, 200};
     for (int i = 0; i < 3; ++i) {
-        status_[i] = new QLabel(window);
-        status_[i]->setFixedWidth(widths[i]);
-        status_[i]->setTextFormat(Qt::PlainText);
+        status_[i] = new StatusBarField(minWidths[i], maxHintWidths[i], window);
         status_[i]->setAlignment(i < 2 ? Qt::AlignCenter : (Qt::AlignLeft | Qt::AlignVCenter));
-        window->statusBar()->addWidget(status_[i]);
+        window->statusBar()->addWidget(status_[i], i == StatusLog ? 1 : 0);
     }
     window->statusBar()->setSizeGripEnabled(false);
     status_[StatusModel]->setText(state_.link.model);
@@ -177,12 +199,12 @@ void MainMenu::RestoreLogField()
 void MainMenu::FillQuickButtons(bool running)
 {
     LanguageTexts& t = state_.texts;
-    quickButtons_[0]->setText(items_[ItemConnect]->text());
-    quickButtons_[1]->setText(t.Text(QStringLiteral("Menu_13")));
-    quickButtons_[2]->setText(t.Text(QStringLiteral("Menu_21")));
-    quickButtons_[3]->setText(t.Text(QStringLiteral("Menu_22")));
-    quickButtons_[4]->setText(t.Text(QStringLiteral("Menu_24")));
-    quickButtons_[5]->setText(t.Text(QStringLiteral("Menu_25")));
+    SetQuickCaption(quickButtons_[0], items_[ItemConnect]->text());
+    SetQuickCaption(quickButtons_[1], t.Text(QStringLiteral("Menu_13")));
+    SetQuickCaption(quickButtons_[2], t.Text(QStringLiteral("Menu_21")));
+    SetQuickCaption(quickButtons_[3], t.Text(QStringLiteral("Menu_22")));
+    SetQuickCaption(quickButtons_[4], t.Text(QStringLiteral("Menu_24")));
+    SetQuickCaption(quickButtons_[5], t.Text(QStringLiteral("Menu_25")));
     quickButtons_[3]->setEnabled(running);
     quickButtons_[4]->setEnabled(running);
     quickButtons_[5]->setEnabled(running && HasCoTrim());

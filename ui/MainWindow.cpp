@@ -32,6 +32,7 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QUrl>
+#include <utility>
 
 namespace velmoro {
 
@@ -150,8 +151,15 @@ void MainWindow::WireSession()
     connect(s, &DiagSession::reportDone, this, [this] { reportPanel_->JobDone(); });
     connect(s, &DiagSession::logProblem, this,
             [this](const QString& text) { menu_->Status(StatusLog)->setText(text); });
-    connect(s, &DiagSession::linkFailed, this, [this](LinkFailure, const QString& text) {
+    connect(s, &DiagSession::linkFailed, this, [this](LinkFailure failure, const QString& text) {
         ShowLinkFailure(menu_->Status(StatusLog), text);
+        // A link that never came up says why in the box that ends it.
+        if (!linkUp_)
+            connectFailure_ = {failure, text};
+    });
+    connect(s, &DiagSession::connectProgress, this, [this](ConnectStep, const QString& text) {
+        if (linkActive_ && !linkUp_ && !stopped_)
+            menu_->Status(StatusLink)->setText(text);
     });
     connect(s, &DiagSession::stopped, this, [this] {
         if (stopped_)
@@ -327,11 +335,6 @@ void MainWindow::Connect()
 {
     if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ecu)
         return;
-    // The worker's failed open only ends in "Ignition off"; a refused device needs the user to
-    // join its group, which nothing else would tell.
-    const QString advice = SerialPermissionAdvice(state_.link.port);
-    if (!advice.isEmpty())
-        ShowMessage(kWindowTitle, advice);
     std::array<QString, 8> header;
     const QStringList texts = measurementsPanel_->ChooserTexts();
     for (int i = 0; i < 8; ++i)
@@ -339,11 +342,15 @@ void MainWindow::Connect()
     ClearLinkFailure(menu_->Status(StatusLog));
     // The ride's event file comes with the CSV log; fault reads of its own only when set.
     recorder_->setOptions({state_.settings.faultsEvery, 0});
+    connectFailure_ = {};
     if (!session_->connectLink(header))
         return;
     linkActive_ = true;
     setWindowTitle(LinkWindowTitle(state_.texts, state_.link.port, true));
-    menu_->Item(ItemConnect)->setEnabled(false);
+    // The attempt can be stopped at once: the item reads Disconnect while the steps show in the
+    // link field.
+    menu_->ShowConnectText(true);
+    menu_->Item(ItemConnect)->setEnabled(true);
     menu_->Item(ItemPreferences)->setEnabled(false);
 }
 
@@ -363,6 +370,7 @@ void MainWindow::OnConnected()
 {
     if (!linkActive_ || stopped_)
         return;
+    linkUp_ = true;
     menu_->RestoreLogField();
     menu_->ShowLinkField(true);
     menu_->ShowConnectText(true);
@@ -379,6 +387,7 @@ void MainWindow::OnDisconnecting()
     if (stopped_)
         return;
     linkActive_ = false;
+    linkUp_ = false;
     menu_->Item(ItemConnect)->setEnabled(false);
     faultsPanel_->SetButtonsDisabled(true);
     actorsPanel_->SetEnabled(false);
@@ -404,9 +413,19 @@ void MainWindow::Disconnect()
         return;
     menu_->RestoreLogField();
     linkActive_ = false;
+    linkUp_ = false;
     setWindowTitle(LinkWindowTitle(state_.texts, state_.link.port, false));
     menu_->ShowLinkField(false);
-    ShowMessage(kWindowTitle, state_.texts.Text(QStringLiteral("View_56")));
+    // "Ignition off" where the ECU is what stayed silent (and after every link that was up); a
+    // port or adapter that failed is named alone, since the ignition is not the trouble there.
+    const QString ignitionOff = state_.texts.Text(QStringLiteral("View_56"));
+    const auto [failure, failureText] = std::exchange(connectFailure_, {});
+    if (failureText.isEmpty())
+        ShowMessage(kWindowTitle, ignitionOff);
+    else if (EcuStayedSilent(failure))
+        ShowMessage(kWindowTitle, ignitionOff + QStringLiteral("\n\n") + failureText);
+    else
+        ShowMessage(kWindowTitle, failureText);
     menu_->ShowConnectText(false);
     menu_->Item(ItemPreferences)->setEnabled(true);
     SetLinkMenuState(true);

@@ -156,6 +156,10 @@ private:
     std::unique_ptr<ReportPanel> reportPanel_;
 
     bool linkActive_ = false;
+    // The link came up (connected() arrived) and has not ended since.
+    bool linkUp_ = false;
+    // Why the link being brought up failed, for the box that ends it.
+    std::pair<LinkFailure, QString> connectFailure_{LinkFailure::None, QString()};
     bool stopped_ = false;
     bool quickMenuShown_ = false;
 };

@@ -90,12 +90,13 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     maxWindowBox_ = new QCheckBox(general);
     place(maxWindowBox_, 10, 110, 280, 20);
 
+    // As wide as the later options below them, so that no language's text is cut.
     debugBox_ = new QCheckBox(extras);
-    place(debugBox_, 10, 10, 160, 20);
+    place(debugBox_, 10, 10, 250, 20);
     loggingBox_ = new QCheckBox(extras);
-    place(loggingBox_, 10, 40, 160, 20);
+    place(loggingBox_, 10, 40, 250, 20);
     csvBox_ = new QCheckBox(extras);
-    place(csvBox_, 10, 70, 160, 20);
+    place(csvBox_, 10, 70, 250, 20);
     directoryLabel_ = new QLabel(extras);
     place(directoryLabel_, 10, 100, 200, 20);
     directoryField_ = new QLineEdit(extras);

@@ -2,6 +2,7 @@
 //
 //   velmoro-sim --pty            prints the slave device path, e.g. /dev/pts/7
 //   velmoro-sim --tcp PORT       listens on 127.0.0.1:PORT (0 = any free port), prints the port
+//   velmoro-sim --tcp HOST:PORT  the same on the IPv4 address HOST ("localhost" = 127.0.0.1)
 // Options: --family miug4|11mp, --latency MS (every answer), --request-latency MS (the ECU's
 //          answer time, default 5), --identity elm|stn|vgate, --no-trailing-spaces,
 //          --crlf, --trace (prints "RX <command>" for every command line received),
@@ -25,6 +26,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +59,7 @@ struct ToolOptions {
     bool pty = false;
     bool tcp = false;
     int tcpPort = 0;
+    std::uint32_t tcpHost = 0x7F000001; // IPv4 address, host order
     bool trace = false;
     bool silent = false;
     bool canRefused = false;
@@ -87,11 +92,50 @@ bool ParseFault(const std::string& text, ToolOptions& options)
     return true;
 }
 
+// "35000" -> 127.0.0.1:35000; "0.0.0.0:35000" -> any address; "localhost:0" -> a free port on
+// 127.0.0.1. Anything else ("127.0.0.1", "35a", "host:", ":35000", "70000") is refused: a port
+// read from the wrong part would listen where nobody looks.
+bool ParseTcpAddress(const std::string& text, ToolOptions& options)
+{
+    const std::size_t colon = text.rfind(':');
+    const std::string host = colon == std::string::npos ? std::string() : text.substr(0, colon);
+    const std::string port = colon == std::string::npos ? text : text.substr(colon + 1);
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    const int number = std::atoi(port.c_str());
+    if (number > 65535) {
+        return false;
+    }
+    std::uint32_t address = 0x7F000001;
+    if (colon != std::string::npos && host != "localhost") {
+        const QStringList parts = QString::fromStdString(host).split(QLatin1Char('.'));
+        if (parts.size() != 4) {
+            return false;
+        }
+        address = 0;
+        for (const QString& part : parts) {
+            const bool digits = !part.isEmpty() && part.size() <= 3 &&
+                                std::all_of(part.begin(), part.end(),
+                                            [](QChar c) { return c >= u'0' && c <= u'9'; });
+            if (!digits || part.toUInt() > 255) {
+                return false;
+            }
+            address = (address << 8) | part.toUInt();
+        }
+    }
+    options.tcp = true;
+    options.tcpPort = number;
+    options.tcpHost = address;
+    return true;
+}
+
 int Usage()
 {
     std::fprintf(
         stderr,
-        "usage: velmoro-sim (--pty | --tcp PORT) [--family miug4|11mp] "
+        "usage: velmoro-sim (--pty | --tcp PORT | --tcp HOST:PORT) [--family miug4|11mp] "
         "[--latency MS] [--request-latency MS] [--identity elm|stn|vgate] [--no-trailing-spaces] "
         "[--crlf] [--trace] [--engine-time MS] [--fault current|stored:HHLLTTSS]... [--silent] "
         "[--ecu-silent] [--fault silent|no-can|ecu-silent|port-missing] [--baud N] "
@@ -108,8 +152,14 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
         if (arg == "--pty") {
             options.pty = true;
         } else if (arg == "--tcp" && hasValue) {
-            options.tcp = true;
-            options.tcpPort = std::atoi(argv[++i]);
+            const std::string value = argv[++i];
+            if (!ParseTcpAddress(value, options)) {
+                std::fprintf(stderr,
+                             "velmoro-sim: --tcp takes PORT or HOST:PORT (an IPv4 address or "
+                             "localhost, a port from 0 to 65535), not \"%s\"\n",
+                             value.c_str());
+                return false;
+            }
         } else if (arg == "--family" && hasValue) {
             const std::string v = argv[++i];
             if (v == "miug4" || v == "0") {
@@ -295,7 +345,7 @@ int RunPty(Simulator& sim, bool trace)
     return 0;
 }
 
-int RunTcp(Simulator& sim, int port, bool trace)
+int RunTcp(Simulator& sim, std::uint32_t host, int port, bool trace)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     if (listener < 0) {
@@ -306,7 +356,7 @@ int RunTcp(Simulator& sim, int port, bool trace)
     ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(host);
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener, 1) != 0) {
@@ -387,8 +437,9 @@ int main(int argc, char** argv)
         ::sigaction(SIGINT, &action, nullptr);
         ::sigaction(SIGTERM, &action, nullptr);
     }
-    const int status =
-        options.pty ? RunPty(sim, options.trace) : RunTcp(sim, options.tcpPort, options.trace);
+    const int status = options.pty
+                           ? RunPty(sim, options.trace)
+                           : RunTcp(sim, options.tcpHost, options.tcpPort, options.trace);
     if (options.sim.chaos.rate > 0.0) {
         using velmoro::ChaosKind;
         std::fprintf(stderr, "chaos:");

@@ -2,6 +2,7 @@
 #include "link/LinkFailure.h"
 
 #include "config/LanguageTexts.h"
+#include "link/AdapterPort.h"
 
 #include <gtest/gtest.h>
 
@@ -29,16 +30,52 @@ TEST(LinkFailureTest, StepNamedFromTheSetUpAnswersAndBluetoothTexts)
     LanguageTexts texts; // an older settings file without the keys: English
     const auto bound = [](const QString&) { return true; };
     const auto unbound = [](const QString&) { return false; };
-    const LinkFailureReport closed{LinkFailure::PortNotOpened, "/dev/rfcomm3", "No such file"};
+    const LinkFailureReport closed{LinkFailure::PortNotOpened, "/dev/rfcomm3", "Err_1"};
     EXPECT_EQ(LinkFailureText(texts, closed, unbound),
               "Bluetooth port /dev/rfcomm3 is not bound: sudo rfcomm bind 3 <adapter address>");
     EXPECT_EQ(LinkFailureText(texts, closed, bound),
-              "Port /dev/rfcomm3 could not be opened: No such file");
+              "Port /dev/rfcomm3 could not be opened: the device does not exist: is the adapter "
+              "plugged in?");
     EXPECT_EQ(LinkFailureKey({LinkFailure::AdapterSilent, "/dev/rfcomm3", {}}), "Port_10");
     EXPECT_EQ(LinkFailureKey({LinkFailure::AdapterSilent, "/dev/ttyUSB0", {}}), "Port_9");
     texts.Set("Port_12", "Das Steuergerät antwortet nicht (%1)");
     EXPECT_EQ(LinkFailureText(texts, {LinkFailure::EcuSilent, "/dev/ttyUSB0", "NO DATA"}),
               "Das Steuergerät antwortet nicht (NO DATA)");
+    // The reason is told in the sentence's language, never in the system's English.
+    texts.Set("Port_7", "Port %1 konnte nicht geöffnet werden: %2");
+    texts.Set("Err_2", "dieser Benutzer darf das Gerät nicht benutzen");
+    EXPECT_EQ(LinkFailureText(texts, {LinkFailure::PortNotOpened, "/dev/ttyS0", "Err_2"}, bound),
+              "Port /dev/ttyS0 konnte nicht geöffnet werden: dieser Benutzer darf das Gerät nicht "
+              "benutzen");
+}
+
+// Real ports that do not open name their reason by its key: a device that is not there, a TCP
+// port nobody listens on, no name at all.
+TEST(LinkFailureTest, PortsThatDoNotOpenNameTheirReasonByKey)
+{
+    EXPECT_EQ(OpenAdapterPort(QStringLiteral("/dev/velmoro-no-such-device")), nullptr);
+    EXPECT_EQ(LastPortOpenError(), "Err_1");
+    EXPECT_EQ(OpenAdapterPort(QStringLiteral("127.0.0.1:1")), nullptr);
+    EXPECT_EQ(LastPortOpenError(), "Err_5");
+    EXPECT_EQ(OpenAdapterPort(QString()), nullptr);
+    EXPECT_EQ(LastPortOpenError(), "Err_8");
+}
+
+TEST(LinkFailureTest, SetUpCommandsCountAsTheStepsTheUserSees)
+{
+    const QByteArrayList commands = {"",       "ATZ",    "ATE 0",    "STMFR",
+                                     "VTPROI", "ATSP 6", "ATSH 7A0", "ATCRA 7A8"};
+    QList<int> steps;
+    for (const QByteArray& command : commands)
+        steps << AdapterSetUpStep(command);
+    EXPECT_EQ(steps, (QList<int>{1, 2, 3, 4, 4, 5, 6, 7}));
+    EXPECT_EQ(AdapterSetUpStep("STP 33"), 5);
+    EXPECT_EQ(AdapterSetUpStep("VTP2 33"), 5);
+    EXPECT_EQ(AdapterSetUpStep("221080"), 0);
+    LanguageTexts texts;
+    EXPECT_EQ(ConnectStepText(texts, ConnectStep::AdapterSetUp, 3), "Adapter set-up 3 of 7");
+    texts.Set("Conn_2", "Adapter-Einrichtung %1 von %2");
+    EXPECT_EQ(ConnectStepText(texts, ConnectStep::AdapterSetUp, 7), "Adapter-Einrichtung 7 von 7");
 }
 
 } // namespace

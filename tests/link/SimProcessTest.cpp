@@ -55,6 +55,31 @@ TEST(SimProcessTest, TcpAdapterWithoutTrailingSpacesAndCrLf)
     EXPECT_EQ(sim.Received("ATZ", 2).last(), QByteArray("ATZ"));
 }
 
+// HOST:PORT listens where it says; an address without a port, or a port that is no number, is
+// refused with a message instead of listening on a port read from the wrong part.
+TEST(SimProcessTest, TcpTakesPortOrHostAndPortAndRefusesAnythingElse)
+{
+    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    ASSERT_GT(sim.Address().toInt(), 0);
+    WorkerHarness h;
+    h.realPortName = QStringLiteral("127.0.0.1:") + sim.Address();
+    ASSERT_TRUE(h.Start());
+    EXPECT_GT(h.channel.Exchange({0x22, 0x10, 0x55}).result, 0);
+    h.Stop();
+
+    for (const char* wrong : {"127.0.0.1", "127.0.0.1:35a", "host:35000", ":35000", "70000",
+                              "1.2.3:35000", "127.0.0.1:"}) {
+        QProcess refused;
+        refused.start(QStringLiteral(VELMORO_SIM_EXECUTABLE),
+                      {QStringLiteral("--tcp"), QString::fromLatin1(wrong)});
+        ASSERT_TRUE(refused.waitForFinished(SimProcess::kWaitMs)) << wrong;
+        EXPECT_EQ(refused.exitCode(), 2) << wrong;
+        EXPECT_TRUE(
+            refused.readAllStandardError().contains(QByteArray("--tcp takes PORT or HOST:PORT")))
+            << wrong;
+    }
+}
+
 class VanishTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(VanishTest, DeviceGoneMidRequestEndsTheLink)

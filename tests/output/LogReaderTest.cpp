@@ -222,8 +222,13 @@ TEST(LogReaderTest, FileAboveTheLimitIsRefusedUnreadAndUnchanged)
     EXPECT_EQ(read.detail, "200");
     EXPECT_EQ(QFileInfo(path).size(), 200ll * 1024 * 1024);
 
+    // A file that cannot be opened names its reason by the key of our own words for it.
     const LogReadResult missing = ReadLogFile(dir.path() + "/none.csv");
     EXPECT_EQ(missing.error, LogError::CannotOpen);
+    EXPECT_EQ(missing.detail, "Err_11");
+    const LogReadResult folder = ReadLogFile(dir.path());
+    EXPECT_EQ(folder.error, LogError::CannotOpen);
+    EXPECT_EQ(folder.detail, "Err_12");
 }
 
 TEST(LogReaderTest, StatusBitFieldsReadAsTheirBitsAndNumbersOfOnesAndZerosStayNumbers)

@@ -124,28 +124,109 @@ TEST_F(ConnectionTest, Miug4RefusingIdentificationEndsInIgnitionOffAndNamesTheSt
     const QString logField = window->StatusText(2);
     SharedSimulator()->SetEcuSilent(true);
     window->HandleMenu(ItemConnect);
-    EXPECT_FALSE(window->MenuItem(ItemConnect)->isEnabled());
+    // The attempt can be stopped from the first moment.
+    EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Disconnect"));
+    EXPECT_TRUE(window->MenuItem(ItemConnect)->isEnabled());
     EXPECT_FALSE(window->MenuItem(ItemPreferences)->isEnabled());
-    ASSERT_TRUE(WaitUntil([this] { return CountMessages(QStringLiteral("Ignition off")) == 1; }));
+    // The ECU is what stayed silent: "Ignition off", then the step in plain words, whole.
+    const QString box = QStringLiteral(
+        "Ignition off\n\nThe adapter works but the ECU did not answer (NO DATA): ignition on? The "
+        "right motorcycle? The diagnostic connector?");
+    ASSERT_TRUE(WaitUntil([&] { return CountMessages(box) == 1; }));
     ASSERT_TRUE(WaitUntil([this] { return window->MenuItem(ItemConnect)->isEnabled(); }));
     EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Connect"));
     EXPECT_TRUE(window->MenuItem(ItemPreferences)->isEnabled());
     EXPECT_EQ(window->StatusText(1), QStringLiteral("Disconnected"));
     EXPECT_FALSE(window->LinkActive());
     EXPECT_TRUE(WaitUntil([this] { return !window->WorkerAlive(); }));
-    // As much as the field holds, all of it in the tool tip.
+    // The status bar's log field holds the first line, all of it in the tool tip.
     const QString shown = window->StatusText(2);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("The adapter works but the ECU did not answer")));
     int whole = 0;
     for (QLabel* label : window->findChildren<QLabel*>())
         whole += label->text() == shown && label->toolTip().endsWith("The diagnostic connector?");
     EXPECT_EQ(whole, 1);
-    EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
+    EXPECT_EQ(CountMessages(box), 1);
 
     // The next connect puts back what the log field showed.
     SharedSimulator()->SetEcuSilent(false);
     ASSERT_TRUE(ConnectAndWait());
     EXPECT_EQ(window->StatusText(2), logField);
+}
+
+TEST_F(ConnectionTest, ConnectingShowsEachStepAndCanBeStopped)
+{
+    StartWith(QStringLiteral("Velmoro 850"));
+    QStringList steps;
+    QObject::connect(window->Session(), &DiagSession::connectProgress, window.get(),
+                     [&](ConnectStep, const QString& text) { steps << text; });
+    ASSERT_TRUE(ConnectAndWait());
+    // Each step as the worker and the identification reach it, in order.
+    QStringList expected{QStringLiteral("Opening the port")};
+    for (int n = 1; n <= kAdapterSetUpSteps; ++n)
+        expected << QStringLiteral("Adapter set-up %1 of 7").arg(n);
+    expected << QStringLiteral("Opening the ECU session")
+             << QStringLiteral("Reading the identification");
+    steps.removeDuplicates(); // the identity question may take two commands
+    EXPECT_EQ(steps, expected);
+    window->HandleMenu(ItemConnect);
+    ASSERT_TRUE(WaitUntil([this] { return !window->LinkActive() && !window->WorkerAlive(); }));
+    ASSERT_TRUE(WaitUntil([this] { return window->MenuItem(ItemConnect)->isEnabled(); }));
+
+    // Slow answers: the user stops the attempt in the middle of the adapter set-up.
+    SharedSimulator()->SetLatencyMs(150);
+    SharedSimulator()->ClearReceived();
+    messages.clear();
+    window->HandleMenu(ItemConnect);
+    ASSERT_TRUE(WaitUntil([this] {
+        return window->StatusText(1).startsWith(QStringLiteral("Adapter set-up 3 of 7"));
+    }));
+    EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Disconnect"));
+    window->HandleMenu(ItemConnect);
+    ASSERT_TRUE(WaitUntil([this] {
+        return window->MenuItem(ItemConnect)->isEnabled() &&
+               window->MenuItem(ItemConnect)->text() == QStringLiteral("Connect");
+    }));
+    EXPECT_FALSE(window->WorkerAlive());
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("Disconnected"));
+    const QByteArrayList received = SharedSimulator()->ReceivedCommands();
+    EXPECT_FALSE(received.contains("1003")) << "the set-up was left";
+    EXPECT_EQ(received.last(), QByteArray("ATZ")) << "the adapter had answered: it is reset";
+    EXPECT_TRUE(window->MenuItem(ItemPreferences)->isEnabled());
+    // Stopped by the user, nothing failed: only the usual message of a disconnect.
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 1);
+
+    // The window is ready for the next attempt at once.
+    SharedSimulator()->SetLatencyMs(0);
+    messages.clear();
+    ASSERT_TRUE(ConnectAndWait());
+}
+
+TEST_F(ConnectionTest, AFailedPortOrAdapterIsNamedInTheBoxWithoutIgnitionOff)
+{
+    options.session.workerTimings.adapterTimeoutMs = 60;
+    StartWith(QStringLiteral("Velmoro 850"));
+
+    SharedSimulator()->Vanish();
+    window->HandleMenu(ItemConnect);
+    const QString unplugged =
+        QStringLiteral("Port Simulator could not be opened: the simulated adapter is unplugged");
+    ASSERT_TRUE(WaitUntil([&] { return CountMessages(unplugged) == 1; }));
+    ASSERT_TRUE(WaitUntil([this] { return window->MenuItem(ItemConnect)->isEnabled(); }));
+    SharedSimulator()->Restore();
+
+    SharedSimulator()->SetSilent(true);
+    SharedSimulator()->ClearReceived();
+    window->HandleMenu(ItemConnect);
+    const QString silent = QStringLiteral(
+        "The adapter did not answer: check the cable, its power and (Bluetooth) the pairing");
+    ASSERT_TRUE(WaitUntil([&] { return CountMessages(silent) == 1; }));
+    ASSERT_TRUE(WaitUntil([this] { return window->MenuItem(ItemConnect)->isEnabled(); }));
+    EXPECT_EQ(CountMessages(QStringLiteral("Ignition off")), 0);
+    // Nothing ever answered: the reset would only have waited for its time-out.
+    EXPECT_EQ(SharedSimulator()->ReceivedCommands().count("ATZ"), 1) << "only the set-up's";
+    SharedSimulator()->SetSilent(false);
 }
 
 TEST_F(ConnectionTest, DisconnectWhileARequestIsPending)

@@ -78,7 +78,9 @@ TEST_F(BesideProgramTest, LogsThatCannotBeCreatedAreNamedInTheLogField)
     // The logs are opened by the Connect choice itself, before the worker starts.
     window->HandleMenu(ItemConnect);
     const QString field = window->StatusText(2);
-    EXPECT_TRUE(field.startsWith(QStringLiteral("Cannot write ") + missing)) << field.toStdString();
+    // In the window's language (German here), not in English inside a German window.
+    EXPECT_TRUE(field.startsWith(QStringLiteral("Kann nicht schreiben: ") + missing))
+        << field.toStdString();
     EXPECT_TRUE(field.contains(QStringLiteral(".csv"))) << field.toStdString();
     EXPECT_TRUE(field.contains(QStringLiteral(".log"))) << field.toStdString();
 }

@@ -233,5 +233,49 @@ TEST_F(StartupTest, QuickMenuAndLogo)
     EXPECT_TRUE(QFile::exists(helpOpened));
 }
 
+TEST_F(StartupTest, UnknownLanguageStartsInEnglishAndAsksAsOnAFirstStart)
+{
+    WriteSettings({{"Port", "Simulator"}, {"Modell", "Velmoro 850"}, {"Language", "Francais"}});
+    QFile before(paths.SettingsFile());
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray original = before.readAll();
+    before.close();
+
+    QStringList offered;
+    QString languageWhileAsking;
+    window = StartProgram(state, paths, options, [&](const QStringList& languages, float) {
+        offered = languages;
+        languageWhileAsking = state.settings.language;
+        return QStringLiteral("Deutsch");
+    });
+    EXPECT_EQ(offered.size(), 9);
+    EXPECT_TRUE(offered.contains(QStringLiteral("Français")));
+    EXPECT_EQ(languageWhileAsking, QStringLiteral("English"));
+    EXPECT_EQ(state.settings.language, QStringLiteral("Deutsch"));
+    EXPECT_EQ(window->MenuTitle(0)->title(), QStringLiteral("Datei"));
+    EXPECT_EQ(window->StatusText(1), QStringLiteral("Getrennt"));
+    window->StopAll();
+    window.reset();
+
+    // Apart from the Language line the file is as it was.
+    QFile after(paths.SettingsFile());
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    QByteArray expected = original;
+    ASSERT_TRUE(expected.contains("\r\nLanguage = Francais\r\n"));
+    expected.replace("\r\nLanguage = Francais\r\n", "\r\nLanguage = Deutsch\r\n");
+    EXPECT_EQ(after.readAll(), expected);
+}
+
+TEST_F(StartupTest, UnknownLanguageWithoutAChoiceStillShowsEnglish)
+{
+    WriteSettings({{"Port", "Simulator"}, {"Modell", "Velmoro 850"}, {"Language", "Klingon"}});
+    window =
+        StartProgram(state, paths, options, [](const QStringList&, float) { return QString(); });
+    EXPECT_EQ(state.settings.language, QStringLiteral("English"));
+    EXPECT_EQ(window->MenuTitle(0)->title(), QStringLiteral("File"));
+    EXPECT_EQ(window->MenuItem(ItemPreferences)->text(), QStringLiteral("Preferences"));
+    EXPECT_TRUE(window->MenuItem(ItemPreferences)->isEnabled());
+}
+
 } // namespace
 } // namespace velmoro::test
