@@ -72,7 +72,9 @@ bool StartExternalTool(const QString& programDirectory, const LinkSettings& link
         hooks.mainWindow->hide();
     }
     QPointer<QWidget> window = hooks.mainWindow;
-    auto* tool = new QProcess(hooks.mainWindow);
+    // Not the window's child: a window that goes away while the tool runs (only in tests; the
+    // window is hidden meanwhile) ends the tool without being shown again half destroyed.
+    auto* tool = new QProcess();
     tool->setWorkingDirectory(programDirectory);
     tool->setProcessChannelMode(QProcess::ForwardedChannels);
     // Either signal may come first or alone (a tool that cannot start never finishes); the end
@@ -90,6 +92,13 @@ bool StartExternalTool(const QString& programDirectory, const LinkSettings& link
         if (finished)
             finished(exitCode);
     };
+    if (hooks.mainWindow) {
+        QObject::connect(hooks.mainWindow, &QObject::destroyed, tool, [tool, ended] {
+            *ended = true;
+            tool->disconnect();
+            delete tool;
+        });
+    }
     QObject::connect(tool, &QProcess::finished, tool,
                      [end](int exitCode, QProcess::ExitStatus status) {
                          end(status == QProcess::NormalExit ? exitCode : -1);

@@ -51,6 +51,8 @@ TEST_F(InstalledCopyTest, SaysWhereFilesGoAndLooksBesideTheProgramForHelpAndTool
     EXPECT_EQ(helpOpened, QDir::toNativeSeparators(QDir::cleanPath(help)));
 
     window->HandleMenu(ItemEcuRead);
+    // The tool runs while the event loop goes on; the window comes back when it has ended.
+    EXPECT_TRUE(velmoro::test::WaitUntil([&] { return window->isVisible(); }));
     EXPECT_TRUE(QFileInfo::exists(paths.programDirectory + "received_IAWMIUG4Reader.txt"));
 }
 
