@@ -11,8 +11,26 @@ void FaultLists::Clear()
         QMutexLocker lock(&mutex_);
         current_.clear();
         stored_.clear();
+        unread_ = false;
     }
     Notify();
+}
+
+void FaultLists::MarkUnread()
+{
+    {
+        QMutexLocker lock(&mutex_);
+        current_.clear();
+        stored_.clear();
+        unread_ = true;
+    }
+    Notify();
+}
+
+bool FaultLists::Unread() const
+{
+    QMutexLocker lock(&mutex_);
+    return unread_;
 }
 
 void FaultLists::AddCurrent(const QString& line)

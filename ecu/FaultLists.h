@@ -16,6 +16,10 @@ public:
     void AddStored(const QString& line);
     QStringList Current() const;
     QStringList Stored() const;
+    // The ECU did not give its fault memory (no answer, refused, link ended): both lists are
+    // empty and mean "not read", not "no faults". Clear() takes the mark away.
+    void MarkUnread();
+    bool Unread() const;
     std::function<void()> changed;
 
 private:
@@ -23,6 +27,7 @@ private:
     mutable QMutex mutex_;
     QStringList current_;
     QStringList stored_;
+    bool unread_ = false;
 };
 
 } // namespace velmoro

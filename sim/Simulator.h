@@ -153,6 +153,10 @@ public:
     void SetEngineTimeMs(qint64 ms);
     // The ECU does not answer at all (adapter says NO DATA).
     void SetEcuSilent(bool on);
+    // Requests that start with these bytes: refused with 7F <service> 31, or left unanswered
+    // (NO DATA), whatever the ECU would say otherwise.
+    void RefuseRequests(const QByteArray& prefix);
+    void LeaveUnanswered(const QByteArray& prefix);
     // The ignition was switched off and on: the ECU is back in its default session.
     void CycleIgnition();
 
@@ -213,6 +217,8 @@ private:
     bool vanished_ = false;
     bool ecuSilent_ = false;
     bool canRefused_ = false;
+    QByteArrayList refused_;
+    QByteArrayList unanswered_;
     int delayedAnswers_ = 0;
     int delayExtraMs_ = 0;
     // What arrived.
