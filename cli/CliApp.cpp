@@ -674,7 +674,8 @@ void CliRun::OnConnected()
     // answer; what follows would otherwise be a run of dashes. What the set-up found names why.
     const AdapterInfo adapter = session_->adapterInfo();
     if (!adapter.answered || !adapter.ecuAnswered) {
-        if (adapter.setUpFailure != LinkFailure::None) {
+        // CAN refused is the adapter's failing for both families, not a silent ECU.
+        if (adapter.setUpFailure == LinkFailure::CanRefused) {
             PrintErr(adapter.setUpFailureText);
             End(ExitStatusOf(adapter.setUpFailure));
             return;
