@@ -21,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <csignal>
 
 namespace velmoro::cli {
@@ -336,6 +337,11 @@ int CliRun::Start()
     if (const int status = NumberOption(QStringLiteral("--duration"), o_.duration, durationS_);
         status >= 0)
         return status;
+    // A number of passes is whole: 2.5 passes is a typing error, not two.
+    if (passes != std::floor(passes)) {
+        PrintErr(T("Cli_28").arg(QStringLiteral("--passes"), o_.passes));
+        return ExitUsage;
+    }
     passLimit_ = static_cast<int>(passes);
 
     if (o_.command == QLatin1String("ports"))
