@@ -21,6 +21,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 #include <csignal>
 
 namespace velmoro::cli {
@@ -96,13 +97,18 @@ QString HelpDescription()
         QStringLiteral(
             "\n\nExit statuses:\n"
             "  0    done\n"
-            "  1    the ECU refused the job, or a file could not be written\n"
-            "  2    usage: unknown command, value, action, model or language; no port or model\n"
+            "  1    the ECU refused the job (a switch, procedure or clearing), or a file could\n"
+            "       not be written\n"
+            "  2    usage: unknown command, value, action, model or language; no port or model;\n"
+            "       an option that does not fit the command\n"
             "  3    the port does not exist, is busy or may not be opened\n"
-            "  4    the adapter does not answer\n"
-            "  5    the ECU does not answer (the ignition may be off)\n"
-            "  6    the link was lost in the middle (files stay complete up to then)\n"
-            "  130  interrupted by Ctrl-C (the link is ended cleanly first)");
+            "  4    the adapter does not answer, or refuses CAN\n"
+            "  5    the ECU does not answer (the ignition may be off), or left a job unanswered\n"
+            "  6    the link was lost in the middle: a survey or report written so far says it\n"
+            "       is incomplete, a download is kept as FILE.part\n"
+            "  130  interrupted by Ctrl-C (the link is ended cleanly first)\n"
+            "  129, 141, 143  ended by SIGHUP, SIGPIPE (the reader went away), SIGTERM: the\n"
+            "       link is ended cleanly first, as for Ctrl-C");
     return text;
 }
 
@@ -119,6 +125,38 @@ bool IsHostAndPort(const QString& port)
 }
 
 } // namespace
+
+int ExitStatusOf(JobEnding ending)
+{
+    switch (ending) {
+    case JobEnding::Done:
+        return ExitDone;
+    case JobEnding::Refused:
+        return ExitFailed;
+    case JobEnding::NoAnswer:
+        return ExitEcuSilent;
+    case JobEnding::CutShort:
+        return ExitLinkLost;
+    }
+    return ExitFailed;
+}
+
+int ExitStatusOf(LinkFailure failure)
+{
+    switch (failure) {
+    case LinkFailure::None:
+        return ExitDone;
+    case LinkFailure::PortNotOpened:
+        return ExitPort;
+    case LinkFailure::AdapterSilent:
+    case LinkFailure::CanRefused:
+        return ExitAdapter;
+    case LinkFailure::EcuSilent:
+    case LinkFailure::NoIdentification:
+        return ExitEcuSilent;
+    }
+    return ExitEcuSilent;
+}
 
 int ParseCommandLine(const QStringList& arguments, CliOptions& options)
 {
@@ -165,6 +203,11 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
         QStringLiteral("duration"),
         QStringLiteral("watch: end after S seconds; run: how long a switch stays on."),
         QStringLiteral("S"));
+    const QCommandLineOption reconnect(
+        QStringLiteral("reconnect"),
+        QStringLiteral("watch: a lost link is tried again after 2 s, 5 s, then every 10 s, "
+                       "logging into the same CSV file (also the Reconnect key of the settings "
+                       "file)."));
     const QCommandLineOption clear(QStringLiteral("clear"),
                                    QStringLiteral("faults: clear them, then read again."));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
@@ -183,7 +226,7 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
                                     QStringLiteral("The normal pace for this run, whatever the "
                                                    "settings file says."));
     parser.addOptions({help, version, port, model, language, settings, json, debugLog, quiet, yes,
-                       csv, passes, duration, interval, fast, noFast, clear, output});
+                       csv, passes, duration, interval, fast, noFast, reconnect, clear, output});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("One of the commands above."),
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
@@ -219,6 +262,7 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
     options.quiet = parser.isSet(quiet);
     options.yes = parser.isSet(yes);
     options.clear = parser.isSet(clear);
+    options.reconnect = parser.isSet(reconnect);
     options.csvFile = parser.value(csv);
     options.debugLogFile = parser.value(debugLog);
     options.outputFile = parser.value(output);
@@ -307,6 +351,11 @@ int CliRun::Start()
     if (const int status = NumberOption(QStringLiteral("--duration"), o_.duration, durationS_);
         status >= 0)
         return status;
+    // A number of passes is whole: 2.5 passes is a typing error, not two.
+    if (passes != std::floor(passes)) {
+        PrintErr(T("Cli_28").arg(QStringLiteral("--passes"), o_.passes));
+        return ExitUsage;
+    }
     passLimit_ = static_cast<int>(passes);
     if (const int status = NumberOption(QStringLiteral("--interval"), o_.interval, intervalMs_);
         status >= 0)
@@ -545,10 +594,9 @@ int CliRun::Connect()
     connect(s, &DiagSession::adapterRestarted, this,
             [this](const QString& text) { PrintInfo(text); });
     connect(s, &DiagSession::passLimitReached, this, [this] { End(ExitDone); });
-    connect(s, &DiagSession::faultsDone, this, &CliRun::OnFaults);
-    connect(s, &DiagSession::reportDone, this, &CliRun::OnReport);
+    connect(s, &DiagSession::jobEnded, this, &CliRun::OnJobEnded);
     connect(s, &DiagSession::surveyStep, this, &CliRun::OnSurveyStep);
-    connect(s, &DiagSession::surveyFinished, this, &CliRun::OnSurveyFinished);
+    connect(s, &DiagSession::reconnectCountdown, this, &CliRun::OnReconnectCountdown);
     connect(s, &DiagSession::logProblem, this, [this](const QString& text) {
         // A log asked for on the command line that cannot be written ends the run at once.
         PrintErr(text);
@@ -608,8 +656,8 @@ int CliRun::Connect()
     const bool watch = o_.command == QLatin1String("watch");
     state_.settings.csv = watch && !o_.csvFile.isEmpty() ? 1 : 0;
     state_.settings.logging = o_.debugLogFile.isEmpty() ? 0 : 1;
-    // A lost link ends the run with its own status; a script decides whether to start again.
-    state_.settings.reconnect = 0;
+    // A lost link ends the run with its own status, unless a watch is to ride through it.
+    state_.settings.reconnect = watch && (o_.reconnect || state_.settings.reconnect != 0) ? 1 : 0;
     session_->setLogFileNames(o_.csvFile, o_.debugLogFile);
     // Passes run for watch, and for the survey whose steps go between them; other jobs read alone.
     session_->setMeasurementsShown(watch || o_.command == QLatin1String("survey"));
@@ -638,7 +686,8 @@ void CliRun::OnQuestion(const QString& text)
     for (const QString& line : text.split(QLatin1Char('\n')))
         if (!line.trimmed().isEmpty() && line.trimmed() != pressOk)
             PrintInfo(line.trimmed());
-    if (status_ >= 0 || o_.yes || !StdinIsTerminal()) {
+    // Quiet, a script or a run in the background never waits for a key it did not ask for.
+    if (status_ >= 0 || o_.yes || o_.quiet || !StdinIsForegroundTerminal()) {
         session_->answerQuestion();
         return;
     }
@@ -650,24 +699,39 @@ void CliRun::OnConnected()
 {
     if (status_ >= 0)
         return;
+    if (linkUp_) {
+        // A watch riding through a lost link: the same passes go on into the same CSV file.
+        PrintInfo(T("Job_9"));
+        return;
+    }
     // A family that connects without an identification still needs an adapter and an ECU that
-    // answer; what follows would otherwise be a run of dashes.
+    // answer; what follows would otherwise be a run of dashes. What the set-up found names why.
     const AdapterInfo adapter = session_->adapterInfo();
     if (!adapter.answered || !adapter.ecuAnswered) {
+        // CAN refused is the adapter's failing for both families, not a silent ECU.
+        if (adapter.setUpFailure == LinkFailure::CanRefused) {
+            PrintErr(adapter.setUpFailureText);
+            End(ExitStatusOf(adapter.setUpFailure));
+            return;
+        }
         PrintErr(adapter.answered ? T("Cli_12") : T("Cli_11").arg(state_.link.port));
         End(adapter.answered ? ExitEcuSilent : ExitAdapter);
         return;
     }
     linkUp_ = true;
+    if (state_.link.port == kSimulatorPortName)
+        PrintInfo(T("Job_10"));
     const QString& command = o_.command;
     if (command == QLatin1String("info")) {
         const QStringList ecu = ecuInfo_.split(QLatin1Char('\n'));
         if (o_.json) {
-            PrintJson(QJsonObject{{QStringLiteral("adapter"),
-                                   QJsonObject{{QStringLiteral("kind"), adapter.kind},
-                                               {QStringLiteral("banner"), adapter.banner},
-                                               {QStringLiteral("detail"), adapter.detail}}},
-                                  {QStringLiteral("ecu"), QJsonArray::fromStringList(ecu)}});
+            PrintJson(
+                QJsonObject{{QStringLiteral("adapter"),
+                             QJsonObject{{QStringLiteral("kind"), adapter.kind},
+                                         {QStringLiteral("banner"), adapter.banner},
+                                         {QStringLiteral("detail"), adapter.detail}}},
+                            {QStringLiteral("ecu"), QJsonArray::fromStringList(ecu)},
+                            {QStringLiteral("simulated"), state_.link.port == kSimulatorPortName}});
         } else {
             QString line = T("Cli_24") + QStringLiteral(": ") + adapter.kind;
             for (const QString& part : {adapter.detail, adapter.banner})
@@ -717,22 +781,31 @@ void CliRun::OnJobDone()
 
 void CliRun::OnActionStep()
 {
-    if (status_ >= 0 || actors_->ButtonState() != ActorsIdle)
+    if (status_ >= 0)
         return;
-    // The procedure has ended and said how.
-    QString key;
-    for (const ActionEntry& entry : state_.actions)
-        if (entry.position == actionPosition_)
-            key = entry.key;
-    const bool ok = actionResult_.startsWith(ProcedureResultText(state_.texts, key, true));
-    if (o_.command != QLatin1String("download")) {
-        PrintResult(actionResult_);
-        End(ok ? ExitDone : ExitFailed);
+    if (switchAction_) {
+        // A switch the ECU did not take ends the run; its words came through showMessage.
+        const JobEnding ending = actors_->SwitchEnding();
+        if (ending == JobEnding::Refused || ending == JobEnding::NoAnswer) {
+            PrintErr(actionResult_);
+            if (actors_->ButtonState() == ActorsSwitchOn)
+                actors_->Press(); // the off request all the same
+            End(ExitStatusOf(ending));
+        }
         return;
     }
-    if (!ok) {
+    if (actors_->ButtonState() != ActorsIdle)
+        return;
+    // The procedure has ended and said how.
+    const JobEnding ending = state_.procedure.ending;
+    if (ending != JobEnding::Done) {
         PrintErr(actionResult_);
-        End(ExitFailed);
+        End(ExitStatusOf(ending));
+        return;
+    }
+    if (o_.command != QLatin1String("download")) {
+        PrintResult(actionResult_);
+        End(ExitDone);
         return;
     }
     // "<View_68>: Ok" and, on the next line, the file's name in the program's files folder.
@@ -808,10 +881,47 @@ void CliRun::OnRows(const RowsSnapshot& rows)
     PrintOut(fields.join(QLatin1Char('\t')));
 }
 
-void CliRun::OnFaults()
+void CliRun::OnJobEnded(const JobResult& result)
+{
+    switch (result.kind) {
+    case JobKind::ReadFaults:
+    case JobKind::ClearFaults:
+        OnFaults(result);
+        break;
+    case JobKind::Report:
+        OnReport(result);
+        break;
+    case JobKind::Survey:
+        OnSurveyFinished(result);
+        break;
+    }
+}
+
+void CliRun::EndWith(const JobResult& result)
+{
+    if (result.ending == JobEnding::Done) {
+        End(ExitDone);
+        return;
+    }
+    const QString text = JobResultText(state_.texts, result);
+    if (!text.isEmpty())
+        PrintErr(text);
+    End(ExitStatusOf(result.ending));
+}
+
+void CliRun::OnFaults(const JobResult& result)
 {
     if (status_ >= 0)
         return;
+    if (state_.faults.Unread()) {
+        // Never an empty list: that would read as "no faults".
+        if (o_.json)
+            PrintJson(QJsonObject{{QStringLiteral("new"), QJsonValue::Null},
+                                  {QStringLiteral("stored"), QJsonValue::Null},
+                                  {QStringLiteral("error"), JobResultText(state_.texts, result)}});
+        EndWith(result);
+        return;
+    }
     const QStringList current = state_.faults.Current();
     const QStringList stored = state_.faults.Stored();
     if (o_.json) {
@@ -825,10 +935,11 @@ void CliRun::OnFaults()
         for (const QString& line : stored)
             PrintOut(QStringLiteral("  ") + line);
     }
-    End(ExitDone);
+    // A clearing the ECU refused: the lists above are what it still holds.
+    EndWith(result);
 }
 
-void CliRun::OnReport()
+void CliRun::OnReport(const JobResult& result)
 {
     if (!session_->report().FinishBuild() || status_ >= 0)
         return;
@@ -840,35 +951,58 @@ void CliRun::OnReport()
         End(ExitFailed);
         return;
     }
+    // A report cut short, or without its fault memory, is written as far as it got and says so
+    // in its last lines; the run ends with the ending's status.
+    const bool complete = result.ending == JobEnding::Done;
     if (o_.json)
-        PrintJson(QJsonObject{{QStringLiteral("file"), file}});
+        PrintJson(
+            QJsonObject{{QStringLiteral("file"), file}, {QStringLiteral("complete"), complete}});
     else
-        PrintResult(T("Cli_23").arg(file));
-    End(ExitDone);
+        PrintResult((complete ? T("Cli_23") : T("Job_11")).arg(file));
+    EndWith(result);
 }
 
 void CliRun::OnSurveyStep(int counter)
 {
     if (o_.quiet || !StderrIsTerminal())
         return;
-    const int done = counter * kProgressWidth / kSurveyEnd;
+    // counter kSurveyEnd: every identifier has been read, the bar is full.
+    const int done = std::min(counter, kSurveyEnd) * kProgressWidth / kSurveyEnd;
     WriteErr(QStringLiteral("\r%1 [%2%3]")
-                 .arg(SurveyButtonText(state_.texts, counter))
+                 .arg(SurveyButtonText(state_.texts, std::min(counter, kSurveyEnd - 1)))
                  .arg(QString(done, QLatin1Char('#')))
                  .arg(QString(kProgressWidth - done, QLatin1Char('.'))));
     progressShown_ = true;
 }
 
-void CliRun::OnSurveyFinished()
+void CliRun::OnSurveyFinished(const JobResult& result)
 {
+    const bool complete = result.ending == JobEnding::Done;
+    if (complete && progressShown_)
+        OnSurveyStep(kSurveyEnd); // the bar ends full
     if (progressShown_)
         WriteErr(QStringLiteral("\n"));
     progressShown_ = false;
+    if (status_ >= 0)
+        return;
     if (o_.json)
-        PrintJson(QJsonObject{{QStringLiteral("file"), surveyFile_}});
+        PrintJson(QJsonObject{{QStringLiteral("file"), surveyFile_},
+                              {QStringLiteral("complete"), complete}});
     else
-        PrintResult(T("Cli_23").arg(surveyFile_));
-    End(ExitDone);
+        PrintResult((complete ? T("Cli_23") : T("Job_11")).arg(surveyFile_));
+    EndWith(result);
+}
+
+void CliRun::OnReconnectCountdown(int seconds)
+{
+    if (status_ >= 0)
+        return;
+    // One line per attempt: when it comes, and that it is being made.
+    if (seconds == 0)
+        PrintErr(T("Job_8"));
+    else if (!countdownSaid_)
+        PrintErr(T("Job_7").arg(seconds));
+    countdownSaid_ = seconds != 0;
 }
 
 void CliRun::OnInterrupt(int signal)

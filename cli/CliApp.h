@@ -42,7 +42,13 @@ enum ExitStatus : int {
     ExitEcuSilent = 5, // the ECU does not answer (ignition off?)
     ExitLinkLost = 6,  // the link ended in the middle
     ExitInterrupted = 130,
+    // A signal that ends the run (SIGTERM, SIGHUP, SIGPIPE) gives 128 + its number.
+    ExitBySignal = 128,
 };
+
+// The one place where the way a job or a link ended becomes the run's exit status.
+int ExitStatusOf(JobEnding ending);
+int ExitStatusOf(LinkFailure failure);
 
 struct CliOptions {
     QString command;
@@ -52,6 +58,7 @@ struct CliOptions {
     bool quiet = false;
     bool yes = false;
     bool clear = false;
+    bool reconnect = false;
     QString csvFile;
     QString debugLogFile;
     QString outputFile;
@@ -94,10 +101,14 @@ private:
     void OnConnected();
     void OnDisconnected();
     void OnRows(const RowsSnapshot& rows);
-    void OnFaults();
-    void OnReport();
+    void OnJobEnded(const JobResult& result);
+    void OnFaults(const JobResult& result);
+    void OnReport(const JobResult& result);
     void OnSurveyStep(int counter);
-    void OnSurveyFinished();
+    void OnSurveyFinished(const JobResult& result);
+    void OnReconnectCountdown(int seconds);
+    // The ending said on stderr; its status ends the run.
+    void EndWith(const JobResult& result);
     // After a step of the action (a tick, a poll's result): when it has ended, says how.
     void OnActionStep();
     void OnJobDone();
@@ -139,6 +150,7 @@ private:
     LinkFailure failure_ = LinkFailure::None;
     QString failureText_;
     bool progressShown_ = false;
+    bool countdownSaid_ = false;
     bool finished_ = false;
     int interruptCount_ = 0;
     int status_ = -1;

@@ -102,6 +102,16 @@ bool StderrIsTerminal()
     return IsTerminal(STDERR_FILENO);
 }
 
+bool StdinIsForegroundTerminal()
+{
+#ifdef Q_OS_UNIX
+    // A run started with & must not touch the terminal: the shell would stop it.
+    return IsTerminal(STDIN_FILENO) && ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+#else
+    return IsTerminal(STDIN_FILENO);
+#endif
+}
+
 #ifdef Q_OS_UNIX
 
 InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent)
@@ -118,7 +128,9 @@ InterruptWatcher::InterruptWatcher(QObject* parent) : QObject(parent)
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    // A reader that went away (velmoro-cli ... | head) ends the run as SIGTERM does: the adapter
+    // still gets its ATZ and the files are closed.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
         ::sigaction(signal, &action, nullptr);
 }
 
@@ -127,7 +139,7 @@ InterruptWatcher::~InterruptWatcher()
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
         ::sigaction(signal, &action, nullptr);
     for (int& fd : g_pipe) {
         if (fd >= 0)

@@ -20,9 +20,11 @@ void WriteErr(const QString& text);
 bool StdinIsTerminal();
 bool StdoutIsTerminal();
 bool StderrIsTerminal();
+// stdin is a terminal and this run is its foreground job (not started with &).
+bool StdinIsForegroundTerminal();
 
-// SIGINT, SIGTERM and SIGHUP, turned into a Qt signal on the main thread through a pipe the
-// handler writes one byte into (all a handler may safely do). One instance per process.
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE, turned into a Qt signal on the main thread through a pipe
+// the handler writes one byte into (all a handler may safely do). One instance per process.
 class InterruptWatcher : public QObject {
     Q_OBJECT
 public:
@@ -30,7 +32,7 @@ public:
     ~InterruptWatcher() override;
 
 signals:
-    // signal: the number of the signal that arrived (SIGINT 2, SIGTERM 15, SIGHUP 1).
+    // signal: the number of the signal that arrived (SIGINT 2, SIGTERM 15, SIGHUP 1, SIGPIPE 13).
     void interrupted(int signal);
 
 private:

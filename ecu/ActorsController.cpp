@@ -137,7 +137,7 @@ void ActorsController::Press()
     switch (entry->kind) {
     case KindSwitch:
         SetList(false);
-        // The on answer is not examined: a refused switch-on still offers Stop.
+        // A refused switch-on is said, and still offers Stop.
         Switch(*entry, 1);
         buttonState_ = ActorsSwitchOn;
         SetButton(texts_.Text(QStringLiteral("View_101")), true);
@@ -252,13 +252,33 @@ void ActorsController::Switch(const ActionEntry& entry, int on)
 {
     if (!entry.switchActuator)
         return;
+    const QString name = entry.text;
     if (!cb_.runJob) {
-        entry.switchActuator(on);
+        SwitchAnswered(name, entry.switchActuator(on));
         return;
     }
     // The list may be rebuilt before the job runs: the job keeps its own copy of the request.
-    std::function<int(int)> request = entry.switchActuator;
-    cb_.runJob([request, on] { request(on); });
+    std::function<JobEnding(int)> request = entry.switchActuator;
+    std::function<void(std::function<void()>)> post = cb_.postToCaller;
+    cb_.runJob([this, request, on, post, name] {
+        const JobEnding ending = request(on);
+        if (post)
+            post([this, name, ending] { SwitchAnswered(name, ending); });
+    });
+}
+
+void ActorsController::SwitchAnswered(const QString& name, JobEnding ending)
+{
+    switchEnding_ = ending;
+    // A link that ended says so itself; a switch the ECU did not take is said here. Stop stays
+    // offered after a refused switch-on: it sends the off request all the same.
+    if (ending == JobEnding::Done || ending == JobEnding::CutShort)
+        return;
+    if (cb_.showMessage)
+        cb_.showMessage(TextOrEnglish(texts_, ending == JobEnding::Refused
+                                                  ? QStringLiteral("Job_4")
+                                                  : QStringLiteral("Job_5"))
+                            .arg(name));
 }
 
 void ActorsController::StartThread(const ActionEntry& entry)

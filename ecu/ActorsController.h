@@ -80,6 +80,8 @@ public:
     void SetEnabled(bool enabled);
 
     int ButtonState() const { return buttonState_; }
+    // How the ECU took the last switch request (procedures say theirs in the ProcedureRecord).
+    JobEnding SwitchEnding() const { return switchEnding_; }
     bool ButtonEnabled() const { return buttonEnabled_; }
     bool ListEnabled() const { return listEnabled_; }
     QString ButtonText() const { return buttonText_; }
@@ -93,8 +95,9 @@ private:
     void SetList(bool enabled);
     void StartThread(const ActionEntry& entry);
     void JoinThread();
-    // Sends a switch request; its answer is not examined.
+    // Sends a switch request; a refusal or silence is said in words.
     void Switch(const ActionEntry& entry, int on);
+    void SwitchAnswered(const QString& name, JobEnding ending);
     void PollRoutine();
     // What a routine poll answered: the self-learning goes on, succeeds or gives up.
     void RoutinePolled(int ok);
@@ -115,6 +118,7 @@ private:
     bool linkUp_ = false;
     bool busy_ = false;
     bool pollPending_ = false; // a routine poll is out; ticks wait for its result
+    JobEnding switchEnding_ = JobEnding::Done;
     QString buttonText_;
     std::thread thread_;
     struct ThreadEnd {

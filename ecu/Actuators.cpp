@@ -155,10 +155,10 @@ ActionList BuildActions(int family, LanguageTexts& texts, const ProcedureContext
             ExchangeLink* link = ctx.link;
             entry.switchActuator = [link, on, off](int switchOn) {
                 const QByteArray& request = switchOn ? on : off;
-                return link
-                    ->Exchange(reinterpret_cast<const std::uint8_t*>(request.constData()),
-                               static_cast<int>(request.size()))
-                    .result;
+                const ExchangeResult r =
+                    link->Exchange(reinterpret_cast<const std::uint8_t*>(request.constData()),
+                                   static_cast<int>(request.size()));
+                return EndingOf(r, PositiveAnswer(r));
             };
         } else {
             const ProcedureFn procedure = row.procedure;

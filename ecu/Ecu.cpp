@@ -47,10 +47,13 @@ public:
         return ReadEngineStatusMiug4(*ctx_.link, *ctx_.texts, row);
     }
     bool hasStoredFaults() const override { return true; }
-    void readFaults(FaultLists& lists) override { ReadFaultsMiug4(*ctx_.link, *ctx_.texts, lists); }
-    void clearFaults(FaultLists& lists) override
+    JobEnding readFaults(FaultLists& lists) override
     {
-        ClearFaultsMiug4(*ctx_.link, *ctx_.texts, lists);
+        return ReadFaultsMiug4(*ctx_.link, *ctx_.texts, lists);
+    }
+    JobEnding clearFaults(FaultLists& lists) override
+    {
+        return ClearFaultsMiug4(*ctx_.link, *ctx_.texts, lists);
     }
     bool hasRoutineResult() const override { return false; }
     int routineResult(ProcedureRecord&) override { return 0; }
@@ -87,10 +90,13 @@ public:
     bool hasEngineStatus() const override { return false; }
     int readEngineStatus(MeasurementRow&) override { return 0; }
     bool hasStoredFaults() const override { return true; }
-    void readFaults(FaultLists& lists) override { ReadFaults11mp(*ctx_.link, *ctx_.texts, lists); }
-    void clearFaults(FaultLists& lists) override
+    JobEnding readFaults(FaultLists& lists) override
     {
-        ClearFaults11mp(*ctx_.link, *ctx_.texts, lists);
+        return ReadFaults11mp(*ctx_.link, *ctx_.texts, lists);
+    }
+    JobEnding clearFaults(FaultLists& lists) override
+    {
+        return ClearFaults11mp(*ctx_.link, *ctx_.texts, lists);
     }
     bool hasRoutineResult() const override { return true; }
     int routineResult(ProcedureRecord& record) override

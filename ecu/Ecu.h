@@ -13,6 +13,7 @@
 #include "link/LinkFlags.h"
 #include "link/UiBridge.h"
 #include "values/ActionList.h"
+#include "values/JobEnding.h"
 #include "values/MeasurementRow.h"
 
 #include <QString>
@@ -59,10 +60,11 @@ public:
     // The engine status block of the measurement view (MIUG4 only).
     virtual bool hasEngineStatus() const = 0;
     virtual int readEngineStatus(MeasurementRow& row) = 0;
-    // Fault memory: reading fills both lists; clearing sends the clear request and reads again.
+    // Fault memory: reading fills both lists (or marks them unread); clearing sends the clear
+    // request and reads again. How the ECU took the job comes back.
     virtual bool hasStoredFaults() const = 0;
-    virtual void readFaults(FaultLists& lists) = 0;
-    virtual void clearFaults(FaultLists& lists) = 0;
+    virtual JobEnding readFaults(FaultLists& lists) = 0;
+    virtual JobEnding clearFaults(FaultLists& lists) = 0;
     // The result of a self-learning routine polled by the actors view (11MP only; 0 elsewhere).
     virtual bool hasRoutineResult() const = 0;
     virtual int routineResult(ProcedureRecord& record) = 0;

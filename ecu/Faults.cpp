@@ -100,28 +100,38 @@ FaultLine DecodeFault11mp(const std::uint8_t* record, LanguageTexts& texts)
     return line;
 }
 
-void ReadFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
+JobEnding ReadFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
 {
     const ExchangeResult r = link.Exchange({0x19, 0x02, 0xAF});
+    const JobEnding ending = EndingOf(r, PositiveAnswer(r));
+    if (ending != JobEnding::Done) {
+        lists.MarkUnread();
+        return ending;
+    }
     if (r.result <= 0)
-        return;
+        return ending;
     // DtcCount survives from earlier answers; never decode more records than this answer held.
     const int count = std::min(r.dtcCount(), r.result / 4);
     QVector<FaultLine> lines;
     for (int k = 0; k < count; ++k)
         lines.append(DecodeFaultMiug4(&r.response[static_cast<std::size_t>(1 + 4 * k)], texts));
     Publish(texts, lists, lines);
+    return ending;
 }
 
-void ReadFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
+JobEnding ReadFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
 {
     const ExchangeResult r = link.Exchange({0x18, 0x00, 0xFF, 0x00});
-    if (r.result <= 0)
-        return;
     const QByteArray& answer = r.answerBytes;
     // 58, the number of records, then the records; a cut-off answer yields what arrived whole.
-    if (answer.size() < 2 || static_cast<std::uint8_t>(answer[0]) != 0x58)
-        return;
+    const JobEnding ending =
+        EndingOf(r, answer.size() >= 2 && static_cast<std::uint8_t>(answer[0]) == 0x58);
+    if (ending != JobEnding::Done) {
+        lists.MarkUnread();
+        return ending;
+    }
+    if (r.result <= 0)
+        return ending;
     const int announced = static_cast<std::uint8_t>(answer[1]);
     const int received = std::max<qsizetype>(0, answer.size() - 2) / 3;
     const int count = std::min(announced, received);
@@ -131,18 +141,27 @@ void ReadFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
         lines.append(DecodeFault11mp(record, texts));
     }
     Publish(texts, lists, lines);
+    return ending;
 }
 
-void ClearFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
+JobEnding ClearFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
 {
-    link.Exchange({0x14, 0xFF, 0xFF, 0xFF});
-    ReadFaultsMiug4(link, texts, lists);
+    const ExchangeResult r = link.Exchange({0x14, 0xFF, 0xFF, 0xFF});
+    if (r.result < 0) {
+        lists.MarkUnread();
+        return JobEnding::CutShort;
+    }
+    return WorstOf(EndingOf(r, PositiveAnswer(r)), ReadFaultsMiug4(link, texts, lists));
 }
 
-void ClearFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
+JobEnding ClearFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists)
 {
-    link.Exchange({0x14, 0xFF, 0x00});
-    ReadFaults11mp(link, texts, lists);
+    const ExchangeResult r = link.Exchange({0x14, 0xFF, 0x00});
+    if (r.result < 0) {
+        lists.MarkUnread();
+        return JobEnding::CutShort;
+    }
+    return WorstOf(EndingOf(r, PositiveAnswer(r)), ReadFaults11mp(link, texts, lists));
 }
 
 } // namespace velmoro

@@ -4,6 +4,7 @@
 #include "config/LanguageTexts.h"
 #include "ecu/FaultLists.h"
 #include "link/Exchange.h"
+#include "values/JobEnding.h"
 
 #include <QString>
 #include <cstdint>
@@ -31,17 +32,20 @@ FaultLine DecodeFaultMiug4(const std::uint8_t* record, LanguageTexts& texts);
 // a status low nibble of 1, 2, 4, 8; stored when bit 0x20 is set, otherwise current.
 FaultLine DecodeFault11mp(const std::uint8_t* record, LanguageTexts& texts);
 
-// Request 19 02 AF; a result of 0 or less leaves the lists as they are. No records gives
-// "Fault_1" / "Fault_2". Records are counted from DtcCount, bounded by the bytes received.
-void ReadFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
+// Request 19 02 AF; an answer without records (59 02 AF) leaves the lists as they are, one with
+// records of which none is shown gives "Fault_1" / "Fault_2". Records are counted from DtcCount,
+// bounded by the bytes received. No answer, a refusal or a lost link marks the lists unread and
+// says which.
+JobEnding ReadFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
 
 // Request 18 00 FF 00; the answer is 58, the number of records, then three-byte records. The
-// count is taken from that byte and bounded by the bytes actually received; a result of 0 or
-// less, or an answer not starting with 58, leaves the lists as they are.
-void ReadFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
+// count is taken from that byte and bounded by the bytes actually received; an answer 58 without
+// records leaves the lists as they are; no answer, another answer or a lost link marks them unread.
+JobEnding ReadFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
 
-// Request 14 FF FF FF (MIUG4) / 14 FF 00 (11MP), answer ignored, then read again.
-void ClearFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
-void ClearFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
+// Request 14 FF FF FF (MIUG4) / 14 FF 00 (11MP), then read again (unless the link is gone). The
+// ending is the clearing's when the ECU did not take it, else the read's.
+JobEnding ClearFaultsMiug4(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
+JobEnding ClearFaults11mp(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
 
 } // namespace velmoro

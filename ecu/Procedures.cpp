@@ -34,18 +34,18 @@ int ResetLearnedValues(const ProcedureContext& ctx, int family, ProcedureRecord&
     const ExchangeResult r = family == Family11mp ? ctx.link->Exchange({0x30, 0x7E, 0x04})
                                                   : ctx.link->Exchange({0x2F, 0x50, 0x7E, 0x01});
     record.resultText = ProcedureResultText(*ctx.texts, key, r.result == 2);
+    record.ending = EndingOf(r, r.result == 2);
     return 0;
 }
 
 int ClearStoredData(const ProcedureContext& ctx, int family, ProcedureRecord& record)
 {
     const QString key = QStringLiteral("View_69");
-    bool ok = false;
-    if (family == Family11mp)
-        ok = ctx.link->Exchange({0x14, 0xFF, 0x24}).result == 2;
-    else
-        ok = ctx.link->Exchange({0x14, 0xFF, 0x24, 0xFF}).result >= 1;
+    const ExchangeResult r = family == Family11mp ? ctx.link->Exchange({0x14, 0xFF, 0x24})
+                                                  : ctx.link->Exchange({0x14, 0xFF, 0x24, 0xFF});
+    const bool ok = family == Family11mp ? r.result == 2 : r.result >= 1;
     record.resultText = ProcedureResultText(*ctx.texts, key, ok);
+    record.ending = EndingOf(r, ok);
     return 0;
 }
 
@@ -54,11 +54,14 @@ int ThrottleSelfLearningMiug4(const ProcedureContext& ctx, ProcedureRecord& reco
     const QString key = QStringLiteral("View_60");
     record.resultText = ctx.texts->Text(key) + QStringLiteral(": ");
     bool ok = false;
+    // A start not sent, or a wait that a disconnect or quit ended, cuts the procedure short.
+    record.ending = JobEnding::CutShort;
     const ExchangeResult start = ctx.link->Exchange({0x31, 0x01, 0x02, 0x21});
     // The ECU needs time to learn before its result means anything.
     if (start.result >= 0 && (!ctx.wait || ctx.wait(kThrottleResultDelayMs))) {
         const ExchangeResult r = ctx.link->Exchange({0x31, 0x03, 0x02, 0x21});
         ok = r.result == 2 && r.d(0) == 0x21 && r.d(1) == 0xFF;
+        record.ending = EndingOf(r, ok);
     }
     record.resultText = ProcedureResultText(*ctx.texts, key, ok);
     return 0;
@@ -67,7 +70,9 @@ int ThrottleSelfLearningMiug4(const ProcedureContext& ctx, ProcedureRecord& reco
 int StartSelfLearning11mp(const ProcedureContext& ctx, int routineId, ProcedureRecord& record)
 {
     record.resultText = ctx.texts->Text(SelfLearningKey(routineId)) + QStringLiteral(": ");
-    ctx.link->Exchange({0x31, static_cast<std::uint8_t>(routineId)});
+    const ExchangeResult start = ctx.link->Exchange({0x31, static_cast<std::uint8_t>(routineId)});
+    // The polls decide the ending; only a link that is gone ends it here.
+    record.ending = start.result < 0 ? JobEnding::CutShort : JobEnding::Done;
     record.routineId = routineId;
     record.pollsLeft = kSelfLearningPolls;
     return 0;
@@ -79,6 +84,7 @@ int RoutineResult11mp(ExchangeLink& link, LanguageTexts& texts, ProcedureRecord&
     // Set rather than appended: an earlier failed poll has already written "Error" into the text.
     const bool ok = r.result >= 1;
     record.resultText = ProcedureResultText(texts, SelfLearningKey(record.routineId), ok);
+    record.ending = EndingOf(r, ok);
     return ok ? 1 : 0;
 }
 

@@ -21,6 +21,16 @@ QDateTime Now(const ProcedureContext& ctx)
     return ctx.now ? ctx.now() : QDateTime::currentDateTime();
 }
 
+// A download the link cut short keeps what arrived, under a name that says it is not complete.
+void SetAsideIncomplete(QFile& file)
+{
+    file.close();
+    const QString part = file.fileName() + QStringLiteral(".part");
+    QFile::remove(part);
+    if (!file.rename(part))
+        file.remove();
+}
+
 // Appends data bytes first..last (inclusive) of an answer.
 bool AppendData(QFile& file, const ExchangeResult& r, int first, int last)
 {
@@ -45,8 +55,11 @@ int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record
 {
     record.resultText = ProcedureResultText(*ctx.texts, kKey, false);
     const ExchangeResult start = ctx.link->Exchange({0x31, 0x01, 0x02, 0x24});
+    record.ending = EndingOf(start, start.result > 0);
     if (start.result <= 0)
         return 0;
+    // A file that cannot be made or written counts as refused: the job did not do what it should.
+    record.ending = JobEnding::Refused;
     const int blocks = start.d(1);
     QFile file(StoredDataFileName(ctx.paths, Now(ctx), FamilyMiug4));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -54,9 +67,11 @@ int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record
     for (int i = 1; i <= blocks; ++i) {
         const ExchangeResult b =
             ctx.link->Exchange({0x31, 0x03, 0x02, 0x24, static_cast<std::uint8_t>(i)});
-        // A lost link ends the download; what arrived stays in the file but it is not complete.
-        if (b.result < 0)
+        if (b.result < 0) {
+            SetAsideIncomplete(file);
+            record.ending = JobEnding::CutShort;
             return 0;
+        }
         if (b.result >= 4 && b.d(2) != 0xAA && !AppendData(file, b, 3, b.result - 1))
             return 0;
     }
@@ -64,6 +79,7 @@ int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record
     if (file.error() != QFileDevice::NoError)
         return 0;
     record.resultText = SuccessText(*ctx.texts, file.fileName());
+    record.ending = JobEnding::Done;
     return 0;
 }
 
@@ -71,16 +87,21 @@ int DownloadStoredData11mp(const ProcedureContext& ctx, ProcedureRecord& record)
 {
     record.resultText = ProcedureResultText(*ctx.texts, kKey, false);
     const ExchangeResult start = ctx.link->Exchange({0x31, 0x24});
+    record.ending = EndingOf(start, start.result == 2);
     if (start.result != 2)
         return 0;
+    record.ending = JobEnding::Refused;
     const int blocks = start.d(0);
     QFile file(StoredDataFileName(ctx.paths, Now(ctx), Family11mp));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return 0;
     for (int i = 1; i <= blocks; ++i) {
         const ExchangeResult b = ctx.link->Exchange({0x33, 0x24, static_cast<std::uint8_t>(i)});
-        if (b.result < 0)
+        if (b.result < 0) {
+            SetAsideIncomplete(file);
+            record.ending = JobEnding::CutShort;
             return 0;
+        }
         // The block's data without its first and its last data byte.
         if (b.result >= 3 && !AppendData(file, b, 1, b.result - 2))
             return 0;
@@ -89,6 +110,7 @@ int DownloadStoredData11mp(const ProcedureContext& ctx, ProcedureRecord& record)
     if (file.error() != QFileDevice::NoError)
         return 0;
     record.resultText = SuccessText(*ctx.texts, file.fileName());
+    record.ending = JobEnding::Done;
     return 0;
 }
 

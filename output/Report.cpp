@@ -108,10 +108,17 @@ void AddFaultGroup(ReportList& list, const QString& label, const QStringList& li
 
 } // namespace
 
-void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
-                 const QVector<ChooserEntry>& values, ReportList& list)
+JobEnding BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
+                      const QVector<ChooserEntry>& values, ReportList& list)
 {
     LanguageTexts& texts = state.texts;
+    const auto stopped = [&state] { return state.flags.stopFlag.load() != 0; };
+    const auto cutShort = [&list, &texts] {
+        list.Add(ReportPlain);
+        // In the text column: the first column would cut it.
+        list.Add(ReportPlain, QString(), TextOrEnglish(texts, QStringLiteral("Job_3")));
+        return JobEnding::CutShort;
+    };
 
     QStringList fields = ecuInfoText.split(QLatin1Char('\n'));
     for (QString& field : fields)
@@ -130,6 +137,8 @@ void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
     for (const ChooserEntry& entry : values) {
         if (list.Cancelled())
             break;
+        if (stopped())
+            return cutShort();
         const QString name = entry.text.trimmed();
         if (name.isEmpty())
             continue;
@@ -142,8 +151,12 @@ void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
         }
     }
 
+    if (stopped())
+        return cutShort();
     if (ecu.hasEngineStatus()) {
         ecu.readEngineStatus(row);
+        if (stopped())
+            return cutShort();
         list.Add(ReportPlain);
         list.Add(ReportPlain, texts.Text(QStringLiteral("Value_13")));
         const QStringList status = row.valueText.split(QLatin1Char('\n'));
@@ -154,17 +167,24 @@ void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
         }
     }
 
-    ecu.readFaults(state.faults);
+    const JobEnding faults = ecu.readFaults(state.faults);
+    if (faults == JobEnding::CutShort)
+        return cutShort();
     list.Add(ReportPlain);
     list.Add(ReportPlain);
     list.Add(ReportPlain, texts.Text(QStringLiteral("Menu_22")));
     list.Add(ReportPlain);
+    if (state.faults.Unread()) {
+        list.Add(ReportIndented, QString(), TextOrEnglish(texts, QStringLiteral("Job_2")));
+        return faults;
+    }
     const QStringList current = state.faults.Current();
     AddFaultGroup(list, texts.Text(QStringLiteral("View_21")), current);
     // The separator only follows new faults, so an empty memory leaves one empty line.
     if (!current.isEmpty())
         list.Add(ReportPlain);
     AddFaultGroup(list, texts.Text(QStringLiteral("View_22")), state.faults.Stored());
+    return faults;
 }
 
 QString ReportLeft(const QString& text, int width)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "config/Settings.h"
+#include "values/JobEnding.h"
 #include "values/ValueChooser.h"
 
 #include <QDateTime>
@@ -64,9 +65,12 @@ private:
 // The ReportBuilder's work: header from the ECU information text, the values offered by chooser 0
 // (`values`, a copy taken where the choosers live) read through `ecu` (cancel tested
 // before each entry), the MIUG4 status section and the faults (both even after a cancel). Appends
-// to `list`.
-void BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
-                 const QVector<ChooserEntry>& values, ReportList& list);
+// to `list`. A fault memory the ECU did not give is said in the fault section (Job_2). A stop
+// (lost link, Disconnect, Quit) ends the reading at once: the report then ends with the line
+// that says it is incomplete (Job_3) and the ending is CutShort. NoAnswer or Refused: the fault
+// memory could not be read.
+JobEnding BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
+                      const QVector<ChooserEntry>& values, ReportList& list);
 
 // L(t, w) / R(t, w): t cut to w characters and padded with blanks on the right / left.
 QString ReportLeft(const QString& text, int width);

@@ -31,6 +31,11 @@ QString SurveyStepLine(int nn, const ExchangeResult& result)
     return line;
 }
 
+QString SurveyCutShortLine(LanguageTexts& texts, int nn)
+{
+    return TextOrEnglish(texts, QStringLiteral("Job_1")).arg(QStringLiteral("0x10") + Hex2(nn));
+}
+
 QString SurveyButtonText(LanguageTexts& texts, int counter)
 {
     return texts.Text(QStringLiteral("View_23")) + QStringLiteral(": 0x") + Hex2(counter);
@@ -75,6 +80,16 @@ bool SurveyFile::Finish(qint64 elapsedMs)
     return ok && file_.error() == QFileDevice::NoError;
 }
 
+bool SurveyFile::CutShort(const QString& line)
+{
+    std::lock_guard lock(mutex_);
+    if (!file_.isOpen())
+        return false;
+    const bool ok = WriteLine(QString()) && WriteLine(line);
+    file_.close();
+    return ok && file_.error() == QFileDevice::NoError;
+}
+
 bool SurveyFile::IsOpen() const
 {
     std::lock_guard lock(mutex_);
@@ -93,10 +108,13 @@ bool SurveyFile::WriteLine(const QString& line)
     return file_.write(bytes) == bytes.size();
 }
 
-void RunSurveyStep(ExchangeLink& link, SurveyFile& file, int nn)
+bool RunSurveyStep(ExchangeLink& link, SurveyFile& file, int nn)
 {
     const ExchangeResult result = link.Exchange({0x22, 0x10, static_cast<std::uint8_t>(nn)});
+    if (result.result < 0)
+        return false;
     file.WriteStep(nn, result);
+    return true;
 }
 
 bool SurveyState::Start(const ProgramPaths& paths, const LinkSettings& link, const QDateTime& now,
@@ -124,6 +142,11 @@ int SurveyState::NextStep(qint64 nowMs)
         return kFinished;
     }
     return counter++;
+}
+
+bool SurveyState::CutShort(LanguageTexts& texts, int nn)
+{
+    return file.CutShort(SurveyCutShortLine(texts, nn));
 }
 
 } // namespace velmoro

@@ -21,6 +21,9 @@ QString SurveyFileName(const ProgramPaths& paths, const QDateTime& now);
 // for result 0, "Tx: 32 Rx:" for a negative result.
 QString SurveyStepLine(int nn, const ExchangeResult& result);
 
+// The last line of a survey cut short before identifier 0x10nn: Job_1 with "0x10NN".
+QString SurveyCutShortLine(LanguageTexts& texts, int nn);
+
 // "<View_23>: 0x3B" for counter 0x3B.
 QString SurveyButtonText(LanguageTexts& texts, int counter);
 
@@ -36,6 +39,9 @@ public:
     // Writes the empty line and "Needed: <ms>ms", then closes. False when nothing was open or
     // the writing failed.
     bool Finish(qint64 elapsedMs);
+    // A survey that did not reach its end: the empty line and `line` (which says so) instead of
+    // the footer of a finished survey, then closes. False when nothing was open or it failed.
+    bool CutShort(const QString& line);
     bool IsOpen() const;
     QString FileName() const;
 
@@ -45,8 +51,9 @@ private:
     QFile file_;
 };
 
-// The body of a survey step thread: 22 10 nn, then its line.
-void RunSurveyStep(ExchangeLink& link, SurveyFile& file, int nn);
+// The body of a survey step thread: 22 10 nn, then its line. An answer the link did not bring
+// (stopped, link gone) writes nothing and is false: the survey is cut short at nn.
+bool RunSurveyStep(ExchangeLink& link, SurveyFile& file, int nn);
 
 // What the step handler needs: the file, the next identifier, the end and the start time.
 // Owned and driven by the main thread.
@@ -63,6 +70,8 @@ public:
     // The step handler: the identifier to request next (the counter then moves on), kFinished
     // when the counter has reached the end, kIdle when no survey runs.
     int NextStep(qint64 nowMs);
+    // Ends a running survey as cut short at identifier nn; false when none runs.
+    bool CutShort(LanguageTexts& texts, int nn);
     bool Running() const { return file.IsOpen(); }
 
     SurveyFile file;

@@ -67,6 +67,46 @@ bool IsDiagnosticRequest(const QByteArray& command)
 
 } // namespace
 
+QString JobResultText(LanguageTexts& texts, const JobResult& result)
+{
+    const auto text = [&texts](const char* key) {
+        return TextOrEnglish(texts, QLatin1String(key));
+    };
+    QString name;
+    switch (result.kind) {
+    case JobKind::ReadFaults:
+        name = texts.Text(QStringLiteral("Menu_22"));
+        break;
+    case JobKind::ClearFaults:
+        name = texts.Text(QStringLiteral("Menu_22")) + QStringLiteral(": ") +
+               texts.Text(QStringLiteral("View_24"));
+        break;
+    case JobKind::Report:
+        name = texts.Text(QStringLiteral("Menu_26"));
+        break;
+    case JobKind::Survey:
+        name = texts.Text(QStringLiteral("View_12"));
+        break;
+    }
+    switch (result.ending) {
+    case JobEnding::Done:
+        return {};
+    case JobEnding::CutShort:
+        if (result.kind == JobKind::Survey && result.identifier >= 0)
+            return SurveyCutShortLine(texts, result.identifier);
+        if (result.kind == JobKind::Report)
+            return text("Job_3");
+        return text("Job_6").arg(name);
+    case JobEnding::Refused:
+    case JobEnding::NoAnswer:
+        // A report or a read whose fault memory did not come: what the rider must know.
+        if (result.kind == JobKind::ReadFaults || result.kind == JobKind::Report)
+            return text("Job_2");
+        return text(result.ending == JobEnding::Refused ? "Job_4" : "Job_5").arg(name);
+    }
+    return {};
+}
+
 // What the worker and the connect sequence tell the user interface, turned into the session's
 // state and signals.
 class DiagSession::Bridge : public UiBridge {
@@ -117,8 +157,11 @@ public:
     }
     void SetUpFailed(const LinkFailureReport& report) override
     {
+        const QString text = LinkFailureText(session_.state_.texts, report);
         std::lock_guard<std::mutex> lock(session_.mutex_);
         session_.setUpFailure_ = report;
+        session_.adapterInfo_.setUpFailure = report.failure;
+        session_.adapterInfo_.setUpFailureText = text;
     }
     void LinkLost() override { session_.EndLink(false); }
     void AdapterRestarted(const QString& seen) override
@@ -153,6 +196,7 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
     qRegisterMetaType<LinkState>();
     qRegisterMetaType<LinkFailure>();
     qRegisterMetaType<ConnectStep>();
+    qRegisterMetaType<JobResult>();
     if (!options_.portFactory) {
         std::shared_ptr<Simulator> simulator = simulator_;
         options_.portFactory = [simulator](const QString& name) -> std::unique_ptr<AdapterPort> {
@@ -646,6 +690,7 @@ void DiagSession::LoopMain()
                 countdownShown_ = -1;
                 lock.unlock();
                 state_.channel.Abort();
+                CutSurveyShort();
                 emit linkStateChanged(LinkState::Reconnecting);
                 lock.lock();
                 continue;
@@ -742,11 +787,8 @@ void DiagSession::LoopMain()
     }
     lock.unlock();
     state_.channel.Abort();
+    CutSurveyShort();
     CloseLogs();
-    {
-        std::lock_guard<std::mutex> surveyLock(mutex_);
-        surveyActive_ = false;
-    }
     emit stopped();
 }
 
@@ -810,6 +852,23 @@ void DiagSession::RunPass()
         emit passLimitReached();
 }
 
+void DiagSession::CutSurveyShort(int nn)
+{
+    QString fileName;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!surveyActive_)
+            return;
+        if (nn < 0)
+            nn = survey_.counter;
+        surveyActive_ = false;
+        fileName = survey_.file.FileName();
+        survey_.CutShort(state_.texts, nn);
+    }
+    emit jobEnded({JobKind::Survey, JobEnding::CutShort, nn, fileName});
+    emit surveyFinished();
+}
+
 void DiagSession::RunSurveySteps()
 {
     for (;;) {
@@ -821,6 +880,11 @@ void DiagSession::RunSurveySteps()
                 return;
             counter = survey_.counter;
         }
+        // A stop asks nothing more of the ECU: the survey ends here, not at its footer.
+        if (StopRequested()) {
+            CutSurveyShort(counter);
+            return;
+        }
         emit surveyStep(counter);
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -829,12 +893,16 @@ void DiagSession::RunSurveySteps()
                 surveyActive_ = false;
         }
         if (nn == SurveyState::kFinished) {
+            emit jobEnded({JobKind::Survey, JobEnding::Done, -1, survey_.file.FileName()});
             emit surveyFinished();
             return;
         }
         if (nn < 0)
             return;
-        RunSurveyStep(state_.channel, survey_.file, nn);
+        if (!RunSurveyStep(state_.channel, survey_.file, nn)) {
+            CutSurveyShort(nn);
+            return;
+        }
     }
 }
 
@@ -842,20 +910,24 @@ void DiagSession::RunJob(Job job)
 {
     switch (job.kind) {
     case Job::ReadFaults:
+    case Job::ClearFaults: {
+        const bool clear = job.kind == Job::ClearFaults;
+        JobEnding ending = JobEnding::NoAnswer;
         if (job.ecu)
-            job.ecu->readFaults(state_.faults);
+            ending =
+                clear ? job.ecu->clearFaults(state_.faults) : job.ecu->readFaults(state_.faults);
+        emit jobEnded({clear ? JobKind::ClearFaults : JobKind::ReadFaults, ending, -1, {}});
         emit faultsDone();
         break;
-    case Job::ClearFaults:
+    }
+    case Job::Report: {
+        JobEnding ending = JobEnding::NoAnswer;
         if (job.ecu)
-            job.ecu->clearFaults(state_.faults);
-        emit faultsDone();
-        break;
-    case Job::Report:
-        if (job.ecu)
-            BuildReport(state_, *job.ecu, job.text, job.values, report_);
+            ending = BuildReport(state_, *job.ecu, job.text, job.values, report_);
+        emit jobEnded({JobKind::Report, ending, -1, {}});
         emit reportDone();
         break;
+    }
     case Job::Action:
         if (job.work)
             job.work();
@@ -893,6 +965,7 @@ void DiagSession::FinishDisconnect()
     if (failure.failure != LinkFailure::None)
         ReportFailure(failure);
     state_.channel.Abort();
+    CutSurveyShort();
     CloseLogs();
     {
         std::lock_guard<std::mutex> lock(mutex_);

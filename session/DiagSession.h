@@ -41,6 +41,24 @@ enum class LinkState { Disconnected, Connecting, Connected, Disconnecting, Recon
 // The rows as one pass left them: 0..7 displayed, kEngineStatusRow the engine status.
 using RowsSnapshot = std::array<MeasurementRow, 9>;
 
+// The jobs the session runs for a view.
+enum class JobKind { ReadFaults, ClearFaults, Report, Survey };
+
+// How a job ended, sent with jobEnded() before the job's own done signal. A view says the
+// ending in its words and never reads it from a text.
+struct JobResult {
+    JobKind kind = JobKind::ReadFaults;
+    JobEnding ending = JobEnding::Done;
+    // Survey cut short: the identifier 0x10nn it stopped at (nn); -1 otherwise.
+    int identifier = -1;
+    // Survey: its file.
+    QString fileName;
+};
+
+// The ending in the user's words, as every view shows it; empty for Done. A survey cut short
+// says it as its file's last line does.
+QString JobResultText(LanguageTexts& texts, const JobResult& result);
+
 // What the last connect learned about the adapter, for a view that explains a failed link.
 struct AdapterInfo {
     bool portOpened = false;  // the port could be opened
@@ -49,6 +67,9 @@ struct AdapterInfo {
     QString banner;           // the answer to ATZ without its echo, e.g. "ELM327 v1.5"
     QString detail;           // the STN's or Vgate's answer to its identity command
     bool ecuAnswered = false; // a diagnostic request was answered by the ECU, even negatively
+    // What the set-up found wrong even when the link came up all the same (CAN refused).
+    LinkFailure setUpFailure = LinkFailure::None;
+    QString setUpFailureText;
 };
 
 struct DiagSessionOptions {
@@ -156,10 +177,14 @@ signals:
     void rowsRead(const velmoro::RowsSnapshot& rows);
     // A box for the user (the ignition prompt); answerQuestion() lets the worker go on.
     void question(const QString& text);
+    // How a fault, report or survey job ended; before faultsDone(), reportDone() and
+    // surveyFinished(). Actions say theirs in their ProcedureRecord.
+    void jobEnded(const velmoro::JobResult& result);
     void faultsDone();
     void reportDone();
     // counter: the identifier about to be read.
     void surveyStep(int counter);
+    // The survey has ended, finished or cut short (jobEnded() says which).
     void surveyFinished();
     // Log files that could not be created, by name.
     void logProblem(const QString& text);
@@ -207,6 +232,8 @@ private:
     void RollRide();
     void RunSurveySteps();
     void RunJob(Job job);
+    // A survey still running when its link ends is cut short at nn (-1: the next identifier).
+    void CutSurveyShort(int nn = -1);
     void FinishDisconnect();
     void NoteAdapterExchange(const QByteArray& command, const QByteArray& answer);
     // Under mutex_: connecting has failed; the set-up's finding names why, else the worker state.
@@ -285,3 +312,4 @@ private:
 
 Q_DECLARE_METATYPE(velmoro::RowsSnapshot)
 Q_DECLARE_METATYPE(velmoro::LinkState)
+Q_DECLARE_METATYPE(velmoro::JobResult)

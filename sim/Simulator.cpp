@@ -401,8 +401,17 @@ Simulator::Reply Simulator::EcuAnswerReply(const QByteArray& hexRequest, int cou
         (receiveFilter_ != -1 && receiveFilter_ != 0x7A8)) {
         return noData;
     }
-    const QByteArray answer =
-        ecu_->Answer(QByteArray::fromHex(hexRequest), EngineTimeLocked(NowNs()));
+    const QByteArray request = QByteArray::fromHex(hexRequest);
+    const auto matches = [&request](const QByteArrayList& prefixes) {
+        return std::any_of(prefixes.begin(), prefixes.end(), [&request](const QByteArray& p) {
+            return !p.isEmpty() && request.startsWith(p);
+        });
+    };
+    if (matches(unanswered_))
+        return noData;
+    const QByteArray answer = matches(refused_)
+                                  ? QByteArray("\x7F", 1) + request.left(1) + QByteArray("\x31", 1)
+                                  : ecu_->Answer(request, EngineTimeLocked(NowNs()));
     if (answer.isEmpty()) {
         return noData;
     }
@@ -747,6 +756,18 @@ void Simulator::SetEcuSilent(bool on)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ecuSilent_ = on;
+}
+
+void Simulator::RefuseRequests(const QByteArray& prefix)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refused_.append(prefix);
+}
+
+void Simulator::LeaveUnanswered(const QByteArray& prefix)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    unanswered_.append(prefix);
 }
 
 void Simulator::CycleIgnition()

@@ -165,6 +165,10 @@ public:
     void SetEngineTimeMs(qint64 ms);
     // The ECU does not answer at all (adapter says NO DATA).
     void SetEcuSilent(bool on);
+    // Requests that start with these bytes: refused with 7F <service> 31, or left unanswered
+    // (NO DATA), whatever the ECU would say otherwise.
+    void RefuseRequests(const QByteArray& prefix);
+    void LeaveUnanswered(const QByteArray& prefix);
     // The ignition was switched off and on: the ECU is back in its default session.
     void CycleIgnition();
 
@@ -233,6 +237,8 @@ private:
     SimChaos chaos_;
     bool setUpLost_ = false; // a chaos restart: protocol lost until ATSP / STP / VTP2 again
     QByteArray currentLine_; // the command line being answered, as it came
+    QByteArrayList refused_;
+    QByteArrayList unanswered_;
     int delayedAnswers_ = 0;
     int delayExtraMs_ = 0;
     // What arrived.

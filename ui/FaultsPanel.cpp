@@ -88,8 +88,13 @@ void FaultsPanel::Run(bool clear)
 void FaultsPanel::Mirror()
 {
     view_->newList->clear();
-    view_->newList->addItems(state_.faults.Current());
     view_->storedList->clear();
+    // Empty lists would read as "no faults": the ECU did not give them.
+    if (state_.faults.Unread()) {
+        view_->newList->addItem(TextOrEnglish(state_.texts, QStringLiteral("Job_2")));
+        return;
+    }
+    view_->newList->addItems(state_.faults.Current());
     view_->storedList->addItems(state_.faults.Stored());
 }
 

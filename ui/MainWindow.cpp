@@ -147,6 +147,12 @@ void MainWindow::WireSession()
             [this](int counter) { measurementsPanel_->SurveyStep(counter); });
     connect(s, &DiagSession::surveyFinished, this,
             [this] { measurementsPanel_->SurveyFinished(linkActive_); });
+    // A job that did not do what was asked says so in the status field.
+    connect(s, &DiagSession::jobEnded, this, [this](const JobResult& result) {
+        const QString text = JobResultText(state_.texts, result);
+        if (!text.isEmpty())
+            ShowLinkFailure(menu_->Status(StatusLog), text);
+    });
     connect(s, &DiagSession::faultsDone, this, [this] { faultsPanel_->JobDone(); });
     connect(s, &DiagSession::reportDone, this, [this] { reportPanel_->JobDone(); });
     connect(s, &DiagSession::logProblem, this,

@@ -1,6 +1,8 @@
 // The actuator tests and procedures a family offers, as the actors view lists them.
 #pragma once
 
+#include "values/JobEnding.h"
+
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -13,6 +15,8 @@ struct ProcedureRecord {
     int routineId = 0;
     int pollsLeft = 0;
     int returnControl = 0;
+    // How the procedure ended; the text above says it in words.
+    JobEnding ending = JobEnding::Done;
 };
 
 enum ActionKind : int { KindSwitch = 3, KindProcedure = 4, KindSelfLearning = 5 };
@@ -23,8 +27,8 @@ struct ActionEntry {
     QString key;  // the language key of the entry (View_xx)
     int kind = KindSwitch;
     int group = 1; // 1: engine off, 0: engine running
-    // Kind 3: switch on (1) or off (0); returns the Exchange result.
-    std::function<int(int on)> switchActuator;
+    // Kind 3: switch on (1) or off (0); how the ECU took it.
+    std::function<JobEnding(int on)> switchActuator;
     // Kinds 4 and 5: runs on a thread of its own; returns 0.
     std::function<int(ProcedureRecord&)> procedure;
 };

@@ -16,7 +16,8 @@
 //          the adapter's timing: --baud N (serial line, default 115200; 0: no line time),
 //          --processing-us N (default 1000), --answer-wait MS (wait for further answers, default
 //          30), --no-count-digit (a request with the response-count digit gets "?"), --ideal
-//          (all of the timing 0: answers at once),
+//          (all of the timing 0: answers at once), --refuse HEX (requests starting with these
+//          bytes are refused: 7F <service> 31), --unanswered HEX (they get NO DATA); both repeat.
 //          --chaos RATE (a diagnostic request meets a random fault with that probability, see
 //          SimChaos.h), --chaos-seed N (default 1; the same seed gives the same faults),
 //          --chaos-kinds message,status,noise,late,silent,half,restart (default all).
@@ -69,6 +70,8 @@ struct ToolOptions {
     qint64 engineTimeMs = -1;
     std::vector<SimFault> currentFaults;
     std::vector<SimFault> storedFaults;
+    QByteArrayList refused;    // requests starting with these bytes get 7F <service> 31
+    QByteArrayList unanswered; // requests starting with these bytes get NO DATA
 };
 
 // "current:01051C01" -> a current fault 01 05 1C 01.
@@ -140,7 +143,7 @@ int Usage()
         "[--crlf] [--trace] [--engine-time MS] [--fault current|stored:HHLLTTSS]... [--silent] "
         "[--ecu-silent] [--fault silent|no-can|ecu-silent|port-missing] [--baud N] "
         "[--processing-us N] [--answer-wait MS] [--no-count-digit] [--ideal] [--chaos RATE] "
-        "[--chaos-seed N] [--chaos-kinds LIST]\n");
+        "[--chaos-seed N] [--chaos-kinds LIST] [--refuse HEX]... [--unanswered HEX]...\n");
     return 2;
 }
 
@@ -205,6 +208,10 @@ bool ParseArguments(int argc, char** argv, ToolOptions& options)
             } else if (!ParseFault(v, options)) {
                 return false;
             }
+        } else if (arg == "--refuse" && hasValue) {
+            options.refused.append(QByteArray::fromHex(argv[++i]));
+        } else if (arg == "--unanswered" && hasValue) {
+            options.unanswered.append(QByteArray::fromHex(argv[++i]));
         } else if (arg == "--silent") {
             options.silent = true;
         } else if (arg == "--ecu-silent") {
@@ -426,6 +433,10 @@ int main(int argc, char** argv)
     sim.SetSilent(options.silent);
     sim.SetCanRefused(options.canRefused);
     sim.SetEcuSilent(options.ecuSilent);
+    for (const QByteArray& prefix : options.refused)
+        sim.RefuseRequests(prefix);
+    for (const QByteArray& prefix : options.unanswered)
+        sim.LeaveUnanswered(prefix);
 #ifdef Q_OS_UNIX
     if (options.portMissing) {
         return RunMissing(options.tcp);

@@ -101,6 +101,20 @@ public:
         return true;
     }
     void Interrupt() { ::kill(static_cast<pid_t>(process_.processId()), SIGINT); }
+    // The run's output through `| head -LINES` in a shell; the run's own status (pipefail).
+    int RunPiped(const QStringList& arguments, int lines)
+    {
+        const QStringList all =
+            QStringList{"--settings", settings_, "--language", "english"} + arguments;
+        process_.setProgram(QStringLiteral("bash"));
+        process_.setArguments(
+            QStringList{"-c", QStringLiteral("set -o pipefail; \"$@\" | head -%1").arg(lines),
+                        "bash", QStringLiteral(VELMORO_CLI_EXECUTABLE)} +
+            all);
+        process_.start();
+        EXPECT_TRUE(process_.waitForStarted(SimProcess::kWaitMs));
+        return Wait();
+    }
 
     QByteArray Out() const { return out_; }
     QString Err() const { return err_; }
@@ -330,12 +344,16 @@ TEST(CliTest, CtrlCDuringWatchSurveyAndSwitchEndsTheLinkCleanly)
     const QByteArrayList received = sim.Received("ATZ", 4);
     EXPECT_EQ(received.last(), "ATZ");
     EXPECT_FALSE(received.contains("2210FF"));
-    // As the window leaves a survey whose link ended: every line whole, the identifiers after
-    // the end without an answer, and the footer.
+    // As the window leaves a survey whose link ended: every line read whole, then the line that
+    // says where it was cut short, never the footer of a finished survey.
     const QList<QByteArray> lines = survey.File(QStringLiteral("survey.log")).split('\n');
-    ASSERT_EQ(lines.size(), 4 + 256 + 2 + 1);
+    ASSERT_GE(lines.size(), 4 + 0x40 + 2 + 1);
     EXPECT_EQ(lines[1], "Bike: Velmoro 850\r");
-    for (int nn = 0; nn < 256; ++nn) {
+    const QByteArray cutLine = lines[lines.size() - 2];
+    ASSERT_TRUE(cutLine.startsWith("Survey cut short at identifier 0x10")) << cutLine.constData();
+    const int read = cutLine.mid(35, 2).toInt(nullptr, 16);
+    ASSERT_EQ(lines.size(), 4 + read + 2 + 1);
+    for (int nn = 0; nn < read; ++nn) {
         const QByteArray& line = lines[4 + nn];
         EXPECT_TRUE(
             line.startsWith("Tx: " + QByteArray::number(nn, 16).toUpper().rightJustified(2, '0') +
@@ -344,9 +362,8 @@ TEST(CliTest, CtrlCDuringWatchSurveyAndSwitchEndsTheLinkCleanly)
             << line.constData();
     }
     EXPECT_TRUE(lines[4 + 0x30].startsWith("Tx: 30 Rx: 0")) << lines[4 + 0x30].constData();
-    EXPECT_EQ(lines[4 + 0xFF], "Tx: FF Rx:\r");
-    EXPECT_TRUE(lines[261].startsWith("Needed: "));
-    EXPECT_TRUE(lines[262].isEmpty());
+    EXPECT_FALSE(survey.File(QStringLiteral("survey.log")).contains("Needed: "));
+    EXPECT_TRUE(lines.last().isEmpty());
 
     // A switched fuel pump is switched off before the adapter is reset.
     Cli pump;
@@ -426,6 +443,106 @@ TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
     EXPECT_EQ(cli.Wait(), 6);
     EXPECT_TRUE(cli.Err().contains("The link to the adapter was lost.")) << cli.Err().toStdString();
     ExpectCompleteCsv(cli.File(QStringLiteral("ride.csv")), QStringLiteral("RPM"));
+}
+
+// The last line of a file, without its line end.
+QByteArray LastLine(const QByteArray& text)
+{
+    return text.trimmed().split('\n').last().trimmed();
+}
+
+TEST(CliTest, NoJobThatFailedEndsAsDone)
+{
+    // A link killed in the middle of a job: status 6, and no file that looks finished.
+    struct Cut {
+        const char* command;
+        const char* output;
+        QByteArray waitFor; // a request of the job in progress
+    };
+    const Cut cuts[] = {
+        {"survey", "survey.log", "221040"},
+        {"report", "report.txt", "221045"},
+        {"download", "stored.bin", "3103022401"},
+    };
+    for (const Cut& cut : cuts) {
+        SCOPED_TRACE(cut.command);
+        auto sim = std::make_unique<SimProcess>(QStringList{"--pty", "--request-latency", "40"});
+        Cli cli;
+        cli.Start({"--port", sim->Address(), "--model", "Velmoro 850", "-q", cut.command, "-o",
+                   cut.output});
+        ASSERT_TRUE(sim->Received(cut.waitFor).contains(cut.waitFor));
+        sim->Kill();
+        EXPECT_EQ(cli.Wait(), 6) << cli.Err().toStdString();
+        const QByteArray written = cli.File(QString::fromLatin1(cut.output));
+        EXPECT_FALSE(written.contains("Needed:"));
+        if (QByteArray(cut.command) == "survey")
+            EXPECT_TRUE(LastLine(written).startsWith("Survey cut short at identifier 0x10"))
+                << LastLine(written).constData();
+        else if (QByteArray(cut.command) == "report")
+            EXPECT_EQ(LastLine(written), "Report incomplete: the link ended before everything "
+                                         "was read.");
+        else
+            EXPECT_TRUE(written.isEmpty()) << "a download cut short is never the finished file";
+        EXPECT_FALSE(cli.Out().startsWith("Written:")) << cli.Out().constData();
+    }
+
+    // The ECU refuses or ignores a job: said on stderr, with the job's status.
+    struct Refusal {
+        QStringList sim;
+        QStringList arguments;
+        int status;
+        const char* message;
+    };
+    const Refusal refusals[] = {
+        {{"--unanswered", "1902"}, {"faults"}, 5, "Could not read the fault memory."},
+        {{"--refuse", "1902"}, {"faults"}, 1, "Could not read the fault memory."},
+        {{"--refuse", "14"}, {"faults", "--clear"}, 1, "The ECU refused: Faults: Clear"},
+        {{"--refuse", "2F50"}, {"run", "fuelpump", "--yes"}, 1, "The ECU refused: "},
+        {{"--unanswered", "2F507E"},
+         {"run", "12", "--yes"},
+         5,
+         "Reset autolearning parameters: Error"},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.arguments.join(' ').toStdString());
+        SimProcess sim(QStringList{"--pty"} + refusal.sim);
+        Cli cli;
+        EXPECT_EQ(cli.Run(QStringList{"--port", sim.Address(), "--model", "Velmoro 850", "-q"} +
+                          refusal.arguments),
+                  refusal.status)
+            << cli.Err().toStdString();
+        EXPECT_TRUE(cli.Err().contains(refusal.message)) << cli.Err().toStdString();
+        // Never an empty list that reads as "no faults".
+        if (refusal.arguments == QStringList{"faults"}) {
+            EXPECT_TRUE(cli.Out().isEmpty()) << cli.Out().constData();
+        }
+    }
+    // The same unanswered read for a script: JSON that says it, never two empty lists.
+    SimProcess silentFaults({"--pty", "--unanswered", "1902"});
+    Cli json;
+    EXPECT_EQ(json.Run({"--port", silentFaults.Address(), "--model", "Velmoro 850", "-q", "--json",
+                        "faults"}),
+              5);
+    const QJsonObject faults = QJsonDocument::fromJson(json.Out()).object();
+    EXPECT_TRUE(faults["new"].isNull());
+    EXPECT_TRUE(faults["stored"].isNull());
+    EXPECT_EQ(faults["error"].toString().toStdString(), "Could not read the fault memory.");
+
+    // An adapter that refuses CAN is named as such for both families.
+    SimProcess noCan({"--pty", "--fault", "no-can"});
+    Cli canRefused;
+    EXPECT_EQ(canRefused.Run({"--port", noCan.Address(), "--model", "Velmoro 1000", "info"}), 4);
+    EXPECT_TRUE(canRefused.Err().contains("refused CAN")) << canRefused.Err().toStdString();
+
+    // A reader that goes away ends the run as SIGTERM does: the adapter is reset.
+    SimProcess sim({"--pty"});
+    Cli piped;
+    EXPECT_EQ(
+        piped.RunPiped(
+            {"--port", sim.Address(), "--model", "Velmoro 850", "--json", "-q", "watch", "1"}, 2),
+        128 + SIGPIPE);
+    EXPECT_EQ(piped.Out().count('\n'), 2);
+    EXPECT_EQ(sim.Received("ATZ", 2).last(), "ATZ");
 }
 
 } // namespace

@@ -101,7 +101,11 @@ TEST_F(ActorsControllerTest, SwitchOnAndOff)
     EXPECT_EQ(c->ButtonState(), ActorsIdle);
     EXPECT_EQ(c->ButtonText(), "Start");
     EXPECT_TRUE(c->ListEnabled());
-    EXPECT_TRUE(events.isEmpty());
+    // Neither request was taken: each is said, the refusal and the silence apart.
+    ASSERT_EQ(events.size(), 2) << events.join(" | ").toStdString();
+    EXPECT_TRUE(events[0].startsWith("message The ECU refused: "));
+    EXPECT_TRUE(events[1].startsWith("message The ECU did not answer: "));
+    EXPECT_EQ(c->SwitchEnding(), JobEnding::NoAnswer);
 }
 
 TEST_F(ActorsControllerTest, SwitchRequestsGoOutAsJobsInTheirOrder)

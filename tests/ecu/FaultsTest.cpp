@@ -70,15 +70,21 @@ TEST_F(FaultsTest, Miug4EmptyMemoryAndFailedReads)
     lists.AddCurrent("old current");
     lists.AddStored("old stored");
 
-    // Negative answer, no data and not connected leave the lists alone.
+    // A negative answer, no answer and no link are three endings, each leaving the lists
+    // unread: empty, but never "no faults".
     link.Answer(Hex("19 02 AF"), Hex("7F 19 31"));
-    ReadFaultsMiug4(link, texts, lists);
+    EXPECT_EQ(ReadFaultsMiug4(link, texts, lists), JobEnding::Refused);
+    EXPECT_TRUE(lists.Unread());
+    EXPECT_TRUE(lists.Current().isEmpty());
+    EXPECT_TRUE(lists.Stored().isEmpty());
     link.Answer(Hex("19 02 AF"), {});
-    ReadFaultsMiug4(link, texts, lists);
+    EXPECT_EQ(ReadFaultsMiug4(link, texts, lists), JobEnding::NoAnswer);
     link.SetConnected(false);
-    ReadFaultsMiug4(link, texts, lists);
-    EXPECT_EQ(lists.Current(), QStringList{"old current"});
-    EXPECT_EQ(lists.Stored(), QStringList{"old stored"});
+    EXPECT_EQ(ReadFaultsMiug4(link, texts, lists), JobEnding::CutShort);
+    EXPECT_EQ(ClearFaultsMiug4(link, texts, lists), JobEnding::CutShort);
+    EXPECT_TRUE(lists.Unread());
+    lists.Clear();
+    EXPECT_FALSE(lists.Unread());
 
     // An answer with data but no complete record reports an empty memory.
     link.SetConnected(true);
@@ -155,10 +161,11 @@ TEST_F(FaultsTest, ElevenMpClearAndFailedReads)
     EXPECT_EQ(link.Requests(), (QByteArrayList{Hex("14 FF 00"), Hex("18 00 FF 00")}));
     EXPECT_EQ(lists.Stored().size(), 1);
 
-    // Data that is not a 58 answer is not decoded.
+    // Data that is not a 58 answer is not decoded: the memory was not read.
     link.Answer(Hex("18 00 FF 00"), Hex("62 B0 00 01 05 21"));
-    ReadFaults11mp(link, texts, lists);
-    EXPECT_EQ(lists.Stored(), QStringList{"P0105 Cylinder air pressure sensor : to high"});
+    EXPECT_EQ(ReadFaults11mp(link, texts, lists), JobEnding::Refused);
+    EXPECT_TRUE(lists.Unread());
+    EXPECT_TRUE(lists.Stored().isEmpty());
 }
 
 } // namespace

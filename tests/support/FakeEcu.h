@@ -27,12 +27,13 @@ public:
         return engineStatus ? engineStatus(row) : 0;
     }
     bool hasStoredFaults() const override { return true; }
-    void readFaults(FaultLists& lists) override
+    JobEnding readFaults(FaultLists& lists) override
     {
         if (faults)
             faults(lists);
+        return JobEnding::Done;
     }
-    void clearFaults(FaultLists& lists) override { readFaults(lists); }
+    JobEnding clearFaults(FaultLists& lists) override { return readFaults(lists); }
     bool hasRoutineResult() const override { return false; }
     int routineResult(ProcedureRecord&) override { return 0; }
 };

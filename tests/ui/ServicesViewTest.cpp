@@ -67,6 +67,40 @@ TEST_F(ServicesViewTest, ReadAllWritesTheSurveyAndHandsBackToTheRefresh)
     EXPECT_TRUE(WaitUntil([] { return SharedSimulator()->ReceivedCommands().size() >= 3; }));
 }
 
+TEST_F(ServicesViewTest, SurveyCutByDisconnectEndsItsFileAsCutShort)
+{
+    ASSERT_TRUE(ConnectAndWait());
+    // Slow enough an ECU that the survey is still running when Disconnect comes.
+    SharedSimulator()->SetLatencyMs(20);
+    QPushButton* button = window->Measurements()->readAllButton;
+    button->click();
+    ASSERT_TRUE(SharedSimulator()->WaitForReceived("221040", 60000));
+    window->HandleMenu(ItemConnect); // Disconnect
+    ASSERT_TRUE(WaitUntil(
+        [this] { return window->StatusText(1) == QStringLiteral("Disconnected"); }, 60000));
+    SharedSimulator()->SetLatencyMs(0);
+
+    const QStringList files = QDir(dir.path()).entryList({QStringLiteral("TestResultate_*.log")});
+    ASSERT_EQ(files.size(), 1);
+    QFile file(dir.path() + QStringLiteral("/") + files.front());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    // The lines read so far, then the line that says where it stopped: never the footer of a
+    // finished survey, never an identifier without its answer.
+    EXPECT_FALSE(text.contains("Needed:"));
+    const QList<QByteArray> lines = text.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 4 + 0x40 + 2);
+    EXPECT_TRUE(lines[4 + 0x3F].startsWith("Tx: 3F Rx:"));
+    const QByteArray last = lines.last().trimmed();
+    EXPECT_TRUE(last.startsWith("Survey cut short at identifier 0x10")) << last.constData();
+    const int stoppedAt = last.mid(35, 2).toInt(nullptr, 16);
+    EXPECT_EQ(lines.size(), 4 + stoppedAt + 2) << last.constData();
+    EXPECT_TRUE(lines[lines.size() - 2].trimmed().isEmpty());
+    EXPECT_TRUE(window->StatusText(2).startsWith(QStringLiteral("Survey cut short")))
+        << window->StatusText(2).toStdString();
+    EXPECT_EQ(button->text(), QStringLiteral("Read all"));
+}
+
 TEST_F(ServicesViewTest, SwitchableActuatorStartsAndStops)
 {
     window->HandleMenu(ItemActors);
