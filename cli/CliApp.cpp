@@ -23,6 +23,7 @@
 #include <QJsonObject>
 #include <cmath>
 #include <csignal>
+#include <tuple>
 
 namespace velmoro::cli {
 
@@ -45,6 +46,12 @@ const CommandHelp kCommands[] = {
     {"watch", "watch NAME...",
      "up to eight values (names or numbers) pass after pass; --csv FILE logs them, "
      "--passes N or --duration S ends it, --interval MS spaces the passes",
+     true},
+    {"record", "record [NAME...]",
+     "records a ride: the values into a CSV log and, in an event file beside it, the faults "
+     "that appeared or went (read every --faults-every S, 10 by default), the link lost and "
+     "back, adapter restarts and your marks (Enter); reconnects by itself, --wait for an "
+     "adapter not yet there, a new pair of files after the link was down --ride-gap S (300)",
      true},
     {"faults", "faults [--clear]", "new and stored faults; --clear clears them and reads again",
      true},
@@ -225,8 +232,21 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
     const QCommandLineOption noFast(QStringLiteral("no-fast"),
                                     QStringLiteral("The normal pace for this run, whatever the "
                                                    "settings file says."));
-    parser.addOptions({help, version, port, model, language, settings, json, debugLog, quiet, yes,
-                       csv, passes, duration, interval, fast, noFast, reconnect, clear, output});
+    const QCommandLineOption wait(QStringLiteral("wait"),
+                                  QStringLiteral("record: an adapter or port not there yet is "
+                                                 "tried again until it is."));
+    const QCommandLineOption faultsEvery(
+        QStringLiteral("faults-every"),
+        QStringLiteral("record: read the fault memory every S seconds (10; 0: never)."),
+        QStringLiteral("S"));
+    const QCommandLineOption rideGap(
+        QStringLiteral("ride-gap"),
+        QStringLiteral("record: a link down longer than S seconds ends the ride; the next one "
+                       "gets new files (300; 0: never)."),
+        QStringLiteral("S"));
+    parser.addOptions({help,      version, port,   model,  language,    settings, json, debugLog,
+                       quiet,     yes,     csv,    passes, duration,    interval, fast, noFast,
+                       reconnect, clear,   output, wait,   faultsEvery, rideGap});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("One of the commands above."),
                                  QStringLiteral("COMMAND [ARGUMENTS]"));
@@ -271,6 +291,9 @@ int ParseCommandLine(const QStringList& arguments, CliOptions& options)
     options.interval = parser.value(interval);
     options.fast = parser.isSet(fast);
     options.noFast = parser.isSet(noFast);
+    options.wait = parser.isSet(wait);
+    options.faultsEvery = parser.value(faultsEvery);
+    options.rideGap = parser.value(rideGap);
     return -1;
 }
 
@@ -360,6 +383,21 @@ int CliRun::Start()
     if (const int status = NumberOption(QStringLiteral("--interval"), o_.interval, intervalMs_);
         status >= 0)
         return status;
+    for (const auto& [name, text, value] :
+         {std::tuple{"--faults-every", o_.faultsEvery, &faultsEveryS_},
+          std::tuple{"--ride-gap", o_.rideGap, &rideGapS_}}) {
+        if (text.isEmpty())
+            continue;
+        // Whole seconds; 0 switches the reading or the new rides off.
+        const double seconds = text.toDouble();
+        bool whole = false;
+        const int parsed = text.toInt(&whole);
+        if (!whole || parsed < 0 || seconds != parsed) {
+            PrintErr(T("Cli_28").arg(QLatin1String(name), text));
+            return ExitUsage;
+        }
+        *value = parsed;
+    }
     if (o_.fast && o_.noFast) {
         PrintErr(T("Rate_1"));
         return ExitUsage;
@@ -376,7 +414,7 @@ int CliRun::Start()
         return ListValues();
     if (o_.command == QLatin1String("actions"))
         return ListActions();
-    if (o_.command == QLatin1String("watch"))
+    if (o_.command == QLatin1String("watch") || Recording())
         if (const int status = PrepareWatch(); status >= 0)
             return status;
     if (o_.command == QLatin1String("run") || o_.command == QLatin1String("download"))
@@ -653,11 +691,16 @@ int CliRun::Connect()
                 [this] { actors_->Tick(kSelfLearningTimer); });
     }
 
-    const bool watch = o_.command == QLatin1String("watch");
-    state_.settings.csv = watch && !o_.csvFile.isEmpty() ? 1 : 0;
+    const bool watch = o_.command == QLatin1String("watch") || Recording();
+    // A recording always logs: into --csv FILE, or a dated file where the window logs.
+    state_.settings.csv = Recording() || (watch && !o_.csvFile.isEmpty()) ? 1 : 0;
     state_.settings.logging = o_.debugLogFile.isEmpty() ? 0 : 1;
-    // A lost link ends the run with its own status, unless a watch is to ride through it.
-    state_.settings.reconnect = watch && (o_.reconnect || state_.settings.reconnect != 0) ? 1 : 0;
+    // A lost link ends the run with its own status, unless a watch is to ride through it; a
+    // recording always does.
+    state_.settings.reconnect =
+        Recording() || (watch && (o_.reconnect || state_.settings.reconnect != 0)) ? 1 : 0;
+    if (Recording())
+        StartRecorder();
     session_->setLogFileNames(o_.csvFile, o_.debugLogFile);
     // Passes run for watch, and for the survey whose steps go between them; other jobs read alone.
     session_->setMeasurementsShown(watch || o_.command == QLatin1String("survey"));
@@ -695,10 +738,42 @@ void CliRun::OnQuestion(const QString& text)
     key_->Start();
 }
 
+void CliRun::StartRecorder()
+{
+    session_->setRetryFirstConnect(o_.wait);
+    RideRecorderOptions options;
+    options.faultsEverySeconds = faultsEveryS_;
+    options.rideGapSeconds = rideGapS_;
+    recorder_ = std::make_unique<RideRecorder>(*session_, state_.faults, options);
+    connect(recorder_.get(), &RideRecorder::rideStarted, this,
+            [this](const QString& csvFile, const QString& eventFile) {
+                PrintInfo(T("Rec_3").arg(csvFile, eventFile));
+            });
+    connect(recorder_.get(), &RideRecorder::noted, this, [this](const LogEvent& event) {
+        const QString seconds = QString::number(event.timeMs / 1000.0, 'f', 1);
+        if (event.kind == EventKind::FaultAppeared)
+            PrintInfo(T("Rec_5").arg(event.text));
+        else if (event.kind == EventKind::FaultGone)
+            PrintInfo(T("Rec_6").arg(event.text));
+        else if (event.kind == EventKind::Mark)
+            PrintInfo(T("Rec_1").arg(seconds));
+    });
+    marks_ = new LineReader(this);
+    connect(marks_, &LineReader::line, this, [this](const QString& note) {
+        if (!recorder_->mark(note))
+            PrintInfo(T("Rec_2"));
+    });
+}
+
 void CliRun::OnConnected()
 {
     if (status_ >= 0)
         return;
+    if (Recording() && !recorder_->writeOk()) {
+        PrintErr(T("Err_14").arg(recorder_->problem()));
+        End(ExitFailed);
+        return;
+    }
     if (linkUp_) {
         // A watch riding through a lost link: the same passes go on into the same CSV file.
         PrintInfo(T("Job_9"));
@@ -707,7 +782,8 @@ void CliRun::OnConnected()
     // A family that connects without an identification still needs an adapter and an ECU that
     // answer; what follows would otherwise be a run of dashes. What the set-up found names why.
     const AdapterInfo adapter = session_->adapterInfo();
-    if (!adapter.answered || !adapter.ecuAnswered) {
+    // A recorder started before the ignition waits for the ECU: its values come once it answers.
+    if (!adapter.answered || (!adapter.ecuAnswered && !Recording())) {
         // CAN refused is the adapter's failing for both families, not a silent ECU.
         if (adapter.setUpFailure == LinkFailure::CanRefused) {
             PrintErr(adapter.setUpFailureText);
@@ -743,9 +819,11 @@ void CliRun::OnConnected()
                 PrintOut(QStringLiteral("  ") + text);
         }
         End(ExitDone);
-    } else if (command == QLatin1String("watch")) {
+    } else if (command == QLatin1String("watch") || Recording()) {
         if (durationS_ > 0)
             durationTimer_.start(static_cast<int>(durationS_ * 1000));
+        if (Recording() && marks_->Start())
+            PrintInfo(T("Rec_4"));
     } else if (command == QLatin1String("faults")) {
         state_.faults.Clear();
         if (o_.clear)
@@ -829,9 +907,12 @@ void CliRun::OnActionStep()
 
 void CliRun::OnRows(const RowsSnapshot& rows)
 {
-    if (status_ >= 0 || o_.command != QLatin1String("watch"))
+    if (status_ >= 0 || (o_.command != QLatin1String("watch") && !Recording()))
         return;
     ++passesShown_;
+    // A recording's values go into its CSV log; a terminal shows them, a service's journal not.
+    if (Recording() && !StdoutIsTerminal())
+        return;
     if (o_.json) {
         QJsonArray values;
         for (int r = 0; r < watchCount_; ++r) {
@@ -883,6 +964,9 @@ void CliRun::OnRows(const RowsSnapshot& rows)
 
 void CliRun::OnJobEnded(const JobResult& result)
 {
+    // A recording's fault reads are its recorder's: they note, they end nothing.
+    if (Recording())
+        return;
     switch (result.kind) {
     case JobKind::ReadFaults:
     case JobKind::ClearFaults:
@@ -997,6 +1081,13 @@ void CliRun::OnReconnectCountdown(int seconds)
 {
     if (status_ >= 0)
         return;
+    // Waiting for an adapter that was never there: said once, then the attempts go on quietly.
+    if (Recording() && !linkUp_) {
+        if (!waitSaid_)
+            PrintInfo(T("Rec_7").arg(state_.link.port));
+        waitSaid_ = true;
+        return;
+    }
     // One line per attempt: when it comes, and that it is being made.
     if (seconds == 0)
         PrintErr(T("Job_8"));

@@ -16,6 +16,7 @@
 #include "cli/CliSetup.h"
 #include "ecu/CoreState.h"
 #include "session/DiagSession.h"
+#include "session/RideRecorder.h"
 
 #include <QObject>
 #include <QString>
@@ -32,6 +33,7 @@ namespace velmoro::cli {
 
 class InterruptWatcher;
 class KeyWait;
+class LineReader;
 
 enum ExitStatus : int {
     ExitDone = 0,
@@ -67,6 +69,9 @@ struct CliOptions {
     QString interval;    // watch: the least milliseconds from one pass's start to the next's
     bool fast = false;   // --fast: fast refresh for this run, whatever the settings say
     bool noFast = false; // --no-fast: the normal pace for this run
+    bool wait = false;   // record: a port or adapter not there yet is tried until it is
+    QString faultsEvery; // record: seconds between two reads of the fault memory
+    QString rideGap;     // record: seconds of link loss that end a ride
 };
 
 // Reads the command line into options. Returns -1 to go on, or the status to end with after
@@ -97,6 +102,9 @@ private:
     int PrepareWatch();
     int PrepareAction();
     int Connect();
+    bool Recording() const { return o_.command == QLatin1String("record"); }
+    // record: the ride's event file beside its CSV log, fault reads, marks from stdin.
+    void StartRecorder();
     void OnQuestion(const QString& text);
     void OnConnected();
     void OnDisconnected();
@@ -130,6 +138,11 @@ private:
     std::unique_ptr<ActorsController> actors_;
     InterruptWatcher* interrupts_ = nullptr;
     KeyWait* key_ = nullptr;
+    std::unique_ptr<RideRecorder> recorder_;
+    LineReader* marks_ = nullptr;
+    int faultsEveryS_ = 10;
+    int rideGapS_ = 300;
+    bool waitSaid_ = false;
     QTimer procedureTimer_;
     QTimer selfLearningTimer_;
     QTimer durationTimer_;

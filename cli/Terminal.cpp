@@ -247,4 +247,41 @@ void KeyWait::Restore() {}
 
 #endif
 
+LineReader::LineReader(QObject* parent) : QObject(parent) {}
+
+bool LineReader::Start()
+{
+#ifdef Q_OS_UNIX
+    if (notifier_ || !StdinIsForegroundTerminal())
+        return notifier_ != nullptr;
+    notifier_ = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, &LineReader::Read);
+    return true;
+#else
+    return false;
+#endif
+}
+
+void LineReader::Read()
+{
+#ifdef Q_OS_UNIX
+    char buffer[256];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        // The end of stdin, or it went away: nothing more to read.
+        notifier_->setEnabled(false);
+        return;
+    }
+    pending_.append(buffer, static_cast<qsizetype>(n));
+    // A line that never ends is not kept for ever.
+    constexpr qsizetype kLongestLine = 4096;
+    for (qsizetype end = pending_.indexOf('\n'); end >= 0; end = pending_.indexOf('\n')) {
+        emit line(QString::fromUtf8(pending_.left(end)).trimmed());
+        pending_.remove(0, end + 1);
+    }
+    if (pending_.size() > kLongestLine)
+        pending_.clear();
+#endif
+}
+
 } // namespace velmoro::cli

@@ -62,4 +62,23 @@ private:
     bool waiting_ = false;
 };
 
+// Lines typed on stdin while a run goes on (a recorder's marks: Enter, or a note and Enter).
+// Only on a terminal this run is the foreground job of; stdin that ends (a service's /dev/null)
+// ends the reading without a line.
+class LineReader : public QObject {
+    Q_OBJECT
+public:
+    explicit LineReader(QObject* parent = nullptr);
+    // False when stdin is no foreground terminal: no line will come.
+    bool Start();
+
+signals:
+    void line(const QString& text);
+
+private:
+    void Read();
+    QSocketNotifier* notifier_ = nullptr;
+    QByteArray pending_;
+};
+
 } // namespace velmoro::cli

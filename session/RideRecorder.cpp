@@ -31,7 +31,7 @@ RideRecorder::RideRecorder(DiagSession& session, FaultLists& faults, RideRecorde
     connect(&faultsTimer_, &QTimer::timeout, this, [this] {
         // Between two passes, like a read the user asks for; one at a time.
         if (up_ && !session_.jobRunning())
-            session_.readFaults();
+            ReadFaults();
     });
     connect(&session_, &DiagSession::linkStateChanged, this, &RideRecorder::OnLinkState);
     connect(&session_, &DiagSession::connected, this, [this] {
@@ -49,7 +49,7 @@ RideRecorder::RideRecorder(DiagSession& session, FaultLists& faults, RideRecorde
         up_ = true;
         if (options_.faultsEverySeconds > 0) {
             faultsTimer_.start();
-            session_.readFaults();
+            ReadFaults();
         }
     });
     connect(&session_, &DiagSession::rideRolled, this,
@@ -73,6 +73,14 @@ void RideRecorder::setOptions(RideRecorderOptions options)
 {
     options_ = options;
     faultsTimer_.setInterval(std::max(1, options_.faultsEverySeconds) * 1000);
+}
+
+void RideRecorder::ReadFaults()
+{
+    // An answer without records leaves the lists as they are: they start empty, as the fault
+    // view's Read starts them.
+    faultLists_.Clear();
+    session_.readFaults();
 }
 
 bool RideRecorder::mark(const QString& note)

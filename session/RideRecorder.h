@@ -67,6 +67,7 @@ private:
     void Note(EventKind kind, const QString& code = {}, const QString& text = {});
     void OnLinkState(LinkState state);
     void OnFaultsRead();
+    void ReadFaults();
 
     DiagSession& session_;
     FaultLists& faultLists_;

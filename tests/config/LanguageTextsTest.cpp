@@ -125,7 +125,8 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
                                   Numbered("Fast_", 1, 3) + Numbered("Restart_", 1, 1) +
                                   Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 22) +
                                   Numbered("Rate_", 1, 1) + Numbered("Conn_", 1, 4) +
-                                  Numbered("Err_", 1, 14) + Numbered("Job_", 1, 11);
+                                  Numbered("Err_", 1, 14) + Numbered("Job_", 1, 11) +
+                                  Numbered("Rec_", 1, 7);
         expected << added;
         QStringList textKeys = keys;
         textKeys.removeIf(IsFaultCode);
