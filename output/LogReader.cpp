@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace velmoro {
 
@@ -25,6 +26,18 @@ struct Span {
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// A field's text without the blanks around it, as [begin, end).
+std::pair<qsizetype, qsizetype> Trimmed(const char* data, const Span& span)
+{
+    qsizetype b = span.begin;
+    qsizetype e = span.end;
+    while (b < e && IsBlank(data[b]))
+        ++b;
+    while (e > b && IsBlank(data[e - 1]))
+        --e;
+    return {b, e};
 }
 
 // Splits [begin, end) of data into fields. A quoted field ends at a quote followed by the
@@ -88,12 +101,7 @@ void SplitLine(const char* data, qsizetype begin, qsizetype end, char sep, std::
 // Anything else ("----", "rich", "nan", "") is not one.
 bool ParseNumber(const char* data, const Span& span, char sep, double& out)
 {
-    qsizetype b = span.begin;
-    qsizetype e = span.end;
-    while (b < e && IsBlank(data[b]))
-        ++b;
-    while (e > b && IsBlank(data[e - 1]))
-        --e;
+    auto [b, e] = Trimmed(data, span);
     if (b == e || e - b > 64)
         return false;
     char buffer[66];
@@ -205,12 +213,7 @@ bool LooksLikeUtf16(const QByteArray& bytes)
 // Whether a number's text is a string of 0 and 1 (a bit field), and its length.
 int BitStringLength(const char* data, const Span& span, bool& leadingZero)
 {
-    qsizetype b = span.begin;
-    qsizetype e = span.end;
-    while (b < e && IsBlank(data[b]))
-        ++b;
-    while (e > b && IsBlank(data[e - 1]))
-        --e;
+    const auto [b, e] = Trimmed(data, span);
     for (qsizetype i = b; i < e; ++i)
         if (data[i] != '0' && data[i] != '1')
             return 0;
