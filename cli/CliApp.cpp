@@ -3,6 +3,7 @@
 
 #include "cli/Terminal.h"
 #include "config/DataLocations.h"
+#include "config/IniFile.h"
 #include "ecu/ActorsController.h"
 #include "ecu/Procedures.h"
 #include "ecu/RefreshCycle.h"
@@ -10,6 +11,7 @@
 #include "link/PortDiscovery.h"
 #include "output/Report.h"
 #include "output/Survey.h"
+#include "values/MeasurementLists.h"
 #include "values/RowDisplay.h"
 
 #include <QCommandLineParser>
@@ -129,6 +131,22 @@ void PrintJson(const QJsonValue& value)
 bool IsHostAndPort(const QString& port)
 {
     return !QDir::isAbsolutePath(port) && port.contains(QLatin1Char(':'));
+}
+
+// The value names of a family in English, by dispatcher index.
+QVector<QString> EnglishValueNames(int family)
+{
+    LanguageTexts english;
+    IniFile ini;
+    ini.SetContent(DefaultSettingsFile());
+    for (const auto& [key, text] : ini.Entries(QStringLiteral("English")))
+        english.Set(key, text);
+    QVector<QString> names;
+    if (family == Family11mp)
+        BuildValueNames11mp(english, names);
+    else
+        BuildValueNamesMiug4(english, names);
+    return names;
 }
 
 } // namespace
@@ -525,6 +543,14 @@ int CliRun::PrepareWatch()
     const QVector<ChooserEntry>& entries = state_.choosers[0].entries;
     for (const ChooserEntry& entry : entries)
         names << entry.text;
+    // The same values by their English names, whatever language the texts are in, so that a
+    // script works in every language.
+    QStringList englishNames;
+    {
+        const QVector<QString> english = EnglishValueNames(state_.link.family);
+        for (const ChooserEntry& entry : entries)
+            englishNames << english.value(entry.itemData);
+    }
     if (o_.arguments.size() > kDisplayRows) {
         PrintErr(T("Cli_16"));
         return ExitUsage;
@@ -535,8 +561,14 @@ int CliRun::PrepareWatch()
             bool number = false;
             const int k = typed.toInt(&number);
             QString nearest;
-            const int at = number ? (k >= 1 && k < entries.size() ? k : -1)
-                                  : MatchName(names, typed, &nearest);
+            int at = number ? (k >= 1 && k < entries.size() ? k : -1)
+                            : MatchName(names, typed, &nearest);
+            if (at < 0 && !number) {
+                QString englishNearest;
+                at = MatchName(englishNames, typed, &englishNearest);
+                if (nearest.isEmpty())
+                    nearest = englishNearest;
+            }
             if (at < 0) {
                 PrintErr(
                     T("Cli_3").arg(typed) +

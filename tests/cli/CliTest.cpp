@@ -164,6 +164,15 @@ TEST(CliTest, WatchOnTheBuiltInBikeWritesExactlyTheAskedPasses)
     EXPECT_EQ(pass["values"][1]["unit"].toString().toStdString(), "°");
     EXPECT_TRUE(json.Err().isEmpty()) << json.Err().toStdString();
 
+    // English names are understood in every language: a script works whatever the texts are.
+    Cli german;
+    ASSERT_EQ(german.Run({"--language", "Deutsch", "--port", "Simulator", "--model", "Velmoro 850",
+                          "--json", "-q", "watch", "engine temperature", "--passes", "1"}),
+              0)
+        << german.Err().toStdString();
+    const QJsonObject first = QJsonDocument::fromJson(german.Out().trimmed()).object();
+    EXPECT_EQ(first["values"][0]["name"].toString().toStdString(), "Motortemperatur");
+
     Cli ports;
     ASSERT_EQ(ports.Run({"--json", "ports"}), 0);
     const QJsonArray listed = QJsonDocument::fromJson(ports.Out()).array();
