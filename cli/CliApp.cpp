@@ -416,6 +416,23 @@ int CliRun::Start()
         }
         *value = parsed;
     }
+    // Files asked for are checked before the link is: a typing error in a folder's name should
+    // not cost a connect and an ignition prompt. A recording's events need a file beside its log.
+    if (Recording() && o_.csvFile == QLatin1String("-")) {
+        PrintErr(T("Cli_22").arg(o_.csvFile));
+        return ExitUsage;
+    }
+    for (const QString& file : {o_.csvFile, o_.outputFile, o_.debugLogFile}) {
+        if (file.isEmpty() || file == QLatin1String("-"))
+            continue;
+        const QFileInfo info(file);
+        const QFileInfo folder(info.absolutePath());
+        if (info.isDir() || !folder.isDir() || !folder.isWritable() ||
+            (info.exists() && !info.isWritable())) {
+            PrintErr(T("Cli_22").arg(file));
+            return ExitFailed;
+        }
+    }
     if (o_.fast && o_.noFast) {
         PrintErr(T("Rate_1"));
         return ExitUsage;
@@ -943,7 +960,8 @@ void CliRun::OnRows(const RowsSnapshot& rows)
         return;
     ++passesShown_;
     // A recording's values go into its CSV log; a terminal shows them, a service's journal not.
-    if (Recording() && !StdoutIsTerminal())
+    // With the CSV log on the standard output, that is all it carries.
+    if ((Recording() && !StdoutIsTerminal()) || o_.csvFile == QLatin1String("-"))
         return;
     if (o_.json) {
         QJsonArray values;

@@ -1,6 +1,8 @@
 // The CSV value log: file naming, line building and the writing of header and data lines.
 #include "output/CsvLog.h"
 
+#include <cstdio>
+
 namespace velmoro {
 
 QString LogFileName(const QString& loggingDirectory, const QString& baseName, const QDateTime& now,
@@ -36,10 +38,14 @@ bool CsvLog::OpenCsvLogAt(const QString& fileName, const QString& timeTitle,
                           const std::array<QString, 8>& chooserTexts)
 {
     FlushCsvLog();
-    fileName_ = fileName;
-    file_.setFileName(fileName_);
     writeOk_ = true;
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // "-": the standard output, for a pipe; it stays open when the log is closed.
+    const bool toStdout = fileName == QLatin1String("-");
+    fileName_ = toStdout ? QString() : fileName;
+    file_.setFileName(fileName_);
+    const bool opened = toStdout ? file_.open(stdout, QIODevice::WriteOnly)
+                                 : file_.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    if (!opened) {
         failedFileName_ = fileName_;
         fileName_.clear();
         return false;

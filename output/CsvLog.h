@@ -30,7 +30,8 @@ public:
     // created: then nothing is written until the next open, and FailedFileName() names it.
     bool OpenCsvLog(const QString& loggingDirectory, const QString& baseName, const QDateTime& now,
                     const QString& timeTitle, const std::array<QString, 8>& chooserTexts);
-    // The same under a file name of the caller's choosing.
+    // The same under a file name of the caller's choosing; "-" writes to the standard output
+    // (FileName() is then empty).
     bool OpenCsvLogAt(const QString& fileName, const QString& timeTitle,
                       const std::array<QString, 8>& chooserTexts);
 

@@ -173,6 +173,14 @@ TEST(CliTest, WatchOnTheBuiltInBikeWritesExactlyTheAskedPasses)
     const QJsonObject first = QJsonDocument::fromJson(german.Out().trimmed()).object();
     EXPECT_EQ(first["values"][0]["name"].toString().toStdString(), "Motortemperatur");
 
+    // The CSV log on the standard output, for a pipe: nothing else goes there.
+    Cli piped;
+    ASSERT_EQ(piped.Run({"--port", "Simulator", "--model", "Velmoro 850", "-q", "watch", "RPM",
+                         "--passes", "2", "--csv", "-"}),
+              0);
+    ExpectCompleteCsv(piped.Out(), QStringLiteral("RPM"));
+    EXPECT_EQ(piped.Out().count('\n'), 3);
+
     Cli ports;
     ASSERT_EQ(ports.Run({"--json", "ports"}), 0);
     const QJsonArray listed = QJsonDocument::fromJson(ports.Out()).array();
@@ -415,6 +423,12 @@ TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
         {bike + QStringList{"watch", "RPM", "--interval", "soon"}, 2,
          "Invalid number for --interval: \"soon\"."},
         {bike + QStringList{"--language", "francai", "info"}, 2, "Did you mean \"Français\"?"},
+        // A file that cannot be written is named before the link is asked for.
+        {bike + QStringList{"watch", "RPM", "--csv", "/velmoro-no-such-folder/ride.csv"}, 1,
+         "The file /velmoro-no-such-folder/ride.csv cannot be written."},
+        {bike + QStringList{"record", "RPM", "--csv", "-"}, 2, "The file - cannot be written."},
+        {bike + QStringList{"record", "RPM", "--faults-every", "often"}, 2,
+         "Invalid number for --faults-every: \"often\"."},
         {{"--port", "/dev/velmoro-no-such-adapter", "--model", "Velmoro 850", "info"},
          3,
          "The port /dev/velmoro-no-such-adapter does not exist."},
