@@ -133,6 +133,19 @@ bool IsHostAndPort(const QString& port)
     return !QDir::isAbsolutePath(port) && port.contains(QLatin1Char(':'));
 }
 
+// A value as JSON: a number where it is one, null where it could not be read ("----"), the
+// text otherwise (a bit field such as "00001101" keeps its digits).
+QJsonValue JsonValue(const QString& text)
+{
+    if (text.isEmpty() || text == QLatin1String("----"))
+        return QJsonValue::Null;
+    const bool bits =
+        text.size() > 1 && text.startsWith(QLatin1Char('0')) && !text.contains(QLatin1Char('.'));
+    bool number = false;
+    const double value = text.toDouble(&number);
+    return number && !bits ? QJsonValue(value) : QJsonValue(text);
+}
+
 // The value names of a family in English, by dispatcher index.
 QVector<QString> EnglishValueNames(int family)
 {
@@ -970,10 +983,16 @@ void CliRun::OnRows(const RowsSnapshot& rows)
             values.append(QJsonObject{
                 {QStringLiteral("name"),
                  state_.choosers[static_cast<std::size_t>(r)].SelectedText()},
-                {QStringLiteral("value"), row.valueText},
+                {QStringLiteral("value"), JsonValue(row.valueText)},
                 {QStringLiteral("unit"), row.valueIndex > 0 ? row.unitText : QString()}});
         }
+        // When: on the CSV log's clock, and the wall clock for lining up with other records.
         PrintJson(QJsonObject{{QStringLiteral("pass"), passesShown_},
+                              {QStringLiteral("ms"), static_cast<double>(session_->linkTimeMs())},
+                              {QStringLiteral("time"),
+                               QDateTime::currentDateTime()
+                                   .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
+                                   .toString(Qt::ISODateWithMs)},
                               {QStringLiteral("values"), values}});
         return;
     }
@@ -1059,8 +1078,18 @@ void CliRun::OnFaults(const JobResult& result)
     const QStringList current = state_.faults.Current();
     const QStringList stored = state_.faults.Stored();
     if (o_.json) {
-        PrintJson(QJsonObject{{QStringLiteral("new"), QJsonArray::fromStringList(current)},
-                              {QStringLiteral("stored"), QJsonArray::fromStringList(stored)}});
+        // Each fault as an object: its code, and the line the fault view shows.
+        const auto objects = [](const QStringList& lines) {
+            QJsonArray array;
+            const QMap<QString, QString> codes = FaultCodesOf(lines);
+            for (const QString& line : lines)
+                if (!line.trimmed().isEmpty())
+                    array.append(QJsonObject{{QStringLiteral("code"), codes.key(line.trimmed())},
+                                             {QStringLiteral("text"), line.trimmed()}});
+            return array;
+        };
+        PrintJson(QJsonObject{{QStringLiteral("new"), objects(current)},
+                              {QStringLiteral("stored"), objects(stored)}});
     } else {
         PrintOut(state_.texts.Text(QStringLiteral("View_21")) + QLatin1Char(':'));
         for (const QString& line : current)

@@ -277,9 +277,24 @@ TEST_P(CliGoldenTest, EveryJobShowsAndWritesWhatTheWindowDoes)
                        : shownFaults.isEmpty() ? QByteArray("New faults:\n")
                                                : QByteArray("Stored faults:\n");
     EXPECT_EQ(faults.Out().toStdString(), shownFaults.toStdString());
+    Cli faultsJson;
+    ASSERT_EQ(faultsJson.Run(link + QStringList{"--json", "faults"}), 0);
+    const QJsonObject listed = QJsonDocument::fromJson(faultsJson.Out()).object();
+    // The same lists as objects: each line with its code, its first word.
+    QStringList jsonLines;
+    for (const char* list : {"new", "stored"})
+        for (const QJsonValue fault : listed[QLatin1String(list)].toArray()) {
+            EXPECT_EQ(fault["code"].toString(), fault["text"].toString().section(' ', 0, 0));
+            jsonLines << fault["text"].toString();
+        }
+    QStringList goldenLines = QString::fromUtf8(ReadAll(golden + "faults.txt")).split('\n');
+    goldenLines.removeAll(QStringLiteral("--"));
+    goldenLines.removeAll(QString());
+    EXPECT_EQ(jsonLines, goldenLines)
+        << jsonLines.join('|').toStdString() << " / " << goldenLines.join('|').toStdString();
     Cli cleared;
     ASSERT_EQ(cleared.Run(link + QStringList{"faults", "--clear"}), 0);
-    const QByteArrayList sent = sim.Received("ATZ", 8);
+    const QByteArrayList sent = sim.Received("ATZ", 10);
     const QByteArrayList clearTraffic = ReadAll(golden + "traffic-faults-clear.txt").split('\n');
     const qsizetype clearAt = sent.indexOf(clearTraffic.front());
     ASSERT_GE(clearAt, 0);
