@@ -1220,7 +1220,9 @@ void CliRun::OnDisconnected()
     if (progressShown_)
         WriteErr(QStringLiteral("\n"));
     progressShown_ = false;
-    if (linkUp_)
+    // "Ignition off" reads as a finding after a run that went well; it is said only where the
+    // link ended in a way the user should look at.
+    if (linkUp_ && status_ != ExitDone)
         PrintInfo(state_.texts.Text(QStringLiteral("View_56")));
     if (status_ < 0) {
         const AdapterInfo adapter = session_->adapterInfo();
