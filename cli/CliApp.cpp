@@ -399,6 +399,29 @@ int CliRun::Start()
     }
     o_.command = names[command];
 
+    // An option the command has no use for is a typing error, not something to ignore.
+    const auto onlyFor = [this](bool given, const char* option, QStringList commands) {
+        if (!given || commands.contains(o_.command))
+            return false;
+        PrintErr(T("Rec_8").arg(QLatin1String(option), o_.command));
+        return true;
+    };
+    const QStringList logging{QStringLiteral("watch"), QStringLiteral("record")};
+    const QStringList files{QStringLiteral("report"), QStringLiteral("survey"),
+                            QStringLiteral("download")};
+    if (onlyFor(!o_.csvFile.isEmpty(), "--csv", logging) ||
+        onlyFor(!o_.passes.isEmpty(), "--passes", logging) ||
+        onlyFor(!o_.interval.isEmpty(), "--interval", logging) ||
+        onlyFor(!o_.duration.isEmpty(), "--duration",
+                logging + QStringList{QStringLiteral("run")}) ||
+        onlyFor(o_.reconnect, "--reconnect", {QStringLiteral("watch")}) ||
+        onlyFor(o_.clear, "--clear", {QStringLiteral("faults")}) ||
+        onlyFor(!o_.outputFile.isEmpty(), "-o", files) ||
+        onlyFor(o_.wait, "--wait", {QStringLiteral("record")}) ||
+        onlyFor(!o_.faultsEvery.isEmpty(), "--faults-every", {QStringLiteral("record")}) ||
+        onlyFor(!o_.rideGap.isEmpty(), "--ride-gap", {QStringLiteral("record")}))
+        return ExitUsage;
+
     double passes = 0;
     if (const int status = NumberOption(QStringLiteral("--passes"), o_.passes, passes); status >= 0)
         return status;

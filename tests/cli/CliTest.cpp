@@ -443,6 +443,8 @@ TEST(CliTest, EveryBadInputGetsItsMessageAndStatus)
         {bike + QStringList{"watch", "RPM", "--csv", "/velmoro-no-such-folder/ride.csv"}, 1,
          "The file /velmoro-no-such-folder/ride.csv cannot be written."},
         {bike + QStringList{"record", "RPM", "--csv", "-"}, 2, "The file - cannot be written."},
+        {bike + QStringList{"faults", "--passes", "3"}, 2,
+         "The option --passes does not apply to faults."},
         {bike + QStringList{"record", "RPM", "--faults-every", "often"}, 2,
          "Invalid number for --faults-every: \"often\"."},
         {{"--port", "/dev/velmoro-no-such-adapter", "--model", "Velmoro 850", "info"},
