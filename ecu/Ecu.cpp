@@ -9,8 +9,7 @@
 #include "values/MeasurementLists.h"
 #include "values/ValueCatalog.h"
 
-#include <chrono>
-#include <thread>
+#include <algorithm>
 
 namespace velmoro {
 
@@ -126,7 +125,7 @@ std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context)
     return std::make_unique<Ecu11mp>(std::move(context));
 }
 
-EcuContext ContextOf(CoreState& state)
+EcuContext ContextOf(CoreState& state, Clock& clock)
 {
     EcuContext ctx;
     ctx.link = &state.channel;
@@ -138,12 +137,12 @@ EcuContext ContextOf(CoreState& state)
     ctx.procedures.paths = state.paths;
     LinkFlags* flags = &state.flags;
     // Sliced so that a disconnect or quit cuts the wait short.
-    ctx.procedures.wait = [flags](int ms) {
+    ctx.procedures.wait = [flags, &clock](int ms) {
         constexpr int kSliceMs = 10;
         for (int waited = 0; waited < ms; waited += kSliceMs) {
             if (flags->stopFlag.load() || flags->quitFlag.load())
                 return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kSliceMs, ms - waited)));
+            clock.SleepMs(std::min(kSliceMs, ms - waited));
         }
         return !flags->stopFlag.load() && !flags->quitFlag.load();
     };
@@ -151,15 +150,15 @@ EcuContext ContextOf(CoreState& state)
     return ctx;
 }
 
-void ChooseEcu(CoreState& state)
+void ChooseEcu(CoreState& state, Clock& clock)
 {
     if (state.link.ecuId == QLatin1String("MIUG4")) {
         state.link.family = FamilyMiug4;
     } else if (state.link.ecuId == QLatin1String("11MP")) {
         state.link.family = Family11mp;
     }
-    state.ecu = state.link.family == Family11mp ? MakeEcu11mp(ContextOf(state))
-                                                : MakeEcuMiug4(ContextOf(state));
+    state.ecu = state.link.family == Family11mp ? MakeEcu11mp(ContextOf(state, clock))
+                                                : MakeEcuMiug4(ContextOf(state, clock));
     if (state.onEcuChosen) {
         state.onEcuChosen();
     }

@@ -9,6 +9,7 @@
 #include "config/Settings.h"
 #include "ecu/FaultLists.h"
 #include "ecu/Procedures.h"
+#include "link/Clock.h"
 #include "link/Exchange.h"
 #include "link/LinkFlags.h"
 #include "link/UiBridge.h"
@@ -82,12 +83,12 @@ std::unique_ptr<Ecu> MakeEcuMiug4(EcuContext context);
 std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context);
 
 // The context over the state's channel, texts, flags, link settings and paths; procedure waits
-// are cut short by a disconnect or quit.
-EcuContext ContextOf(CoreState& state);
+// pass on clock and are cut short by a disconnect or quit.
+EcuContext ContextOf(CoreState& state, Clock& clock = SteadyClockInstance());
 
 // Chooses state.ecu from state.link.ecuId ("MIUG4" or "11MP", compared exactly) and sets
 // state.link.family; an unknown id keeps the previous family. Calls state.onEcuChosen afterwards
-// (the shell's menu side effect).
-void ChooseEcu(CoreState& state);
+// (the shell's menu side effect). The family's procedures wait on clock.
+void ChooseEcu(CoreState& state, Clock& clock = SteadyClockInstance());
 
 } // namespace velmoro

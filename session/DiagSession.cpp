@@ -190,7 +190,8 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
     : QObject(parent), state_(state), options_(std::move(options)),
       simulator_(options_.simulator ? options_.simulator
                                     : std::make_shared<Simulator>(RealisticSimulatorOptions())),
-      bridge_(std::make_unique<Bridge>(*this))
+      bridge_(std::make_unique<Bridge>(*this)),
+      retryClock_(options_.retryClock != nullptr ? *options_.retryClock : SteadyClockInstance())
 {
     qRegisterMetaType<RowsSnapshot>();
     qRegisterMetaType<LinkState>();
@@ -206,6 +207,11 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
         };
     }
     state_.ui = bridge_.get();
+    retryWatch_ = retryClock_.Watch([this] {
+        // Taking the lock orders the wake-up after the loop's look at the clock.
+        std::lock_guard<std::mutex> lock(mutex_);
+        wake_.notify_all();
+    });
     loop_.reset(QThread::create([this] { LoopMain(); }));
     loop_->start();
 }
@@ -213,6 +219,7 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
 DiagSession::~DiagSession()
 {
     waitStopped();
+    retryClock_.Unwatch(retryWatch_);
     if (state_.ui == bridge_.get())
         state_.ui = nullptr;
 }
@@ -686,7 +693,7 @@ void DiagSession::LoopMain()
                 // 2 s, then 5 s, then every 10 s.
                 const int delayMs = retries_ == 0 ? 2000 : retries_ == 1 ? 5000 : 10000;
                 ++retries_;
-                retryAtMs_ = NowMs() + delayMs;
+                retryAtMs_ = retryClock_.NowMs() + delayMs;
                 countdownShown_ = -1;
                 lock.unlock();
                 state_.channel.Abort();
@@ -701,7 +708,7 @@ void DiagSession::LoopMain()
             continue;
         }
         if (!quitting_ && linkState_ == LinkState::Reconnecting && workerEnded) {
-            const qint64 leftMs = retryAtMs_ - NowMs();
+            const qint64 leftMs = retryAtMs_ - retryClock_.NowMs();
             if (leftMs > 0) {
                 const int seconds = static_cast<int>((leftMs + 999) / 1000);
                 if (seconds != countdownShown_) {
@@ -711,7 +718,8 @@ void DiagSession::LoopMain()
                     lock.lock();
                     continue;
                 }
-                // Woken by a disconnect or quit, or when the next second of the countdown begins.
+                // Woken by a disconnect or quit, by a clock advanced by hand, or when the next
+                // second of the countdown begins.
                 wake_.wait_for(lock, std::chrono::milliseconds(leftMs - (seconds - 1) * 1000));
                 continue;
             }

@@ -80,6 +80,9 @@ struct DiagSessionOptions {
     std::shared_ptr<Simulator> simulator;
     // The worker's time-outs and pauses; tests shorten them.
     CommWorkerTimings workerTimings;
+    // The time of the reconnect countdown; empty: the steady clock. Tests drive it by hand, and
+    // the session looks again at its countdown each time such a clock is advanced.
+    Clock* retryClock = nullptr;
 };
 
 class DiagSession : public QObject {
@@ -251,6 +254,9 @@ private:
     DiagSessionOptions options_;
     std::shared_ptr<Simulator> simulator_;
     std::unique_ptr<Bridge> bridge_;
+    // The countdown's time, and the handle of the session's watch on it.
+    Clock& retryClock_;
+    int retryWatch_ = 0;
 
     // Guarded by mutex_.
     mutable std::mutex mutex_;

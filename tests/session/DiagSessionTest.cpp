@@ -2,6 +2,7 @@
 // run, link ends during jobs, and a seeded random walk of user commands with its invariants.
 #include "session/DiagSession.h"
 #include "ecu/Ecu.h"
+#include "link/Clock.h"
 #include "sim/Simulator.h"
 #include "support/SimProcess.h"
 #include "support/WaitUntil.h"
@@ -41,6 +42,7 @@ protected:
         sim = std::make_shared<Simulator>();
         DiagSessionOptions options;
         options.simulator = sim;
+        options.retryClock = &retryClock;
         session = std::make_unique<DiagSession>(state, options);
         QObject::connect(session.get(), &DiagSession::question, session.get(),
                          [this] { session->answerQuestion(); });
@@ -73,6 +75,8 @@ protected:
     }
 
     QTemporaryDir dir;
+    // The reconnect countdown moves only when a test advances this clock.
+    ManualClock retryClock;
     CoreState state;
     std::shared_ptr<Simulator> sim;
     std::unique_ptr<DiagSession> session;
@@ -170,17 +174,28 @@ TEST_F(DiagSessionTest, IgnitionCycleAndLostPortRecoverIntoTheSameRowsAndLog)
     EXPECT_TRUE(sim->ReceivedCommands().contains("1003"));
     EXPECT_EQ(connects, 1);
 
-    // The port goes away: after a countdown the session tries again, without the prompt.
+    // The port goes away: after a countdown the session tries again, without the prompt. A try
+    // that finds no port waits longer before the next; the countdown runs on the session's clock.
     sim->Vanish();
     ASSERT_TRUE(WaitUntil([&] { return !countdown.isEmpty(); }));
-    EXPECT_EQ(countdown.first(), 2);
+    EXPECT_EQ(countdown, QList<int>{2});
     EXPECT_EQ(session->linkState(), LinkState::Reconnecting);
     EXPECT_FALSE(session->workerAlive());
+    retryClock.AdvanceMs(1000);
+    ASSERT_TRUE(WaitUntil([&] { return countdown.size() == 2; }));
+    retryClock.AdvanceMs(1000);
+    ASSERT_TRUE(WaitUntil([&] { return countdown.size() == 4; }));
+    EXPECT_EQ(countdown, (QList<int>{2, 1, 0, 5}));
+    EXPECT_EQ(session->linkState(), LinkState::Reconnecting);
     sim->Restore();
-    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }, 20000));
+    retryClock.AdvanceMs(1000);
+    ASSERT_TRUE(WaitUntil([&] { return countdown.size() == 5; }));
+    EXPECT_EQ(connects, 1);
+    retryClock.AdvanceMs(4000);
+    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }));
     const int resumed = passes;
     ASSERT_TRUE(WaitUntil([&] { return passes >= resumed + 2; }));
-    EXPECT_EQ(countdown, (QList<int>{2, 1, 0}));
+    EXPECT_EQ(countdown, (QList<int>{2, 1, 0, 5, 4, 0}));
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(disconnects, 0);
     for (int r = 0; r < kDisplayRows; ++r)
@@ -229,7 +244,8 @@ TEST_F(DiagSessionTest, TcpAdapterRestartedOnTheSamePortIsFoundAgain)
     ASSERT_TRUE(WaitUntil([this] { return session->linkState() == LinkState::Reconnecting; }));
     adapter = std::make_unique<test::SimProcess>(QStringList{"--tcp", port});
     ASSERT_EQ(adapter->Address(), port);
-    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }, 30000));
+    retryClock.AdvanceMs(2000);
+    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }, 20000));
     const int resumed = passes;
     ASSERT_TRUE(WaitUntil([&] { return passes > resumed; }, 20000));
     EXPECT_EQ(disconnects, 0);
