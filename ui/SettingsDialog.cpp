@@ -110,7 +110,8 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     place(fastRefreshBox_, 10, 195, 260, 20);
 
     // Content and opening rules, before any reaction is connected.
-    const QStringList languages = LanguageSectionNames(state_.paths);
+    const QStringList languages =
+        hooks_.languageNames ? hooks_.languageNames() : LanguageSectionNames(state_.paths);
     languageList_->addItems(languages);
     languageList_->setCurrentIndex(
         std::max(0, static_cast<int>(languages.indexOf(state_.settings.language))));

@@ -49,6 +49,8 @@ struct SettingsHooks {
     std::function<void()> stopAll;
     // RefreshChoosers(state, true). Default: the values layer's RefreshChoosers.
     std::function<void(CoreState&)> refreshChoosers;
+    // The languages offered. Default: the sections of the settings file.
+    std::function<QStringList()> languageNames;
     // The port list. Default: DiscoverPorts().
     std::function<QList<PortEntry>()> discoverPorts;
     // The directory chooser: parent, title, start directory; empty when cancelled.
