@@ -226,6 +226,9 @@ void SettingsDialog::ShowSearching()
 
 void SettingsDialog::PortsFound(const QList<PortEntry>& entries, int selected)
 {
+    // A dialog already closed (and about to be deleted) has taken its port: nothing changes.
+    if (closing_)
+        return;
     searchingPorts_ = false;
     ports_ = entries;
     // The simulator is never chosen for the user: only a saved "Simulator" selects it.
@@ -233,7 +236,6 @@ void SettingsDialog::PortsFound(const QList<PortEntry>& entries, int selected)
         state_.link.port = ports_[selected].savedName;
     portList_->setEnabled(true);
     FillPortList(selected, selected >= 0 ? ports_[selected].name : QString());
-    emit portsListed();
 }
 
 void SettingsDialog::FillPortList(int selected, const QString& editText)

@@ -94,8 +94,6 @@ public:
 signals:
     // After the closing steps, just before a requested StopAll.
     void closed();
-    // The port search has ended and the port list is filled.
-    void portsListed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

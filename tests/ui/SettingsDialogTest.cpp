@@ -303,17 +303,24 @@ TEST_F(SettingsDialogTest, PortSearchLeavesTheWindowFreeAndMayOutliveTheDialog)
     EXPECT_EQ(dialog->PortList()->currentText(), "/dev/ttyUSB1");
     dialog->close();
 
-    // Closed while searching: the list showed no port, so none is taken from it, and the late
-    // result finds the dialog gone.
-    for (const QString& saved : {QString("/dev/ttyUSB1"), QString()}) {
-        state.link.port = saved;
-        dialog = OpenSettingsDialog(state, restart, setup, hooks, nullptr);
-        dialog->close();
-        EXPECT_EQ(state.link.port, saved);
-        ASSERT_TRUE(velmoro::test::WaitUntil([&] { return dialog.isNull(); }));
-        gate->release();
-        QThreadPool::globalInstance()->waitForDone();
-        QCoreApplication::processEvents();
-        EXPECT_EQ(state.link.port, saved);
+    // Closed while searching: the list showed no port, so none is taken from it, whether the
+    // result was already on its way or comes when the dialog is gone.
+    for (const bool resultFirst : {true, false}) {
+        for (const QString& saved : {QString("/dev/ttyUSB1"), QString()}) {
+            state.link.port = saved;
+            dialog = OpenSettingsDialog(state, restart, setup, hooks, nullptr);
+            if (resultFirst) {
+                gate->release();
+                QThreadPool::globalInstance()->waitForDone();
+            }
+            dialog->close();
+            EXPECT_EQ(state.link.port, saved);
+            ASSERT_TRUE(velmoro::test::WaitUntil([&] { return dialog.isNull(); }));
+            if (!resultFirst)
+                gate->release();
+            QThreadPool::globalInstance()->waitForDone();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(state.link.port, saved) << resultFirst;
+        }
     }
 }
