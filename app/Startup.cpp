@@ -106,7 +106,8 @@ std::unique_ptr<MainWindow> StartProgram(AppState& state, const ProgramPaths& pa
     state.restartPending = 0;
     state.setupPending = 0;
     state.settings.maxWindow = 1;
-    LoadSettings(state);
+    // The only reading of the settings file: everything below takes what it needs from `read`.
+    SettingsReadResult read = LoadSettings(state);
 
     const float scale = state.settings.windowScale;
     state.bigFont = FitBigFont(scale);
@@ -125,17 +126,19 @@ std::unique_ptr<MainWindow> StartProgram(AppState& state, const ProgramPaths& pa
     // without text, and Preferences out of reach: the program starts in English and asks, as on
     // a first start. Only the Language line of the file changes.
     const bool languageUnknown =
-        !state.firstStart && !LanguageSectionExists(state.paths, state.settings.language);
+        !state.firstStart && !LanguageSectionExists(read.file, state.settings.language);
     if (languageUnknown)
         state.settings.language = QStringLiteral("English");
-    const QStringList languages = LanguageSectionNames(state.paths);
-    if (state.firstStart || (languageUnknown && !languages.isEmpty())) {
-        const QString name = chooser(languages, scale);
+    state.languages = LanguageSectionNames(read.file);
+    if (state.firstStart || (languageUnknown && !state.languages.isEmpty())) {
+        const QString name = chooser(state.languages, scale);
         if (!name.isEmpty()) {
             state.settings.language = name;
-            SaveLanguageSetting(state.paths, name);
+            SaveLanguageSetting(state.paths, read, name);
         }
     }
+    // The texts come from the same reading; the exit save writes the Language line.
+    ReadLanguage(read.file, state.settings.language, state.texts);
 
     auto window = std::make_unique<MainWindow>(state, options);
     window->FinishStartup();

@@ -50,19 +50,37 @@ int LanguageTexts::Size() const
     return int(map_.size());
 }
 
-bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts& texts)
+QString LanguageTexts::Language() const
 {
-    IniFile ini;
-    const QString path = paths.SettingsFile();
-    if (!ini.Load(path)) {
-        return false;
-    }
-    const IniEntries entries = ini.Entries(name);
+    QMutexLocker lock(&mutex_);
+    return language_;
+}
+
+void LanguageTexts::SetLanguage(const QString& name)
+{
+    QMutexLocker lock(&mutex_);
+    language_ = name;
+}
+
+bool ReadLanguage(const IniFile& file, const QString& name, LanguageTexts& texts)
+{
+    const IniEntries entries = file.Entries(name);
     if (entries.isEmpty()) {
         return false;
     }
     for (const auto& [key, text] : entries) {
         texts.Set(key, text);
+    }
+    texts.SetLanguage(name);
+    return true;
+}
+
+bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts& texts)
+{
+    IniFile ini;
+    const QString path = paths.SettingsFile();
+    if (!ini.Load(path) || !ReadLanguage(ini, name, texts)) {
+        return false;
     }
     // The texts are applied even when the choice cannot be stored; the next start then simply
     // uses the language the file still names.
@@ -74,7 +92,12 @@ bool LoadLanguage(const ProgramPaths& paths, const QString& name, LanguageTexts&
 bool LanguageSectionExists(const ProgramPaths& paths, const QString& name)
 {
     IniFile ini;
-    return ini.Load(paths.SettingsFile()) && !ini.Entries(name).isEmpty();
+    return ini.Load(paths.SettingsFile()) && LanguageSectionExists(ini, name);
+}
+
+bool LanguageSectionExists(const IniFile& file, const QString& name)
+{
+    return !file.Entries(name).isEmpty();
 }
 
 QStringList LanguageSectionNames(const ProgramPaths& paths)
@@ -83,8 +106,13 @@ QStringList LanguageSectionNames(const ProgramPaths& paths)
     if (!ini.Load(paths.SettingsFile())) {
         return {};
     }
+    return LanguageSectionNames(ini);
+}
+
+QStringList LanguageSectionNames(const IniFile& file)
+{
     QStringList names;
-    for (const QString& name : ini.SectionNames()) {
+    for (const QString& name : file.SectionNames()) {
         if (name.isEmpty() || name.compare(QStringLiteral("Settings"), Qt::CaseInsensitive) == 0 ||
             name.compare(QStringLiteral("Modells"), Qt::CaseInsensitive) == 0) {
             continue;

@@ -68,7 +68,7 @@ SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& setting
         result.firstStart = WriteDefaultFile(path);
     }
 
-    IniFile ini;
+    IniFile& ini = result.file;
     if (!ini.Load(path)) {
         return result;
     }
@@ -129,6 +129,10 @@ bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,
     if (!ini.Load(path) || ini.IsTruncated()) {
         return false;
     }
+    // Language first: a file that lacks the line gets it right after its own keys, before the
+    // keys added below.
+    if (!settings.language.isEmpty())
+        ini.WriteString(kSettings, QStringLiteral("Language"), settings.language);
     ini.WriteInt(kSettings, QStringLiteral("WindowX"), restartPending ? 0 : settings.windowX);
     ini.WriteInt(kSettings, QStringLiteral("WindowY"), restartPending ? 0 : settings.windowY);
     ini.WriteFloat(kSettings, QStringLiteral("WindowFactor"), settings.windowScale);
@@ -163,6 +167,16 @@ bool SaveLanguageSetting(const ProgramPaths& paths, const QString& name)
     }
     ini.WriteString(kSettings, QStringLiteral("Language"), name);
     return ini.Save(path);
+}
+
+bool SaveLanguageSetting(const ProgramPaths& paths, SettingsReadResult& read, const QString& name)
+{
+    // An empty content saved would replace a file that merely could not be read.
+    if (!read.opened || read.file.IsTruncated()) {
+        return false;
+    }
+    read.file.WriteString(kSettings, QStringLiteral("Language"), name);
+    return read.file.Save(paths.SettingsFile());
 }
 
 } // namespace velmoro

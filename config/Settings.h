@@ -1,6 +1,8 @@
 // The settings of section [Settings], the model table and the program's own place on disk.
 #pragma once
 
+#include "config/IniFile.h"
+
 #include <QString>
 #include <QVector>
 #include <array>
@@ -78,6 +80,9 @@ struct SettingsReadResult {
     // ECU identifiers of every [Modells] entry whose name equals LinkSettings::model, in file
     // order; the caller fills the ECU family table once per entry so that the last one wins.
     QVector<ModelEntry> matchingModels;
+    // The file as it was read (empty when it could not be): start-up takes the language sections
+    // from here instead of reading the file again.
+    IniFile file;
 };
 
 // Reads (and on first start creates) the settings file. Fills settings, link (port, model,
@@ -86,13 +91,17 @@ struct SettingsReadResult {
 SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& settings,
                                     LinkSettings& link, ModelList& models);
 
-// Writes every [Settings] key of the exit save except Language, keeping the rest of the file.
-// restartPending writes WindowX/WindowY as 0. Returns false (old file intact) on failure.
+// Writes every [Settings] key of the exit save, keeping the rest of the file: Language first
+// (left as it is when settings.language is empty, i.e. no language could be loaded), then the
+// others. restartPending writes WindowX/WindowY as 0. Returns false (old file intact) on failure.
 bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,
                         const LinkSettings& link, bool restartPending);
 
 // Writes [Settings] Language := name, keeping the rest of the file.
 bool SaveLanguageSetting(const ProgramPaths& paths, const QString& name);
+// The same into the content ReadSettingsFile read (which then holds the new line), without
+// reading the file again. False, and nothing written, when that file could not be read.
+bool SaveLanguageSetting(const ProgramPaths& paths, SettingsReadResult& read, const QString& name);
 
 // The built-in default settings file, byte for byte as written on first start.
 QByteArray DefaultSettingsFile();

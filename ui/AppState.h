@@ -4,6 +4,7 @@
 #include "ecu/CoreState.h"
 
 #include <QFont>
+#include <QStringList>
 
 namespace velmoro {
 
@@ -40,6 +41,9 @@ struct AppState : CoreState {
     int setupPending = 0;   // the settings dialog was opened because no model was chosen
     QFont bigFont;          // bold, value texts and emphasised labels
     QFont normalFont;       // every gadget's default
+    // The language sections of the settings file as start-up read them; the program never
+    // changes them, so the settings dialog offers these without reading the file again.
+    QStringList languages;
 };
 
 } // namespace velmoro

@@ -175,7 +175,9 @@ void MainWindow::WireSession()
 
 void MainWindow::FinishStartup()
 {
-    ApplyLanguage(state_.settings.language);
+    // Start-up read the texts with the settings; without a language there are none to show.
+    if (!state_.texts.Language().isEmpty())
+        ShowTexts();
     if (!state_.link.ecuId.isEmpty()) {
         RefreshChoosers(state_, false, [this] { actorsPanel_->FillList(); });
         measurementsPanel_->MirrorChoosers();
@@ -199,7 +201,12 @@ void MainWindow::ApplyLanguage(const QString& name)
     if (!LoadLanguage(state_.paths, name, t))
         return;
     state_.settings.language = name;
+    ShowTexts();
+}
 
+void MainWindow::ShowTexts()
+{
+    LanguageTexts& t = state_.texts;
     menu_->ApplyTexts();
     info_->setText(t.Text(QStringLiteral("Info_1")));
     measurementsPanel_->ApplyTexts();
@@ -317,6 +324,7 @@ void MainWindow::OpenSettings()
     hooks.stopAll = [this] { StopAll(); };
     if (options_.discoverPorts)
         hooks.discoverPorts = options_.discoverPorts;
+    hooks.languageNames = [this] { return state_.languages; };
     settings_ = OpenSettingsDialog(state_, state_.restartPending, state_.setupPending,
                                    std::move(hooks), this);
 }
@@ -458,6 +466,8 @@ bool MainWindow::SaveOnExit()
 {
     session_->waitStopped();
     velmoro::Settings saved = state_.settings;
+    // The language whose texts are shown; none loaded leaves the file's line as it is.
+    saved.language = state_.texts.Language();
     saved.windowX = pos().x();
     saved.windowY = pos().y();
     const QStringList texts = measurementsPanel_->ChooserTexts();

@@ -58,6 +58,7 @@ public:
     // either the settings dialog (no model) or the ECU information text.
     void FinishStartup();
 
+    // The user's choice of language: loads its texts, stores the choice and shows the texts.
     void ApplyLanguage(const QString& name);
     // Opens a CSV value log in a log window; a file that cannot be read is named in a message.
     void OpenLog(const QString& path);
@@ -118,6 +119,8 @@ private:
     void OnDisconnecting();
     void OnReconnecting();
     void OpenSettings();
+    // Every text of the window and its views in the language of state_.texts.
+    void ShowTexts();
 
     // Views.
     void ShowView(int id);

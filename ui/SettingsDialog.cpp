@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTreeView>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 
@@ -43,6 +45,12 @@ QString PortDescription(LanguageTexts& texts, const PortEntry& entry)
         return TextOrEnglish(texts, QStringLiteral("Port_6"));
     return entry.description;
 }
+
+// What the port search hands back to the window's thread.
+struct PortSearch {
+    QList<PortEntry> entries;
+    int selected = -1;
+};
 
 } // namespace
 
@@ -110,17 +118,13 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
     place(fastRefreshBox_, 10, 195, 260, 20);
 
     // Content and opening rules, before any reaction is connected.
-    const QStringList languages = LanguageSectionNames(state_.paths);
+    const QStringList languages =
+        hooks_.languageNames ? hooks_.languageNames() : LanguageSectionNames(state_.paths);
     languageList_->addItems(languages);
     languageList_->setCurrentIndex(
         std::max(0, static_cast<int>(languages.indexOf(state_.settings.language))));
 
-    // The simulator is never chosen for the user: only a saved "Simulator" selects it.
-    ports_ = hooks_.discoverPorts ? hooks_.discoverPorts() : DiscoverPorts();
-    const int portIndex = PlaceSavedPort(ports_, state_.link.port);
-    if (state_.link.port.isEmpty() && portIndex >= 0)
-        state_.link.port = ports_[portIndex].savedName;
-    FillPortList(portIndex, portIndex >= 0 ? ports_[portIndex].name : QString());
+    SearchPorts();
 
     int modelIndex = -1;
     for (int i = 0; i < state_.models.size(); ++i) {
@@ -178,8 +182,60 @@ void SettingsDialog::ApplyTexts()
     fastRefreshBox_->setText(TextOrEnglish(t, QStringLiteral("Fast_1")));
     fastRefreshBox_->setToolTip(TextOrEnglish(t, QStringLiteral("Fast_3")));
     directoryLabel_->setText(t.Text(QStringLiteral("Settings_12")));
-    if (!ports_.isEmpty())
+    if (searchingPorts_)
+        ShowSearching();
+    else if (!ports_.isEmpty())
         FillPortList(portList_->currentIndex(), portList_->currentText());
+}
+
+void SettingsDialog::SearchPorts()
+{
+    searchingPorts_ = true;
+    ShowSearching();
+    // Discovery opens every port to see whether it opens, and placing the saved port may open
+    // that one too: both run on a pool thread. The search gets copies only, and its watcher goes
+    // with the dialog, so a dialog closed meanwhile leaves the search nothing to touch.
+    std::function<QList<PortEntry>()> discover = hooks_.discoverPorts;
+    if (!discover)
+        discover = [] { return DiscoverPorts(); };
+    const QString saved = state_.link.port;
+    auto* watcher = new QFutureWatcher<PortSearch>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const PortSearch found = watcher->result();
+        watcher->deleteLater();
+        PortsFound(found.entries, found.selected);
+    });
+    watcher->setFuture(QtConcurrent::run([discover, saved] {
+        PortSearch search;
+        search.entries = discover();
+        search.selected = PlaceSavedPort(search.entries, saved);
+        return search;
+    }));
+}
+
+void SettingsDialog::ShowSearching()
+{
+    const QSignalBlocker block(portList_);
+    portList_->clear();
+    portList_->addItem(TextOrEnglish(state_.texts, QStringLiteral("House_1")));
+    portList_->setCurrentIndex(0);
+    portList_->setToolTip(QString());
+    portList_->setEnabled(false);
+    portNote_->clear();
+}
+
+void SettingsDialog::PortsFound(const QList<PortEntry>& entries, int selected)
+{
+    // A dialog already closed (and about to be deleted) has taken its port: nothing changes.
+    if (closing_)
+        return;
+    searchingPorts_ = false;
+    ports_ = entries;
+    // The simulator is never chosen for the user: only a saved "Simulator" selects it.
+    if (state_.link.port.isEmpty() && selected >= 0)
+        state_.link.port = ports_[selected].savedName;
+    portList_->setEnabled(true);
+    FillPortList(selected, selected >= 0 ? ports_[selected].name : QString());
 }
 
 void SettingsDialog::FillPortList(int selected, const QString& editText)
@@ -345,7 +401,9 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
         settings.maxWindow = maxWindow;
         restartPending_ = 1;
     }
-    link.port = ChosenPort();
+    // Closed before the search ended: the list showed no port, so the saved one stays.
+    if (!searchingPorts_)
+        link.port = ChosenPort();
     const int modelIndex = modelList_->currentIndex();
     if (modelIndex >= 0 && modelIndex < state_.models.size())
         TakeModel(modelIndex);

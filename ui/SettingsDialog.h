@@ -49,7 +49,10 @@ struct SettingsHooks {
     std::function<void()> stopAll;
     // RefreshChoosers(state, true). Default: the values layer's RefreshChoosers.
     std::function<void(CoreState&)> refreshChoosers;
-    // The port list. Default: DiscoverPorts().
+    // The languages offered. Default: the sections of the settings file.
+    std::function<QStringList()> languageNames;
+    // The port list. Default: DiscoverPorts(). Called off the window's thread, so it must not
+    // touch anything the window may change meanwhile.
     std::function<QList<PortEntry>()> discoverPorts;
     // The directory chooser: parent, title, start directory; empty when cancelled.
     // Default: QFileDialog::getExistingDirectory.
@@ -58,8 +61,10 @@ struct SettingsHooks {
 
 // Built by OpenSettingsDialog each time the user opens the settings. Works directly on the core
 // state; restartPending and setupPending are the shell's flags of the same names and must outlive
-// the dialog. The title-bar close is the only way out and runs the closing steps; the dialog then
-// deletes itself. It is window-modal for its owner, so no connection can start while it is open.
+// the dialog. The ports are searched off the window's thread: meanwhile the port list is greyed
+// out and says so, and closing keeps the saved port. The title-bar close is the only way out and
+// runs the closing steps; the dialog then deletes itself. It is window-modal for its owner, so no
+// connection can start while it is open.
 class SettingsDialog : public QWidget {
     Q_OBJECT
 public:
@@ -71,6 +76,8 @@ public:
 
     QComboBox* LanguageList() const { return languageList_; }
     QComboBox* PortList() const { return portList_; }
+    // Whether the port search still runs.
+    bool SearchingPorts() const { return searchingPorts_; }
     // What is known about the chosen port: its description, or that it is not present.
     QLabel* PortNote() const { return portNote_; }
     QComboBox* ModelList() const { return modelList_; }
@@ -99,6 +106,9 @@ private:
     void OnCsvToggled(bool on);
     void OnDirectoryButton();
     void TakeModel(int index);
+    void SearchPorts();
+    void ShowSearching();
+    void PortsFound(const QList<PortEntry>& entries, int selected);
     void FillPortList(int selected, const QString& editText);
     void ShowPortNote();
     // The name the settings keep for the port list's text: an entry's stable name, or as typed.
@@ -118,6 +128,7 @@ private:
     QComboBox* portList_ = nullptr;
     QLabel* portNote_ = nullptr;
     QList<PortEntry> ports_;
+    bool searchingPorts_ = false;
     QLabel* modelLabel_ = nullptr;
     QComboBox* modelList_ = nullptr;
     QCheckBox* maxWindowBox_ = nullptr;
@@ -131,10 +142,10 @@ private:
     QPushButton* directoryButton_ = nullptr;
 };
 
-// Builds the port list and the dialog, applies the opening rules and shows it centred on the
-// owner. A saved port stays chosen, also when it is not present now; with none saved the first
-// port other than the simulator is taken; the model falls back to the first entry. Returns the
-// dialog (deleted on close).
+// Builds the dialog, starts the port search, applies the opening rules and shows it centred on
+// the owner. Once the search has ended, a saved port stays chosen, also when it is not present
+// now, and with none saved the first port other than the simulator is taken; the model falls
+// back to the first entry at once. Returns the dialog (deleted on close).
 SettingsDialog* OpenSettingsDialog(CoreState& state, int& restartPending, int& setupPending,
                                    SettingsHooks hooks, QWidget* owner);
 

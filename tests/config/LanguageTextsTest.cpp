@@ -126,7 +126,7 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
                                   Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 22) +
                                   Numbered("Rate_", 1, 1) + Numbered("Conn_", 1, 4) +
                                   Numbered("Err_", 1, 14) + Numbered("Job_", 1, 11) +
-                                  Numbered("Rec_", 1, 8);
+                                  Numbered("Rec_", 1, 8) + Numbered("House_", 1, 1);
         expected << added;
         QStringList textKeys = keys;
         textKeys.removeIf(IsFaultCode);

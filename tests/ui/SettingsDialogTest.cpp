@@ -1,6 +1,7 @@
 // The settings dialog: opening fallbacks, immediate reactions and the closing steps in order.
 #include "ui/SettingsDialog.h"
 #include "ecu/CoreState.h"
+#include "support/WaitUntil.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -9,7 +10,9 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -66,7 +69,8 @@ protected:
         };
         h.stopAll = [this] { calls << "stopAll"; };
         h.refreshChoosers = [this](CoreState&) { calls << "refreshChoosers"; };
-        h.discoverPorts = [this] { return ports; };
+        // The search runs on another thread: it gets the list as it is now.
+        h.discoverPorts = [list = ports] { return list; };
         h.chooseDirectory = [this](QWidget*, const QString& title, const QString& start) {
             calls << "chooser " + title + " " + start;
             return chosenDirectory;
@@ -74,9 +78,12 @@ protected:
         return h;
     }
 
+    // Opens the dialog and lets its port search end.
     SettingsDialog* Open()
     {
-        return OpenSettingsDialog(state, restart, setup, Recording(), nullptr);
+        SettingsDialog* dialog = OpenSettingsDialog(state, restart, setup, Recording(), nullptr);
+        EXPECT_TRUE(velmoro::test::WaitUntil([dialog] { return !dialog->SearchingPorts(); }));
+        return dialog;
     }
 
     QTemporaryDir dir;
@@ -271,4 +278,49 @@ TEST_F(SettingsDialogTest, SimulatorIsNeverChosenForTheUserAndStableNamesAreSave
     EXPECT_EQ(state.link.port, "Simulator");
     Open()->close();
     EXPECT_EQ(state.link.port, "Simulator");
+}
+
+TEST_F(SettingsDialogTest, PortSearchLeavesTheWindowFreeAndMayOutliveTheDialog)
+{
+    state.link.port = "/dev/ttyUSB1";
+    // The search waits until the test lets it go (bounded, so that a search on the window's
+    // thread fails the test instead of hanging it).
+    auto gate = std::make_shared<QSemaphore>();
+    SettingsHooks hooks = Recording();
+    hooks.discoverPorts = [gate, list = ports] {
+        gate->tryAcquire(1, 30000);
+        return list;
+    };
+    QPointer<SettingsDialog> dialog = OpenSettingsDialog(state, restart, setup, hooks, nullptr);
+    EXPECT_TRUE(dialog->SearchingPorts());
+    EXPECT_FALSE(dialog->PortList()->isEnabled());
+    EXPECT_EQ(dialog->PortList()->currentText(), "Searching for ports…");
+    EXPECT_EQ(dialog->PortNote()->text(), "");
+    gate->release();
+    ASSERT_TRUE(velmoro::test::WaitUntil([&] { return !dialog->SearchingPorts(); }));
+    EXPECT_TRUE(dialog->PortList()->isEnabled());
+    EXPECT_EQ(dialog->PortList()->count(), 3);
+    EXPECT_EQ(dialog->PortList()->currentText(), "/dev/ttyUSB1");
+    dialog->close();
+
+    // Closed while searching: the list showed no port, so none is taken from it, whether the
+    // result was already on its way or comes when the dialog is gone.
+    for (const bool resultFirst : {true, false}) {
+        for (const QString& saved : {QString("/dev/ttyUSB1"), QString()}) {
+            state.link.port = saved;
+            dialog = OpenSettingsDialog(state, restart, setup, hooks, nullptr);
+            if (resultFirst) {
+                gate->release();
+                QThreadPool::globalInstance()->waitForDone();
+            }
+            dialog->close();
+            EXPECT_EQ(state.link.port, saved);
+            ASSERT_TRUE(velmoro::test::WaitUntil([&] { return dialog.isNull(); }));
+            if (!resultFirst)
+                gate->release();
+            QThreadPool::globalInstance()->waitForDone();
+            QCoreApplication::processEvents();
+            EXPECT_EQ(state.link.port, saved) << resultFirst;
+        }
+    }
 }

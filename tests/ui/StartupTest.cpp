@@ -246,6 +246,10 @@ TEST_F(StartupTest, UnknownLanguageStartsInEnglishAndAsksAsOnAFirstStart)
     window = StartProgram(state, paths, options, [&](const QStringList& languages, float) {
         offered = languages;
         languageWhileAsking = state.settings.language;
+        // Start-up has read the file: what it holds now reaches neither the texts nor the file.
+        QFile changed(paths.SettingsFile());
+        EXPECT_TRUE(changed.open(QIODevice::WriteOnly));
+        changed.write("[Settings]\r\n");
         return QStringLiteral("Deutsch");
     });
     EXPECT_EQ(offered.size(), 9);
@@ -264,6 +268,29 @@ TEST_F(StartupTest, UnknownLanguageStartsInEnglishAndAsksAsOnAFirstStart)
     ASSERT_TRUE(expected.contains("\r\nLanguage = Francais\r\n"));
     expected.replace("\r\nLanguage = Francais\r\n", "\r\nLanguage = Deutsch\r\n");
     EXPECT_EQ(after.readAll(), expected);
+}
+
+TEST_F(StartupTest, LanguageLineIsWrittenAtExitNotWhileStarting)
+{
+    WriteSettings({{"Port", "Simulator"}, {"Modell", "Velmoro 850"}, {"Language", "English"}});
+    QByteArray original;
+    {
+        QFile file(paths.SettingsFile());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        original = file.readAll().replace("\r\nLanguage = English\r\n", "\r\nLanguage=English\r\n");
+        file.resize(0);
+        file.write(original);
+    }
+    auto contents = [this] {
+        QFile file(paths.SettingsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    Start();
+    EXPECT_EQ(window->MenuTitle(0)->title(), QStringLiteral("File"));
+    EXPECT_EQ(contents(), original);
+    window->StopAll();
+    EXPECT_FALSE(window->SaveOnExit());
+    EXPECT_TRUE(contents().contains("\r\nLanguage = English\r\n"));
 }
 
 TEST_F(StartupTest, UnknownLanguageWithoutAChoiceStillShowsEnglish)
