@@ -205,7 +205,6 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
             return OpenAdapterPort(name);
         };
     }
-    state_.ui = bridge_.get();
     loop_.reset(QThread::create([this] { LoopMain(); }));
     loop_->start();
 }
@@ -213,8 +212,6 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
 DiagSession::~DiagSession()
 {
     waitStopped();
-    if (state_.ui == bridge_.get())
-        state_.ui = nullptr;
 }
 
 // ---- in ----
