@@ -35,7 +35,7 @@ QPoint InitialWindowPosition(int x, int y, const QRect& screen, float scale);
 using LanguageChooserRunner = std::function<QString(const QStringList& languages, float scale)>;
 QString RunLanguageChooser(const QStringList& languages, float scale);
 
-// Start-up steps 1 to 16: settings, fonts, window position, the language chooser on a first
+// Start-up: settings, fonts, window position, the language chooser on a first
 // start, the main window with its views, the language, the choosers, the menu state; shows the
 // window. The state must outlive the window.
 std::unique_ptr<MainWindow> StartProgram(AppState& state, const ProgramPaths& paths,

@@ -200,16 +200,6 @@ bool IniFile::FindEntry(const QString& section, const QString& key, Entry& found
     return hit;
 }
 
-bool IniFile::HasSection(const QString& section) const
-{
-    for (const Section& s : sections_) {
-        if (SameName(SectionName(s), section)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 QStringList IniFile::SectionNames() const
 {
     QStringList names;

@@ -29,7 +29,6 @@ public:
     void SetContent(const QByteArray& bytes);
     bool IsTruncated() const { return truncated_; }
 
-    bool HasSection(const QString& section) const;
     // Section names as written, in file order, each name once.
     QStringList SectionNames() const;
     // Every entry of the section (of all sections of that name), in file order.

@@ -145,7 +145,6 @@ void ActorsController::Press()
     case KindProcedure:
         SetList(false);
         SetButton(buttonText_, false);
-        record_.returnControl = kActorsButtonControl;
         StartThread(*entry);
         buttonState_ = ActorsProcedureRunning;
         if (cb_.startTimer)

@@ -17,11 +17,10 @@ namespace velmoro {
 struct CoreState;
 
 // Timer ids and periods of the actors view.
-constexpr int kProcedureTimer = 2; // kind 4: polls for the end of the procedure thread
+constexpr int kProcedureTimer = 2; // a procedure: polls for its end
 constexpr int kProcedureTimerMs = 100;
-constexpr int kSelfLearningTimer = 4; // kind 5: polls the routine result
+constexpr int kSelfLearningTimer = 4; // the self-learning routine: polls its result
 constexpr int kSelfLearningTimerMs = 500;
-constexpr int kActorsButtonControl = 76; // ProcedureRecord::returnControl for kind 4
 
 // Button data (running state).
 enum ActorsButtonState : int {

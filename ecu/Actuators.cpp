@@ -11,7 +11,7 @@ namespace {
 
 using ProcedureFn = int (*)(const ProcedureContext&, ProcedureRecord&);
 
-// One line of a family's actors list. A switch (kind 3) has an identifier; the others a
+// One line of a family's actors list. A switch has an identifier; the others a
 // procedure.
 struct ActionRow {
     const char* key;

@@ -12,11 +12,11 @@
 namespace velmoro {
 
 // The family's ActionList (MIUG4 15 entries, 11MP 13) in the current language: text, key, kind,
-// group and position, switchActuator bound for kind 3 (over ctx.link) and procedure for kinds 4
-// and 5 (with ctx).
+// group and position, switchActuator bound for the switches (over ctx.link) and procedure for the
+// procedures and the self-learning routine (with ctx).
 ActionList BuildActions(int family, LanguageTexts& texts, const ProcedureContext& ctx);
 
-// The on and off requests of a switchable actuator (kind 3) at list position `position`;
+// The on and off requests of a switchable actuator at list position `position`;
 // empty arrays when that position is not a switchable actuator of the family.
 // MIUG4 Ignition R: 2F 50 03 03 64 / 2F 50 03 00; 11MP Ignition L 2: 30 22 07 / 30 22 00.
 QByteArray ActuatorOnRequest(int family, int position);

@@ -44,8 +44,6 @@ struct CoreState {
 
     // Set by the shell: disables the external-tool menu items once the menu exists.
     std::function<void()> onEcuChosen;
-    // Set by the shell (or a test recorder) before the first connect.
-    UiBridge* ui = nullptr;
 };
 
 } // namespace velmoro

@@ -1,16 +1,13 @@
 // Fault memory of both families: decoding records into lines and filling the two lists.
 #include "ecu/Faults.h"
 
+#include "link/AnswerParser.h"
+
 #include <algorithm>
 
 namespace velmoro {
 
 namespace {
-
-QString Hex2(std::uint8_t value)
-{
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 // A key that has no entry yields nothing, without leaving an empty entry behind.
 QString Description(LanguageTexts& texts, const QString& key)
@@ -47,7 +44,7 @@ QString FaultCodeText(std::uint8_t hi, std::uint8_t lo)
 FaultLine DecodeFaultMiug4(const std::uint8_t* record, LanguageTexts& texts)
 {
     const QString bare = FaultCodeText(record[0], record[1]);
-    const QString code = bare + QLatin1Char('-') + Hex2(record[2]);
+    const QString code = bare + QLatin1Char('-') + QString::fromLatin1(Hex2(record[2]));
     const std::uint8_t status = record[3];
 
     FaultLine line;

@@ -1,6 +1,8 @@
 // Identification of both families and the ECU information texts it builds.
 #include "ecu/Identification.h"
 
+#include "link/AnswerParser.h"
+
 namespace velmoro {
 
 namespace {
@@ -12,11 +14,6 @@ struct Field {
     int offset;
     int length;
 };
-
-QString Hex2(std::uint8_t value)
-{
-    return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
-}
 
 void AppendLine(QString& text, const QString& field)
 {
@@ -69,8 +66,8 @@ QString IdentificationLinesMiug4(const QByteArray& idData)
     AppendLine(text, AsciiField(record, 36, 6));
     AppendLine(text, AsciiField(record, 47, 11));
     const auto byte = [&record](int i) { return static_cast<std::uint8_t>(record[i]); };
-    text += Hex2(byte(69)) + Hex2(byte(70)) + QLatin1Char('.') + Hex2(byte(71)) + QLatin1Char('.') +
-            Hex2(byte(72));
+    text += QString::fromLatin1(Hex2(byte(69)) + Hex2(byte(70)) + '.' + Hex2(byte(71)) + '.' +
+                                Hex2(byte(72)));
     return text;
 }
 

@@ -12,7 +12,7 @@
 
 namespace velmoro {
 
-// Everything a procedure thread uses. The pointers must outlive every bound procedure.
+// Everything a running procedure uses. The pointers must outlive every bound procedure.
 struct ProcedureContext {
     ExchangeLink* link = nullptr;
     LanguageTexts* texts = nullptr;

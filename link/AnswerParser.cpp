@@ -247,6 +247,11 @@ bool IsPositiveAnswerTo(const std::uint8_t* request, int length, const QByteArra
 
 } // namespace
 
+QByteArray Hex2(std::uint8_t byte)
+{
+    return EncodeRequest(&byte, 1);
+}
+
 QByteArray EncodeRequest(const std::uint8_t* bytes, int length)
 {
     static const char kDigits[] = "0123456789ABCDEF";

@@ -14,6 +14,8 @@ constexpr int kMaxAnswerDataBytes = kResponseBufferSize - 1;
 // Two upper-case hex digits per byte, no separators: {0x22, 0x10, 0x3C} -> "22103C".
 // Empty for length <= 0.
 QByteArray EncodeRequest(const std::uint8_t* bytes, int length);
+// One byte as two upper-case hex digits: 0x0A -> "0A".
+QByteArray Hex2(std::uint8_t byte);
 
 // What an answer text turned out to be.
 enum class AnswerShape {

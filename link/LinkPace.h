@@ -39,7 +39,6 @@ public:
     // answer means (complete: the prompt came). Asked only when fast refresh is wanted.
     static QByteArray CountDigitProbe();
     void TakeProbeAnswer(const QByteArray& answer, bool complete);
-    bool CountDigitAccepted() const { return countDigit_; }
 
     // The adapter command for a request.
     QByteArray RequestText(const std::uint8_t* request, int length) const;

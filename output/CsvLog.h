@@ -20,7 +20,7 @@ QByteArray CsvLine(const QStringList& fields);
 
 // Lines are written and flushed as they come instead of being collected until the link closes,
 // so a crash keeps everything logged; the finished file is the same byte for byte.
-// Used by the main thread only.
+// Not locked: its owner uses it from one thread at a time.
 class CsvLog {
 public:
     ~CsvLog() { FlushCsvLog(); }

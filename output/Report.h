@@ -1,4 +1,4 @@
-// The diagnostic report: its thread-safe line list, the builder thread's routine and the file.
+// The diagnostic report: its thread-safe line list, the routine that builds it and the file.
 #pragma once
 
 #include "config/Settings.h"
@@ -27,8 +27,8 @@ struct ReportLine {
 
 enum class ReportChange { Added, Updated, Selected, Cleared };
 
-// Written by the ReportBuilder thread, read by the GUI. `changed` is called on the writing
-// thread after the lock is released (the GUI queues it to the main thread); line is -1 for
+// Written by the job that builds the report, read by the views. `changed` is called on the
+// writing thread after the lock is released (a view queues it to its own thread); line is -1 for
 // Cleared.
 class ReportList {
 public:
@@ -42,15 +42,14 @@ public:
     QVector<ReportLine> Lines() const;
 
     // Read button: while building only sets the cancel flag and returns false; otherwise clears
-    // the lines, clears the cancel flag, sets the building flag and returns true (start the
-    // builder thread).
+    // the lines, clears the cancel flag, sets the building flag and returns true (start building
+    // the report).
     bool RequestRead();
     // Report-done event: clears the building flag; a cancelled report is discarded. Returns true
     // when the list is kept (enable Save).
     bool FinishBuild();
     bool Building() const { return building_.load(); }
     bool Cancelled() const { return cancel_.load(); }
-    void SetCancel(bool cancel) { cancel_.store(cancel); }
 
     std::function<void(ReportChange change, int line)> changed;
 

@@ -2,14 +2,16 @@
 #include "output/Survey.h"
 
 #include "ecu/Procedures.h"
+#include "link/AnswerParser.h"
 
 namespace velmoro {
 
 namespace {
 
-QString Hex2(int value)
+// The low byte of value as two hex digits.
+QString HexByte(int value)
 {
-    return QStringLiteral("%1").arg(value & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+    return QString::fromLatin1(Hex2(static_cast<std::uint8_t>(value & 0xFF)));
 }
 
 } // namespace
@@ -22,23 +24,23 @@ QString SurveyFileName(const ProgramPaths& paths, const QDateTime& now)
 
 QString SurveyStepLine(int nn, const ExchangeResult& result)
 {
-    QString line = QStringLiteral("Tx: ") + Hex2(nn) + QStringLiteral(" Rx:");
+    QString line = QStringLiteral("Tx: ") + HexByte(nn) + QStringLiteral(" Rx:");
     if (result.result == 0)
         return line + QStringLiteral(" not available");
     const int count = std::min(result.result, kResponseBufferSize - 1);
     for (int i = 0; i < count; ++i)
-        line += QLatin1Char(' ') + Hex2(result.d(i));
+        line += QLatin1Char(' ') + HexByte(result.d(i));
     return line;
 }
 
 QString SurveyCutShortLine(LanguageTexts& texts, int nn)
 {
-    return TextOrEnglish(texts, QStringLiteral("Job_1")).arg(QStringLiteral("0x10") + Hex2(nn));
+    return TextOrEnglish(texts, QStringLiteral("Job_1")).arg(QStringLiteral("0x10") + HexByte(nn));
 }
 
 QString SurveyButtonText(LanguageTexts& texts, int counter)
 {
-    return texts.Text(QStringLiteral("View_23")) + QStringLiteral(": 0x") + Hex2(counter);
+    return texts.Text(QStringLiteral("View_23")) + QStringLiteral(": 0x") + HexByte(counter);
 }
 
 bool SurveyFile::Open(const ProgramPaths& paths, const LinkSettings& link, const QDateTime& now)

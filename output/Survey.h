@@ -27,8 +27,8 @@ QString SurveyCutShortLine(LanguageTexts& texts, int nn);
 // "<View_23>: 0x3B" for counter 0x3B.
 QString SurveyButtonText(LanguageTexts& texts, int counter);
 
-// The open survey log (UTF-8 without BOM, CR LF). Opened and finished by the main thread, written
-// by one step thread at a time; the lock keeps IsOpen honest for both.
+// The open survey log (UTF-8 without BOM, CR LF). Opened and finished by its owner, written by one
+// survey step at a time; the lock keeps IsOpen honest for both.
 class SurveyFile {
 public:
     // Creates (replacing) the file and writes the four header lines. False when it cannot.
@@ -56,7 +56,7 @@ private:
 bool RunSurveyStep(ExchangeLink& link, SurveyFile& file, int nn);
 
 // What the step handler needs: the file, the next identifier, the end and the start time.
-// Owned and driven by the main thread.
+// Owned and driven by the session.
 class SurveyState {
 public:
     static constexpr int kFinished = -1; // the footer was written and the file closed

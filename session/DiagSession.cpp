@@ -206,7 +206,6 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
             return OpenAdapterPort(name);
         };
     }
-    state_.ui = bridge_.get();
     retryWatch_ = retryClock_.Watch([this] {
         // Taking the lock orders the wake-up after the loop's look at the clock.
         std::lock_guard<std::mutex> lock(mutex_);
@@ -220,8 +219,6 @@ DiagSession::~DiagSession()
 {
     waitStopped();
     retryClock_.Unwatch(retryWatch_);
-    if (state_.ui == bridge_.get())
-        state_.ui = nullptr;
 }
 
 // ---- in ----

@@ -166,8 +166,6 @@ public:
     AdapterInfo adapterInfo() const;
     ReportList& report() { return report_; }
     const CsvLog& csv() const { return csvLog_; }
-    // The simulated motorcycle behind the port "Simulator".
-    std::shared_ptr<Simulator> simulator() const { return simulator_; }
 
 signals:
     void linkStateChanged(velmoro::LinkState state);

@@ -469,7 +469,6 @@ QByteArray SimulatedEcu::Miug4Service(const QByteArray& request)
         }
         if (args == Bytes({0xFF, 0x24, 0xFF})) {
             storedData.clear();
-            ++storedDataClearCount;
             return Bytes({0x54, 0xFF, 0x24, 0xFF});
         }
         return Negative(service, kNrcOutOfRange);
@@ -557,7 +556,6 @@ QByteArray SimulatedEcu::Mp11Service(const QByteArray& request)
         }
         if (args == Bytes({0xFF, 0x24})) {
             storedData.clear();
-            ++storedDataClearCount;
             return Bytes({0x54, 0xFF, 0x24, 0x00, 0x00});
         }
         return Negative(service, kNrcOutOfRange);

@@ -52,7 +52,6 @@ public:
     bool routineSucceeds = true;
     std::vector<SimStoredBlock> storedData;
     int faultClearCount = 0;
-    int storedDataClearCount = 0;
     int adaptationResetCount = 0;
     // After the ignition was switched off and on: the ECU is in its default session, where it
     // refuses to read identifiers until 10 03 opens the extended session again.

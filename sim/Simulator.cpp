@@ -1,6 +1,7 @@
 // The simulated ELM327 adapter: command lines in, formatted answers out after a latency.
 #include "sim/Simulator.h"
 
+#include "link/AnswerParser.h"
 #include "sim/SimulatedEcu.h"
 
 #include <algorithm>
@@ -29,11 +30,6 @@ bool IsHex(char c)
 bool AllHex(const QByteArray& text)
 {
     return !text.isEmpty() && std::all_of(text.begin(), text.end(), IsHex);
-}
-
-QByteArray Hex2(std::uint8_t b)
-{
-    return QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
 }
 
 } // namespace
@@ -729,18 +725,6 @@ void Simulator::SetStoredData(const std::vector<SimStoredBlock>& blocks)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ecu_->storedData = blocks;
-}
-
-int Simulator::StoredDataClearCount() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return ecu_->storedDataClearCount;
-}
-
-int Simulator::AdaptationResetCount() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return ecu_->adaptationResetCount;
 }
 
 void Simulator::SetEngineTimeMs(qint64 ms)

@@ -159,8 +159,6 @@ public:
     bool ActuatorOn(int id) const;
     void SetRoutineSucceeds(bool success); // throttle / handle self-learning outcome
     void SetStoredData(const std::vector<SimStoredBlock>& blocks);
-    int StoredDataClearCount() const;
-    int AdaptationResetCount() const;
     // Freezes the engine's simulated time at ms since start (deterministic values); -1 runs free.
     void SetEngineTimeMs(qint64 ms);
     // The ECU does not answer at all (adapter says NO DATA).

@@ -45,9 +45,9 @@ QString DiagramBmpFileName(const QString& chosen);
 // Writes the picture as a Windows bitmap; false when the file could not be written.
 bool SaveDiagramBmp(const QImage& plot, const QString& path);
 
-// Window 5. Owned by the main window (a separate top-level window with it as parent), created
-// hidden, centred on the owner when first shown. The title-bar close does not close the window:
-// it emits closeRequested() and the shell hides it and clears the menu check mark.
+// The diagram window. Owned by the main window (a separate top-level window with it as parent),
+// created hidden, centred on the owner when first shown. The title-bar close does not close the
+// window: it emits closeRequested() and the shell hides it and clears the menu check mark.
 class DiagramWindow : public QWidget {
     Q_OBJECT
 public:

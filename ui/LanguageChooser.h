@@ -1,4 +1,4 @@
-// Window 0: the language chooser of the first start, shown before any other window.
+// The language chooser of the first start, shown before any other window.
 #pragma once
 
 #include <QDialog>

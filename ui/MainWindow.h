@@ -1,5 +1,5 @@
-// Window 1: menus, status bar, logo, quick menu and the views; a view of the diagnostic session,
-// which it forwards the user's commands to and whose signals it shows.
+// The main window: menus, status bar, logo, quick menu and the views; a view of the diagnostic
+// session, which it forwards the user's commands to and whose signals it shows.
 #pragma once
 
 #include "ecu/ActorsController.h"
@@ -54,7 +54,7 @@ public:
     MainWindow(AppState& state, MainWindowOptions options = {});
     ~MainWindow() override;
 
-    // Start-up steps 11 to 16 after construction: language, choosers, menu state, show, and
+    // The rest of start-up after construction: language, choosers, menu state, show, and
     // either the settings dialog (no model) or the ECU information text.
     void FinishStartup();
 

@@ -1,4 +1,4 @@
-// The settings dialog (window 3): language, port, model, window size, debug and logging options.
+// The settings dialog: language, port, model, window size, debug and logging options.
 #pragma once
 
 #include "link/PortDiscovery.h"
@@ -28,7 +28,7 @@ struct SettingsHooks {
     std::function<void(const QString& name)> applyLanguage;
     // The ECU information text of the measurements view ("IAW " + ecuId + " " + ecuVariant).
     std::function<void(const QString& text)> setEcuInfoText;
-    // Menu item 7 (CO Trim): enabled only if the family offers it and the worker runs.
+    // The CO Trim menu item: enabled only if the family offers it and the worker runs.
     std::function<void()> updateCoTrimMenu;
     // Status field 0 := model, centred.
     std::function<void(const QString& model)> setStatusModel;
@@ -41,7 +41,7 @@ struct SettingsHooks {
     // widgets, rebuild the actors list (FillActorsList) and, if the measurements view is shown,
     // show it again.
     std::function<void()> choosersRefreshed;
-    // Enable menu item 0 (Connect) after the first-start set-up (SetLinkMenuState).
+    // Enable the Connect menu item after the first-start set-up (SetLinkMenuState).
     std::function<void()> enableConnect;
     // The window-size procedure; returns the factor. Default: none (WindowScale unchanged).
     std::function<float()> askWindowScale;

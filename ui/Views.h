@@ -25,7 +25,8 @@ struct ViewFonts {
     QFont normal;
 };
 
-// ViewMode 3: eight value rows, the engine status, the ECU information and the Read all button.
+// The measurements view: eight value rows, the engine status, the ECU information and the Read all
+// button.
 class MeasurementsView : public QWidget {
     Q_OBJECT
 public:
@@ -42,7 +43,7 @@ public:
     QPushButton* readAllButton = nullptr;
 };
 
-// ViewMode 4: new and stored faults with Read and Clear.
+// The faults view: new and stored faults with Read and Clear.
 class FaultsView : public QWidget {
     Q_OBJECT
 public:
@@ -56,7 +57,7 @@ public:
     QPushButton* clearButton = nullptr;
 };
 
-// ViewMode 6: the actors list and its Start/Stop button.
+// The actors view: the actors list and its Start/Stop button.
 class ActorsView : public QWidget {
     Q_OBJECT
 public:
@@ -66,7 +67,7 @@ public:
     QPushButton* startButton = nullptr;
 };
 
-// ViewMode 7: built with its gadgets, never shown (no family offers the operation).
+// The CO Trim view: built with its gadgets, never shown (no family offers the operation).
 class CoTrimView : public QWidget {
     Q_OBJECT
 public:
@@ -78,7 +79,7 @@ public:
     QPushButton* startButton = nullptr;
 };
 
-// ViewMode 11: the report list with Read/Cancel and Save.
+// The report view: the report list with Read/Cancel and Save.
 class ReportView : public QWidget {
     Q_OBJECT
 public:

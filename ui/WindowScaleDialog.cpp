@@ -1,4 +1,4 @@
-// Window 2 of the window-size procedure and the procedure itself.
+// The window of the window-size procedure and the procedure itself.
 #include "ui/WindowScaleDialog.h"
 
 #include "config/LanguageTexts.h"

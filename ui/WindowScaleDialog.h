@@ -1,4 +1,5 @@
-// The window-size procedure: window 2 is dragged to the wanted size, the ratio is WindowScale.
+// The window-size procedure: the window-size window is dragged to the wanted size, the ratio is
+// WindowScale.
 #pragma once
 
 #include <QFont>
@@ -19,8 +20,8 @@ constexpr int kScaleBaseHeight = 540;
 // The smaller of width / 800 and height / 540.
 float WindowScaleFromSize(int width, int height);
 
-// Window 2: minimum 800 x 540, no close button, text Settings_14 and button View_52 kept centred
-// (integer halving) on every resize.
+// The window-size window: minimum 800 x 540, no close button, text Settings_14 and button View_52
+// kept centred (integer halving) on every resize.
 class WindowScaleDialog : public QWidget {
     Q_OBJECT
 public:
@@ -48,9 +49,10 @@ private:
     bool done_ = false;
 };
 
-// Hides and disables mainWindow (may be null), shows window 2 centred on the screen, waits for
-// its button, closes it, shows and enables mainWindow again and returns the factor (1.0 without
-// resizing). onOpened, if set, is called once the window is shown (tests drive it from there).
+// Hides and disables mainWindow (may be null), shows the window-size window centred on the screen,
+// waits for its button, closes it, shows and enables mainWindow again and returns the factor (1.0
+// without resizing). onOpened, if set, is called once the window is shown (tests drive it from
+// there).
 float AskWindowScale(LanguageTexts& texts, QWidget* mainWindow, const QFont& bigFont,
                      const std::function<void(WindowScaleDialog&)>& onOpened = {});
 

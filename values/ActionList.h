@@ -9,12 +9,11 @@
 
 namespace velmoro {
 
-// Shared by the kind-4 and kind-5 procedures; one instance per program.
+// Shared by the procedures and the self-learning routine; one instance per program.
 struct ProcedureRecord {
     QString resultText;
     int routineId = 0;
     int pollsLeft = 0;
-    int returnControl = 0;
     // How the procedure ended; the text above says it in words.
     JobEnding ending = JobEnding::Done;
 };
@@ -27,9 +26,9 @@ struct ActionEntry {
     QString key;  // the language key of the entry (View_xx)
     int kind = KindSwitch;
     int group = 1; // 1: engine off, 0: engine running
-    // Kind 3: switch on (1) or off (0); how the ECU took it.
+    // A switch: on (1) or off (0); how the ECU took it.
     std::function<JobEnding(int on)> switchActuator;
-    // Kinds 4 and 5: runs on a thread of its own; returns 0.
+    // A procedure or the self-learning routine: runs off the window's thread; returns 0.
     std::function<int(ProcedureRecord&)> procedure;
 };
 using ActionList = QVector<ActionEntry>;

@@ -1,5 +1,5 @@
-// The 11MP parameter catalogue: one ValueSpec per dispatcher index 1..114, and its dispatcher.
-#include "values/ValueSpec.h"
+// The 11MP parameter catalogue: one ValueDef per dispatcher index 1..114, and its dispatcher.
+#include "values/ValueDef.h"
 
 #include <array>
 #include <initializer_list>
@@ -26,31 +26,31 @@ void Identifier(int index, std::uint8_t& hi, std::uint8_t& lo)
     }
 }
 
-using Table = std::array<ValueSpec, kLastIndex11mp + 1>;
+using Table = std::array<ValueDef, kLastIndex11mp + 1>;
 
 Table BuildTable()
 {
     Table t{};
-    const auto set = [&t](std::initializer_list<int> indices, ValueSpec spec) {
+    const auto set = [&t](std::initializer_list<int> indices, ValueDef spec) {
         for (const int i : indices) {
             t[static_cast<std::size_t>(i)] = spec;
         }
     };
-    const auto range = [&set](int first, int last, ValueSpec spec) {
+    const auto range = [&set](int first, int last, ValueDef spec) {
         for (int i = first; i <= last; ++i) {
             set({i}, spec);
         }
     };
-    const ValueSpec u8{.width = ValueWidth::U8};
-    const ValueSpec u16{.width = ValueWidth::U16};
-    const ValueSpec u16na{.width = ValueWidth::U16, .hasMarker = true, .marker = kNotAvailable};
-    const ValueSpec bin8{.width = ValueWidth::U8, .text = ValueText::Bin8};
-    const ValueSpec millivolt{.shown = ValueShown::Millivolt, .unit = "mV", .graphRange = 6000};
-    const ValueSpec tenth{.shown = ValueShown::Divide,
-                          .divisor = 10,
-                          .text = ValueText::Fixed,
-                          .decimals = 1,
-                          .graphRange = 1000};
+    const ValueDef u8{.width = ValueWidth::U8};
+    const ValueDef u16{.width = ValueWidth::U16};
+    const ValueDef u16na{.width = ValueWidth::U16, .hasMarker = true, .marker = kNotAvailable};
+    const ValueDef bin8{.width = ValueWidth::U8, .text = ValueText::Bin8};
+    const ValueDef millivolt{.shown = ValueShown::Millivolt, .unit = "mV", .graphRange = 6000};
+    const ValueDef tenth{.shown = ValueShown::Divide,
+                         .divisor = 10,
+                         .text = ValueText::Fixed,
+                         .decimals = 1,
+                         .graphRange = 1000};
 
     set({1}, {.special = ValueSpecial::EngineSpeed});
     set({2}, {.special = ValueSpecial::SmoothedSpeed});
@@ -66,17 +66,17 @@ Table BuildTable()
               .barBefore = true,
               .barMin = 0,
               .barMax = 500});
-    ValueSpec tgps = millivolt;
+    ValueDef tgps = millivolt;
     tgps.hasMarker = true;
     tgps.marker = kNotAvailable;
     range(8, 11, tgps);
-    ValueSpec handlebar = tenth;
+    ValueDef handlebar = tenth;
     handlebar.unit = "%";
     handlebar.barBefore = true;
     handlebar.barMax = 1000;
     set({13}, handlebar);
     range(14, 17, millivolt);
-    ValueSpec correction = tenth;
+    ValueDef correction = tenth;
     correction.hasMarker = true;
     correction.marker = kNotAvailable;
     range(18, 21, correction);
@@ -85,7 +85,7 @@ Table BuildTable()
     set({24, 25}, {.width = ValueWidth::S16});
     set({26}, {.width = ValueWidth::S16, .unit = "mbar"});
     set({27}, {.unit = "mbar"});
-    ValueSpec advance = tenth;
+    ValueDef advance = tenth;
     advance.unit = "°";
     range(28, 32, advance);
     range(33, 36,
@@ -102,20 +102,20 @@ Table BuildTable()
                    .text = ValueText::Fixed,
                    .decimals = 1,
                    .unit = "V"});
-    ValueSpec lambdaMv = u16na;
+    ValueDef lambdaMv = u16na;
     lambdaMv.unit = "mV";
     set({41, 42}, lambdaMv);
-    ValueSpec integrator{.shown = ValueShown::Divide,
-                         .divisor = 10,
-                         .text = ValueText::Fixed,
-                         .decimals = 1,
-                         .unit = "%"};
+    ValueDef integrator{.shown = ValueShown::Divide,
+                        .divisor = 10,
+                        .text = ValueText::Fixed,
+                        .decimals = 1,
+                        .unit = "%"};
     set({45}, integrator);
     integrator.hasMarker = true;
     integrator.marker = kNotAvailable;
     set({46}, integrator);
     set({64, 65}, {.unit = "mbar"});
-    ValueSpec limpHome = millivolt;
+    ValueDef limpHome = millivolt;
     limpHome.graphRange = 0;
     set({69, 70}, limpHome);
     set({75, 84, 103}, u16);
@@ -169,11 +169,6 @@ int ValueDispatcher11mp(ReaderContext& ctx, MeasurementRow& row)
         return 0;
     }
     return ReadValue(Catalog()[static_cast<std::size_t>(row.valueIndex)], ctx, row);
-}
-
-int ReadEngineSpeed11mp(ReaderContext& ctx, MeasurementRow& row)
-{
-    return ReadValue(Catalog()[1], ctx, row);
 }
 
 bool ValueIdentifier11mp(int index, std::uint8_t& hi, std::uint8_t& lo)

@@ -1,5 +1,5 @@
-// The MIUG4 parameter catalogue: one ValueSpec per dispatcher index 1..86, and its dispatcher.
-#include "values/ValueSpec.h"
+// The MIUG4 parameter catalogue: one ValueDef per dispatcher index 1..86, and its dispatcher.
+#include "values/ValueDef.h"
 
 #include <array>
 
@@ -7,30 +7,30 @@ namespace velmoro {
 
 namespace {
 
-using Table = std::array<ValueSpec, kLastIndexMiug4 + 1>;
+using Table = std::array<ValueDef, kLastIndexMiug4 + 1>;
 
-constexpr ValueSpec U8(std::uint8_t lo)
+constexpr ValueDef U8(std::uint8_t lo)
 {
     return {.lo = lo, .width = ValueWidth::U8};
 }
-constexpr ValueSpec U16(std::uint8_t lo)
+constexpr ValueDef U16(std::uint8_t lo)
 {
     return {.lo = lo, .width = ValueWidth::U16};
 }
-constexpr ValueSpec U16Marked(std::uint8_t lo, std::int32_t marker = 65535)
+constexpr ValueDef U16Marked(std::uint8_t lo, std::int32_t marker = 65535)
 {
     return {.lo = lo, .width = ValueWidth::U16, .hasMarker = true, .marker = marker};
 }
-constexpr ValueSpec Status(std::uint8_t lo, ValueSpecial special)
+constexpr ValueDef Status(std::uint8_t lo, ValueSpecial special)
 {
     return {.lo = lo, .width = ValueWidth::U8, .special = special};
 }
-constexpr ValueSpec WithUnit(ValueSpec spec, const char* unit)
+constexpr ValueDef WithUnit(ValueDef spec, const char* unit)
 {
     spec.unit = unit;
     return spec;
 }
-constexpr ValueSpec Divided(ValueSpec spec, std::int32_t divisor, int decimals, const char* unit)
+constexpr ValueDef Divided(ValueDef spec, std::int32_t divisor, int decimals, const char* unit)
 {
     spec.shown = ValueShown::Divide;
     spec.divisor = divisor;
@@ -39,18 +39,18 @@ constexpr ValueSpec Divided(ValueSpec spec, std::int32_t divisor, int decimals, 
     spec.unit = unit;
     return spec;
 }
-constexpr ValueSpec Graph(ValueSpec spec, std::int32_t range)
+constexpr ValueDef Graph(ValueDef spec, std::int32_t range)
 {
     spec.graphRange = range;
     return spec;
 }
-constexpr ValueSpec Temperature(ValueSpec spec)
+constexpr ValueDef Temperature(ValueDef spec)
 {
     spec.shown = ValueShown::Minus40;
     spec.unit = "°C";
     return spec;
 }
-constexpr ValueSpec BarBefore(ValueSpec spec, std::int32_t max, std::int32_t factor)
+constexpr ValueDef BarBefore(ValueDef spec, std::int32_t max, std::int32_t factor)
 {
     spec.barBefore = true;
     spec.barMin = 0;
@@ -58,14 +58,14 @@ constexpr ValueSpec BarBefore(ValueSpec spec, std::int32_t max, std::int32_t fac
     spec.barFactor = factor;
     return spec;
 }
-constexpr ValueSpec Bin8(ValueSpec spec)
+constexpr ValueDef Bin8(ValueDef spec)
 {
     spec.text = ValueText::Bin8;
     return spec;
 }
 
 const Table kCatalog = {
-    ValueSpec{.special = ValueSpecial::NoReader},
+    ValueDef{.special = ValueSpecial::NoReader},
     /* 1 */ {.lo = 0x30, .special = ValueSpecial::EngineSpeed},
     /* 2 */ {.lo = 0x30, .special = ValueSpecial::SmoothedSpeed},
     /* 3 */ Graph(U16Marked(0x31), 1100),
@@ -176,16 +176,6 @@ int ValueDispatcherMiug4(ReaderContext& ctx, MeasurementRow& row)
         return 0;
     }
     return ReadValue(kCatalog[static_cast<std::size_t>(row.valueIndex)], ctx, row);
-}
-
-int ReadEngineSpeedMiug4(ReaderContext& ctx, MeasurementRow& row)
-{
-    return ReadValue(kCatalog[1], ctx, row);
-}
-
-int ReadEngineTemperatureMiug4(ReaderContext& ctx, MeasurementRow& row)
-{
-    return ReadValue(kCatalog[5], ctx, row);
 }
 
 bool ValueIdentifierMiug4(int index, std::uint8_t& hi, std::uint8_t& lo)

@@ -30,11 +30,6 @@ constexpr int kValueNamesMiug4 = 87; // entries of the MIUG4 ValueNames
 int ValueDispatcher11mp(ReaderContext& ctx, MeasurementRow& row);
 int ValueDispatcherMiug4(ReaderContext& ctx, MeasurementRow& row);
 
-// Single-value readers (no dispatcher frame applied).
-int ReadEngineSpeed11mp(ReaderContext& ctx, MeasurementRow& row);        // index 1
-int ReadEngineSpeedMiug4(ReaderContext& ctx, MeasurementRow& row);       // index 1
-int ReadEngineTemperatureMiug4(ReaderContext& ctx, MeasurementRow& row); // index 5
-
 // MIUG4 engine status block (22 10 74): eight LF-ended lines, one per bit of d1 from bit 0,
 // "Status_11" when set, else "Status_12" + " (" + d4 as two hex digits + ")". Writes only
 // row.valueText; a failed exchange leaves the row untouched and returns 0.

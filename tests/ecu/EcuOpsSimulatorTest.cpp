@@ -47,7 +47,6 @@ protected:
     {
         sim = std::make_shared<Simulator>();
         test::SetEnglishTexts(state.texts);
-        state.ui = &ui;
         state.link.port = "Simulator";
         state.link.ecuId = ecuId;
         ChooseEcu(state);

@@ -180,7 +180,6 @@ public:
         state.texts.Set(QStringLiteral("Thread_2"), QStringLiteral("Please switch on ignition."));
         state.texts.Set(QStringLiteral("Thread_3"), QStringLiteral("      Then press Ok."));
         state.texts.Set(QStringLiteral("View_56"), QStringLiteral("Ignition off"));
-        state.ui = &ui;
         SetFamily(options.family);
         for (int r = 0; r < kDisplayRows; ++r) {
             state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;

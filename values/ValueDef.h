@@ -38,7 +38,7 @@ enum class ValueSpecial : std::uint8_t {
     EngineMode,    // 0, 1, 2, 5 name a state, any other value its int
 };
 
-struct ValueSpec {
+struct ValueDef {
     std::uint8_t hi = 0x10;
     std::uint8_t lo = 0;
     ValueWidth width = ValueWidth::U16;
@@ -62,7 +62,7 @@ struct ValueSpec {
 };
 
 // Runs one reader: request 22 hi lo, decode, marker test, formula, text, unit, diagram, bar.
-int ReadValue(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& row);
+int ReadValue(const ValueDef& spec, ReaderContext& ctx, MeasurementRow& row);
 
 // The dispatcher frame shared by both families: "----", rawValue -1, bar hidden; everything
 // else keeps what the last successful read left.

@@ -1,5 +1,5 @@
 // The table-driven reader shared by both families' catalogues.
-#include "values/ValueSpec.h"
+#include "values/ValueDef.h"
 
 #include "config/LanguageTexts.h"
 #include "values/Formats.h"
@@ -10,7 +10,7 @@ namespace {
 
 constexpr std::int32_t kSpeedFullScale = 10000;
 
-int ShowEngineSpeed(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& row, std::int32_t v)
+int ShowEngineSpeed(const ValueDef& spec, ReaderContext& ctx, MeasurementRow& row, std::int32_t v)
 {
     std::int32_t shown = v == 65535 ? 0 : v;
     if (spec.special == ValueSpecial::SmoothedSpeed) {
@@ -29,7 +29,7 @@ int ShowEngineSpeed(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& r
     return 1;
 }
 
-QString StatusText(const ValueSpec& spec, ReaderContext& ctx, const MeasurementRow& row,
+QString StatusText(const ValueDef& spec, ReaderContext& ctx, const MeasurementRow& row,
                    std::int32_t v)
 {
     const bool bit1 = (v & 0x02) != 0;
@@ -71,7 +71,7 @@ QString StatusText(const ValueSpec& spec, ReaderContext& ctx, const MeasurementR
     }
 }
 
-int ReadValueOnce(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& row)
+int ReadValueOnce(const ValueDef& spec, ReaderContext& ctx, MeasurementRow& row)
 {
     if (spec.special == ValueSpecial::NoReader) {
         return 0;
@@ -182,7 +182,7 @@ int ReadValueOnce(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& row
 
 } // namespace
 
-int ReadValue(const ValueSpec& spec, ReaderContext& ctx, MeasurementRow& row)
+int ReadValue(const ValueDef& spec, ReaderContext& ctx, MeasurementRow& row)
 {
     const int result = ReadValueOnce(spec, ctx, row);
     return spec.alwaysReportsRead ? 1 : result;
