@@ -448,9 +448,8 @@ int main(int argc, char** argv)
         ::sigaction(SIGINT, &action, nullptr);
         ::sigaction(SIGTERM, &action, nullptr);
     }
-    const int status = options.pty
-                           ? RunPty(sim, options.trace)
-                           : RunTcp(sim, options.tcpHost, options.tcpPort, options.trace);
+    const int status = options.pty ? RunPty(sim, options.trace)
+                                   : RunTcp(sim, options.tcpHost, options.tcpPort, options.trace);
     if (options.sim.chaos.rate > 0.0) {
         using velmoro::ChaosKind;
         std::fprintf(stderr, "chaos:");

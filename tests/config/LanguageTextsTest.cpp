@@ -120,13 +120,12 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
         }
         // Families in their order, then the fault codes in theirs, then the keys added since in
         // their blocks; no stray keys.
-        const QStringList added = Numbered("Log_", 1, 22) + Numbered("Link_", 1, 3) +
-                                  Numbered("Cli_", 1, 29) + Numbered("Port_", 1, 13) +
-                                  Numbered("Fast_", 1, 3) + Numbered("Restart_", 1, 1) +
-                                  Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 22) +
-                                  Numbered("Rate_", 1, 1) + Numbered("Conn_", 1, 4) +
-                                  Numbered("Err_", 1, 14) + Numbered("Job_", 1, 11) +
-                                  Numbered("Rec_", 1, 8) + Numbered("House_", 1, 1);
+        const QStringList added =
+            Numbered("Log_", 1, 22) + Numbered("Link_", 1, 3) + Numbered("Cli_", 1, 29) +
+            Numbered("Port_", 1, 13) + Numbered("Fast_", 1, 3) + Numbered("Restart_", 1, 1) +
+            Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 22) + Numbered("Rate_", 1, 1) +
+            Numbered("Conn_", 1, 4) + Numbered("Err_", 1, 14) + Numbered("Job_", 1, 11) +
+            Numbered("Rec_", 1, 8) + Numbered("House_", 1, 1);
         expected << added;
         QStringList textKeys = keys;
         textKeys.removeIf(IsFaultCode);
