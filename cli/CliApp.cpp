@@ -1260,11 +1260,13 @@ void CliRun::OnDisconnected()
                           ? ExitAdapter
                           : ExitEcuSilent;
         } else if (!adapter.portOpened) {
-            const QString advice = SerialPermissionAdvice(port);
-            if (!advice.isEmpty())
-                PrintErr(advice);
-            else if (IsHostAndPort(port))
+            // A serial port names its reason as the window does: no such device (with the
+            // binding hint for Bluetooth), not a serial device, busy, or no permission with
+            // what to do about it.
+            if (IsHostAndPort(port))
                 PrintErr(T("Cli_29").arg(port));
+            else if (failure_ == LinkFailure::PortNotOpened && !failureText_.isEmpty())
+                PrintErr(failureText_);
             else if (QDir::isAbsolutePath(port) && !QFileInfo::exists(port))
                 PrintErr(T("Cli_9").arg(port));
             else

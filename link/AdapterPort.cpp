@@ -1,20 +1,14 @@
 // The adapter port implementations: serial device, TCP socket, in-process simulator.
 #include "link/AdapterPort.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "link/SerialDevice.h"
+
 #include <QSerialPort>
 #include <QTcpSocket>
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
-#endif
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <unistd.h>
 #endif
 
 namespace velmoro {
@@ -78,7 +72,10 @@ public:
 #endif
         port_.setPortName(system);
         if (!port_.open(QIODevice::ReadWrite)) {
-            SetLastPortOpenError(SerialOpenErrorKey(port_.error()));
+            // Qt says little of why (a busy port and a refused permission look alike): the
+            // device itself is looked at to name it.
+            const QString key = SerialOpenFailureKey(ProbeSerialDevice(system, true));
+            SetLastPortOpenError(key.isEmpty() ? SerialOpenErrorKey(port_.error()) : key);
             return false;
         }
         const bool configured =
@@ -280,40 +277,6 @@ std::unique_ptr<AdapterPort> OpenAdapterPort(const QString& name)
         return nullptr;
     }
     return port;
-}
-
-QString SerialPermissionAdvice(const QString& portName,
-                               const std::function<bool(const QString& path)>& denied)
-{
-#ifdef Q_OS_UNIX
-    if (!QDir::isAbsolutePath(portName) || !QFileInfo::exists(portName)) {
-        return {};
-    }
-    const bool refused =
-        denied ? denied(portName)
-               : ::access(QFile::encodeName(portName).constData(), R_OK | W_OK) != 0 &&
-                     errno == EACCES;
-    if (!refused) {
-        return {};
-    }
-    QString group = QFileInfo(portName).group();
-    if (group.isEmpty()) {
-        group = QStringLiteral("dialout");
-    }
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty()) {
-        user = QStringLiteral("$USER");
-    }
-    return QStringLiteral("No permission to open %1.\n"
-                          "The adapter's device belongs to the group \"%2\". Add your user to "
-                          "that group:\n    sudo usermod -aG %2 %3\n"
-                          "then log out and in again.")
-        .arg(portName, group, user);
-#else
-    Q_UNUSED(portName);
-    Q_UNUSED(denied);
-    return {};
-#endif
 }
 
 } // namespace velmoro

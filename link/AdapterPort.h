@@ -50,11 +50,4 @@ void SetLastPortOpenError(const QString& reasonKey);
 
 using AdapterPortFactory = std::function<std::unique_ptr<AdapterPort>(const QString& name)>;
 
-// A serial device path that exists but may not be opened for reading and writing by this user
-// gets plain-words advice naming the device's group (usually "dialout") and how to join it;
-// anything else (a missing device, "host:port", "Simulator", Windows) gets an empty text.
-// `denied` replaces the access check (tests run as root, who is never denied).
-QString SerialPermissionAdvice(const QString& portName,
-                               const std::function<bool(const QString& path)>& denied = {});
-
 } // namespace velmoro

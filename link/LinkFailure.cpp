@@ -4,6 +4,7 @@
 #include "config/LanguageTexts.h"
 #include "link/AdapterPort.h"
 #include "link/PortDiscovery.h"
+#include "link/SerialDevice.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -61,7 +62,7 @@ LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers
 {
     LinkFailureReport report;
     report.port = port;
-    if (!AdapterAnswered(answers)) {
+    if (answers.adapterSilent || !AdapterAnswered(answers)) {
         report.failure = LinkFailure::AdapterSilent;
         return report;
     }
@@ -137,8 +138,11 @@ QString LinkFailureText(LanguageTexts& texts, const LinkFailureReport& report,
         const QString reason = TextOrEnglish(
             texts, report.detail.isEmpty() ? QStringLiteral("Err_10") : report.detail);
         text = text.arg(report.port, reason);
-        const QString advice = SerialPermissionAdvice(report.port);
-        return advice.isEmpty() ? text : text + QLatin1Char('\n') + advice;
+        if (report.detail != QLatin1String("Dev_2")) {
+            return text;
+        }
+        return text + QLatin1Char('\n') +
+               SerialPermissionAdvice(texts, report.port, ProbeSerialDevice(report.port, false));
     }
     if (key == QLatin1String("Port_10"))
         return text.arg(report.port);

@@ -1,10 +1,11 @@
 // Why a link did not come up, named by the step that failed, and the words that tell the user.
 //
-// The worker finds the step from the answers of its set-up (it sends exactly what it always
-// sends; only the answers are read): nothing answered at all -> AdapterSilent; the protocol
-// command answered "?" -> CanRefused; the session request 10 03 answered "NO DATA", "CAN ERROR"
-// or "UNABLE TO CONNECT" -> EcuSilent. A set-up that went well but whose identification brought
-// no data is NoIdentification; a port that did not open is PortNotOpened.
+// The worker finds the step from the answers of its set-up (it sends what it always sends, and
+// only stops early when two commands in a row bring nothing back): nothing answered at all, or
+// that early stop -> AdapterSilent; the protocol command answered "?" -> CanRefused; the session
+// request 10 03 answered "NO DATA", "CAN ERROR" or "UNABLE TO CONNECT" -> EcuSilent. A set-up that
+// went well but whose identification brought no data is NoIdentification; a port that did not open
+// is PortNotOpened.
 #pragma once
 
 #include <QByteArray>
@@ -58,7 +59,13 @@ struct SetUpAnswers {
     QByteArray protocolCommand;
     QByteArray protocolAnswer;
     QByteArray sessionAnswer;
+    // kSilentSetUpCommands commands in a row went unanswered: the set-up stopped there.
+    bool adapterSilent = false;
 };
+
+// Set-up commands in a row that bring nothing back, not even a prompt, after which the adapter
+// counts as silent: about two adapter time-outs, instead of one for every set-up command.
+constexpr int kSilentSetUpCommands = 2;
 
 // Whether any of the set-up's answers held more than blanks.
 bool AdapterAnswered(const SetUpAnswers& answers);
