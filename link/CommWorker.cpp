@@ -144,7 +144,11 @@ void CommWorker::Run()
         SetUpAdapter(*port, heard, true);
     }
 
-    if (proceed()) {
+    if (proceed() && heard.adapterSilent) {
+        // Named at once: waiting out every further set-up command would only keep the user
+        // looking at a link that cannot come up.
+        ui_.SetUpFailed(DiagnoseSetUp(portName_, heard));
+    } else if (proceed()) {
         const LinkFailureReport report = DiagnoseSetUp(portName_, heard);
         if (report.failure != LinkFailure::None) {
             ui_.SetUpFailed(report);
@@ -172,12 +176,17 @@ void CommWorker::Run()
 
 void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard, bool connecting)
 {
-    const auto proceed = [&] { return !port.Failed() && !StopRequested(); };
+    // Commands in a row that brought nothing back, not even a prompt.
+    int unanswered = 0;
+    const auto proceed = [&] { return !port.Failed() && !StopRequested() && !heard.adapterSilent; };
     const auto command = [&](const QByteArray& text) {
         if (connecting) {
             ui_.ConnectProgress(ConnectStep::AdapterSetUp, AdapterSetUpStep(text));
         }
-        heard.all << Command(port, text);
+        bool prompted = false;
+        heard.all << Command(port, text, &prompted);
+        unanswered = heard.all.last().isEmpty() && !prompted ? unanswered + 1 : 0;
+        heard.adapterSilent = unanswered >= kSilentSetUpCommands;
         return heard.all.last();
     };
     heard.protocolCommand = QByteArrayLiteral("ATSP 6");
