@@ -1,4 +1,6 @@
 // The simulated ECUs: an engine model, the identifier tables of both families and their services.
+// Longer than our other files on purpose: a third of it is the two identifier tables, kept in one
+// file with the engine model that fills them and the services that read them.
 #include "sim/SimulatedEcu.h"
 
 #include "sim/Simulator.h"
