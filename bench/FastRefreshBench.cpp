@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -264,7 +265,8 @@ double ModelMsPerRequest(const LiveRun& run, const LiveFigures& f)
 
 // Every combination the table shows, in-process first: the pty and TCP rows take the line bytes
 // and requests per pass of the matching in-process run (the same requests and answers).
-void LiveValuesTable(double seconds)
+// fastOnly: the fast-refresh rows alone.
+void LiveValuesTable(double seconds, bool fastOnly)
 {
     std::printf("| pace | adapter | family | ECU latency | path | values/s | ms/request | floor "
                 "ms/request | measured / floor | model ms/request | CPU share of one core |\n"
@@ -292,6 +294,9 @@ void LiveValuesTable(double seconds)
 
     std::vector<std::pair<LiveRun, LiveFigures>> done;
     for (const LiveRun& run : runs) {
+        if (fastOnly && !run.fast) {
+            continue;
+        }
         LiveFigures f = MeasureLive(run, seconds);
         if (!f.ok) {
             std::printf("| %s | %s | %s | %d ms | %s | link did not come up |\n",
@@ -333,6 +338,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 8.0;
-    velmoro::LiveValuesTable(seconds);
+    // A second argument "fast" measures the fast-refresh rows only.
+    velmoro::LiveValuesTable(seconds, argc > 2 && std::strcmp(argv[2], "fast") == 0);
     return 0;
 }
