@@ -111,6 +111,9 @@ void DiagSession::RunAction(const std::shared_ptr<RunningAction>& action)
     // A start that the link's end cut short has nothing to poll.
     if (entry.kind == KindSelfLearning && record.ending != JobEnding::CutShort)
         PollRoutine(*action);
+    // A self-learning cut short has no result: it says so as a failed one does.
+    if (entry.kind == KindSelfLearning && record.ending == JobEnding::CutShort)
+        record.resultText = ProcedureResultText(state_.texts, entry.key, false);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (action_ == action)
@@ -142,7 +145,6 @@ void DiagSession::PollRoutine(RunningAction& action)
     for (;;) {
         if (!WaitForRoutinePoll(action)) {
             record.ending = JobEnding::CutShort;
-            record.resultText = ProcedureResultText(state_.texts, action.entry.key, false);
             return;
         }
         if (action.ecu->routineResult(record) != 0 || record.ending == JobEnding::CutShort)
