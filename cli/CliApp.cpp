@@ -4,7 +4,6 @@
 #include "cli/Terminal.h"
 #include "config/DataLocations.h"
 #include "config/IniFile.h"
-#include "ecu/ActorsController.h"
 #include "ecu/Procedures.h"
 #include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
@@ -32,6 +31,12 @@ namespace velmoro::cli {
 namespace {
 
 const QString kVersionText = QStringLiteral("velmoro-cli (VelmoroCanDiag V0.02)");
+
+// The chosen family's actuator tests and procedures; none before a family is chosen.
+ActionList ActionsOf(const CoreState& state)
+{
+    return state.ecu ? state.ecu->actions() : ActionList{};
+}
 
 struct CommandHelp {
     const char* name;
@@ -332,14 +337,11 @@ CliRun::CliRun(CliOptions options, QString programDirectory, DiagSessionOptions 
     : o_(std::move(options)), programDirectory_(std::move(programDirectory)),
       sessionOptions_(std::move(sessionOptions))
 {
-    for (QTimer* timer : {&procedureTimer_, &selfLearningTimer_})
-        timer->setSingleShot(false);
     durationTimer_.setSingleShot(true);
 }
 
 CliRun::~CliRun()
 {
-    actors_.reset();
     if (session_)
         session_->waitStopped();
 }
@@ -561,10 +563,11 @@ int CliRun::ListValues()
 int CliRun::ListActions()
 {
     QJsonArray array;
+    const ActionList actions = ActionsOf(state_);
     // As the actors view lists them: the tests with the engine off, then those with it running.
     for (const int group : {1, 0}) {
         bool headed = false;
-        for (const ActionEntry& entry : state_.actions) {
+        for (const ActionEntry& entry : actions) {
             if (entry.group != group)
                 continue;
             const QString condition = state_.texts.Text(group == 1 ? QStringLiteral("Status_12")
@@ -648,12 +651,13 @@ int CliRun::PrepareAction()
 {
     QStringList names;
     QVector<int> positions;
-    for (const ActionEntry& entry : state_.actions) {
+    const ActionList actions = ActionsOf(state_);
+    for (const ActionEntry& entry : actions) {
         names << entry.text;
         positions << entry.position;
     }
     if (o_.command == QLatin1String("download")) {
-        for (const ActionEntry& entry : state_.actions)
+        for (const ActionEntry& entry : actions)
             if (entry.key == QLatin1String("View_68"))
                 actionPosition_ = entry.position;
         return -1;
@@ -672,7 +676,7 @@ int CliRun::PrepareAction()
                  (nearest.isEmpty() ? QString() : QLatin1Char(' ') + T("Cli_2").arg(nearest)));
         return ExitUsage;
     }
-    const ActionEntry& entry = state_.actions[at];
+    const ActionEntry& entry = actions[at];
     actionPosition_ = entry.position;
     switchAction_ = entry.kind == KindSwitch;
     // What will move, and with the engine off or running, before anything does.
@@ -727,54 +731,10 @@ int CliRun::Connect()
     });
     connect(s, &DiagSession::stopped, this, &CliRun::Finish);
     connect(&durationTimer_, &QTimer::timeout, this, [this] {
-        if (actors_ && actors_->ButtonState() == ActorsSwitchOn)
-            actors_->Press(); // the switch goes off again
+        SwitchOff(); // the switch goes off again
         End(ExitDone);
     });
-
-    if (actionPosition_ >= 0) {
-        ActorsCallbacks callbacks;
-        callbacks.showMessage = [this](const QString& text) { actionResult_ = text; };
-        callbacks.startTimer = [this](int id, int periodMs) {
-            (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_).start(periodMs);
-        };
-        callbacks.stopTimer = [this](int id) {
-            (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_).stop();
-        };
-        // A self-learning that succeeded ends the link; the program ends with it.
-        callbacks.disconnect = [this] {
-            PrintResult(actionResult_);
-            End(ExitDone);
-        };
-        // Every request of the action is a session job; the run knows how many are still out,
-        // so that a switch-off goes to the adapter before the link ends.
-        // The run outlives every job: its destructor waits for the session's threads.
-        callbacks.runJob = [this](std::function<void()> work) {
-            ++jobsOut_;
-            session_->startAction([this, work = std::move(work)] {
-                work();
-                QMetaObject::invokeMethod(this, &CliRun::OnJobDone, Qt::QueuedConnection);
-            });
-        };
-        callbacks.postToCaller = [this](std::function<void()> then) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, then = std::move(then)] {
-                    then();
-                    OnActionStep();
-                },
-                Qt::QueuedConnection);
-        };
-        actors_ = std::make_unique<ActorsController>(state_, std::move(callbacks));
-        connect(&procedureTimer_, &QTimer::timeout, this, [this] {
-            actors_->Tick(kProcedureTimer);
-            OnActionStep();
-        });
-        // A self-learning tick sends its poll as a job; its result comes back through
-        // postToCaller.
-        connect(&selfLearningTimer_, &QTimer::timeout, this,
-                [this] { actors_->Tick(kSelfLearningTimer); });
-    }
+    connect(s, &DiagSession::actionFinished, this, &CliRun::OnActionFinished);
 
     const bool watch = o_.command == QLatin1String("watch") || Recording();
     // A recording always logs: into --csv FILE, or a dated file where the window logs.
@@ -925,54 +885,58 @@ void CliRun::OnConnected()
             PrintErr(T("Cli_22").arg(surveyFile_));
             End(ExitFailed);
         }
-    } else if (actors_) {
-        actors_->SetEnabled(true);
-        actors_->Select(actionPosition_);
-        actors_->Press();
-        if (actors_->ButtonState() == ActorsSwitchOn) {
+    } else if (actionPosition_ >= 0) {
+        if (!session_->startAction(actionPosition_)) {
+            End(ExitFailed);
+        } else if (switchAction_) {
             const double seconds = durationS_ > 0 ? durationS_ : kDefaultSwitchSeconds;
             durationTimer_.start(static_cast<int>(seconds * 1000));
         }
     }
 }
 
-void CliRun::OnJobDone()
+void CliRun::SwitchOff()
 {
-    if (--jobsOut_ == 0 && disconnectWaiting_)
-        End(status_);
+    if (switchAction_ && session_ && session_->stopAction())
+        offPending_ = true;
 }
 
-void CliRun::OnActionStep()
+void CliRun::OnActionFinished(const ActionResult& result)
 {
+    if (result.kind == KindSwitch && !result.switchedOn) {
+        offPending_ = false;
+        if (disconnectWaiting_)
+            End(status_);
+        return;
+    }
     if (status_ >= 0)
         return;
-    if (switchAction_) {
-        // A switch the ECU did not take ends the run; its words came through showMessage.
-        const JobEnding ending = actors_->SwitchEnding();
-        if (ending == JobEnding::Refused || ending == JobEnding::NoAnswer) {
-            PrintErr(actionResult_);
-            if (actors_->ButtonState() == ActorsSwitchOn)
-                actors_->Press(); // the off request all the same
-            End(ExitStatusOf(ending));
+    if (result.kind == KindSwitch) {
+        // A switch the ECU did not take ends the run, with the off request all the same.
+        if (result.ending == JobEnding::Refused || result.ending == JobEnding::NoAnswer) {
+            PrintErr(result.text);
+            SwitchOff();
+            End(ExitStatusOf(result.ending));
         }
         return;
     }
-    if (actors_->ButtonState() != ActorsIdle)
-        return;
-    // The procedure has ended and said how.
-    const JobEnding ending = state_.procedure.ending;
-    if (ending != JobEnding::Done) {
-        PrintErr(actionResult_);
-        End(ExitStatusOf(ending));
+    if (result.ending != JobEnding::Done) {
+        PrintErr(result.text);
+        End(ExitStatusOf(result.ending));
         return;
     }
-    if (o_.command != QLatin1String("download")) {
-        PrintResult(actionResult_);
+    if (result.kind == KindSelfLearning) {
+        // The ECU has learned: the link ends, and the program with it.
+        PrintResult(state_.texts.Text(QStringLiteral("View_52")));
         End(ExitDone);
         return;
     }
-    // "<View_68>: Ok" and, on the next line, the file's name in the program's files folder.
-    QString file = state_.paths.directory + actionResult_.section(QLatin1Char('\n'), 1, 1);
+    if (o_.command != QLatin1String("download")) {
+        PrintResult(result.text);
+        End(ExitDone);
+        return;
+    }
+    QString file = result.fileName;
     if (!o_.outputFile.isEmpty()) {
         QFile::remove(o_.outputFile);
         if (!QFile::rename(file, o_.outputFile) &&
@@ -1210,8 +1174,7 @@ void CliRun::OnInterrupt(int signal)
     }
     PrintErr(T("Cli_14"));
     // A switched actuator is switched off before the link ends, as the view's Stop does.
-    if (actors_ && actors_->ButtonState() == ActorsSwitchOn)
-        actors_->Press();
+    SwitchOff();
     End(signal == SIGINT ? ExitInterrupted : 128 + signal);
 }
 
@@ -1229,8 +1192,7 @@ void CliRun::End(int status)
     }
     // A switch's requests are short: the off request is sent before the link ends. A long
     // procedure is not waited for.
-    disconnectWaiting_ =
-        jobsOut_ > 0 && switchAction_ && link == LinkState::Connected && interruptCount_ < 2;
+    disconnectWaiting_ = offPending_ && link == LinkState::Connected && interruptCount_ < 2;
     if (disconnectWaiting_)
         return;
     session_->disconnectLink();

@@ -1,7 +1,7 @@
 // velmoro-cli: every diagnostic job of the program from a terminal, without a display.
 //
 // cli/ is a second view of the diagnostic session, beside the window. It reads the same settings
-// file, calls the same DiagSession methods, drives the actions with the same controller and
+// file, calls the same DiagSession methods (the actions too, as session jobs) and
 // writes its files with the same functions, so a report, a survey, a CSV log or a stored-data
 // file from here is byte for byte what the window writes for the same answers. What it adds is
 // only what a terminal needs: options instead of menus, lines instead of message boxes, a
@@ -24,10 +24,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
-
-namespace velmoro {
-class ActorsController;
-}
 
 namespace velmoro::cli {
 
@@ -117,9 +113,10 @@ private:
     void OnReconnectCountdown(int seconds);
     // The ending said on stderr; its status ends the run.
     void EndWith(const JobResult& result);
-    // After a step of the action (a tick, a poll's result): when it has ended, says how.
-    void OnActionStep();
-    void OnJobDone();
+    // A switch request answered, or the procedure ended: says how, and ends the run when done.
+    void OnActionFinished(const ActionResult& result);
+    // A switch that is on goes off; the link waits for the off request.
+    void SwitchOff();
     void OnInterrupt(int signal);
     // Ends the run with status (the first reason wins), through a clean disconnect if a link is up.
     void End(int status);
@@ -135,7 +132,6 @@ private:
     QTemporaryDir work_;
     CoreState state_;
     std::unique_ptr<DiagSession> session_;
-    std::unique_ptr<ActorsController> actors_;
     InterruptWatcher* interrupts_ = nullptr;
     KeyWait* key_ = nullptr;
     std::unique_ptr<RideRecorder> recorder_;
@@ -143,8 +139,6 @@ private:
     int faultsEveryS_ = 10;
     int rideGapS_ = 300;
     bool waitSaid_ = false;
-    QTimer procedureTimer_;
-    QTimer selfLearningTimer_;
     QTimer durationTimer_;
 
     QString ecuInfo_;
@@ -156,9 +150,8 @@ private:
     double intervalMs_ = 0;
     int actionPosition_ = -1;
     bool switchAction_ = false;
-    int jobsOut_ = 0;
+    bool offPending_ = false; // a switch's off request is still out
     bool disconnectWaiting_ = false;
-    QString actionResult_;
     bool linkUp_ = false;
     LinkFailure failure_ = LinkFailure::None;
     QString failureText_;

@@ -8,7 +8,6 @@
 #include "link/LinkFlags.h"
 #include "link/RequestChannel.h"
 #include "link/UiBridge.h"
-#include "values/ActionList.h"
 #include "values/MeasurementRow.h"
 #include "values/ValueChooser.h"
 
@@ -34,8 +33,6 @@ struct CoreState {
     // The chosen family's value names by dispatcher index, as the choosers were last filled.
     QVector<QString> valueNames;
     std::array<ValueChooser, 8> choosers;
-    ActionList actions;
-    ProcedureRecord procedure;
 
     // The chosen ECU family; empty until a model has been chosen. The session keeps its own
     // reference for the life of a link.

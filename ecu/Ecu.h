@@ -66,7 +66,8 @@ public:
     virtual bool hasStoredFaults() const = 0;
     virtual JobEnding readFaults(FaultLists& lists) = 0;
     virtual JobEnding clearFaults(FaultLists& lists) = 0;
-    // The result of a self-learning routine polled by the actors view (11MP only; 0 elsewhere).
+    // The result of a self-learning routine, polled by the session's running action (11MP only;
+    // 0 elsewhere).
     virtual bool hasRoutineResult() const = 0;
     virtual int routineResult(ProcedureRecord& record) = 0;
     // Opens the extended diagnostic session again (10 03), as the set-up did: an ECU that was

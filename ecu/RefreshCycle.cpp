@@ -41,7 +41,6 @@ void RefreshChoosers(CoreState& state, bool keepPositions,
         return;
     }
     state.valueNames = state.ecu->valueNames();
-    state.actions = state.ecu->actions();
     const int last = state.ecu->lastValueIndex();
     for (int r = 0; r < kDisplayRows; ++r) {
         const auto i = static_cast<std::size_t>(r);

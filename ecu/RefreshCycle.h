@@ -28,10 +28,10 @@ struct PassResult {
 PassResult RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
                           const std::function<void()>& beforeRow = {});
 
-// Rebuilds the family's value names and actions list in the current language, then fills the
-// choosers of rows 0..7: keepPositions uses each row's valueIndex, otherwise the name held in the
-// row's valueText (the saved name at start-up). Last, fillActorsList (the GUI's FillActorsList)
-// when given. Does nothing before a family has been chosen.
+// Rebuilds the family's value names in the current language, then fills the choosers of rows
+// 0..7: keepPositions uses each row's valueIndex, otherwise the name held in the row's valueText
+// (the saved name at start-up). Last, fillActorsList (the actors view builds its list from the
+// family) when given. Does nothing before a family has been chosen.
 void RefreshChoosers(CoreState& state, bool keepPositions,
                      const std::function<void()>& fillActorsList = {});
 

@@ -54,6 +54,7 @@ QString StoredDataFileName(const ProgramPaths& paths, const QDateTime& now, int 
 int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record)
 {
     record.resultText = ProcedureResultText(*ctx.texts, kKey, false);
+    record.fileName.clear();
     const ExchangeResult start = ctx.link->Exchange({0x31, 0x01, 0x02, 0x24});
     record.ending = EndingOf(start, start.result > 0);
     if (start.result <= 0)
@@ -79,6 +80,7 @@ int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record
     if (file.error() != QFileDevice::NoError)
         return 0;
     record.resultText = SuccessText(*ctx.texts, file.fileName());
+    record.fileName = file.fileName();
     record.ending = JobEnding::Done;
     return 0;
 }
@@ -86,6 +88,7 @@ int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record
 int DownloadStoredData11mp(const ProcedureContext& ctx, ProcedureRecord& record)
 {
     record.resultText = ProcedureResultText(*ctx.texts, kKey, false);
+    record.fileName.clear();
     const ExchangeResult start = ctx.link->Exchange({0x31, 0x24});
     record.ending = EndingOf(start, start.result == 2);
     if (start.result != 2)
@@ -110,6 +113,7 @@ int DownloadStoredData11mp(const ProcedureContext& ctx, ProcedureRecord& record)
     if (file.error() != QFileDevice::NoError)
         return 0;
     record.resultText = SuccessText(*ctx.texts, file.fileName());
+    record.fileName = file.fileName();
     record.ending = JobEnding::Done;
     return 0;
 }

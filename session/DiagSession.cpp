@@ -562,14 +562,6 @@ bool DiagSession::buildReport(const QString& ecuInfoText)
     return true;
 }
 
-void DiagSession::startAction(std::function<void()> work)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!quitting_)
-        jobs_.push_back({Job::Action, {}, std::move(work), {}, nullptr});
-    wake_.notify_all();
-}
-
 bool DiagSession::startSurvey()
 {
     return startSurveyAt(SurveyFileName(state_.paths, QDateTime::currentDateTime()));
@@ -684,6 +676,7 @@ void DiagSession::LoopMain()
         if (quitting_ && workerEnded)
             break;
         if (linkState_ == LinkState::Disconnecting && workerEnded) {
+            ForgetSwitchLocked();
             if (retryAfterStop_ && RetryWantedLocked()) {
                 retryAfterStop_ = false;
                 linkState_ = LinkState::Reconnecting;

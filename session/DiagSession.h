@@ -18,6 +18,7 @@
 #include "output/DebugLog.h"
 #include "output/Report.h"
 #include "output/Survey.h"
+#include "session/ActionResult.h"
 
 #include <QObject>
 #include <QSemaphore>
@@ -80,8 +81,9 @@ struct DiagSessionOptions {
     std::shared_ptr<Simulator> simulator;
     // The worker's time-outs and pauses; tests shorten them.
     CommWorkerTimings workerTimings;
-    // The time of the reconnect countdown; empty: the steady clock. Tests drive it by hand, and
-    // the session looks again at its countdown each time such a clock is advanced.
+    // The time of the reconnect countdown and of the polls of a self-learning routine; empty: the
+    // steady clock. Tests drive it by hand, and the session looks again at its countdown and its
+    // polls each time such a clock is advanced.
     Clock* retryClock = nullptr;
 };
 
@@ -151,8 +153,20 @@ public:
     bool startSurvey();
     // The same with a survey file of the view's choosing.
     bool startSurveyAt(const QString& fileName);
-    // An actuator test, procedure or stored-data download of the actions list, run as a job.
-    void startAction(std::function<void()> work);
+    // Actions of the family's actions list (by position), run as jobs one at a time: a switch
+    // sends its on request, a procedure or stored-data download runs once, a self-learning
+    // routine is started and its result asked for every 500 ms of the clock until it succeeds,
+    // its polls are used up, the link ends or stopAction() comes. actionFinished() says how each
+    // ended. False, and nothing runs, while another action runs or a switch is on, for a position
+    // the family does not have, and once quitting.
+    bool startAction(int position);
+    // A switch that is on gets its off request (sent even when the ECU refused the on request);
+    // true then, and actionFinished() follows for it. A self-learning routine stops asking for
+    // its result and ends cut short. A procedure runs to its end.
+    bool stopAction();
+    // An action runs or waits to run, or a switch is on. A switch counts as off once the link it
+    // was switched on has ended: the adapter's reset ends it, no off request is sent.
+    bool actionRunning() const;
 
     // The user closed the box of question().
     void answerQuestion();
@@ -179,12 +193,14 @@ signals:
     // A box for the user (the ignition prompt); answerQuestion() lets the worker go on.
     void question(const QString& text);
     // How a fault, report or survey job ended; before faultsDone(), reportDone() and
-    // surveyFinished(). Actions say theirs in their ProcedureRecord.
+    // surveyFinished(). Actions say theirs with actionFinished().
     void jobEnded(const velmoro::JobResult& result);
     void faultsDone();
     void reportDone();
     // counter: the identifier about to be read.
     void surveyStep(int counter);
+    // A request of a switch was answered, or a procedure or self-learning routine has ended.
+    void actionFinished(const velmoro::ActionResult& result);
     // The survey has ended, finished or cut short (jobEnded() says which).
     void surveyFinished();
     // Log files that could not be created, by name.
@@ -214,6 +230,7 @@ signals:
 
 private:
     class Bridge;
+    struct RunningAction;
     struct Job {
         enum Kind { ReadFaults, ClearFaults, Report, Action } kind;
         QString text;
@@ -247,6 +264,15 @@ private:
     // On the main thread with mutex_ held: the link's family, or the chosen one before a link.
     std::shared_ptr<Ecu> JobEcu() const;
     qint64 NowMs() const;
+    // The actions' jobs, on the loop thread.
+    void RunAction(const std::shared_ptr<RunningAction>& action);
+    void SwitchOff(const RunningAction& action);
+    // Asks for a self-learning routine's result until it succeeds or ends otherwise.
+    void PollRoutine(RunningAction& action);
+    // Waits for the next poll on the clock; false when the link ended, quit or stopAction() came.
+    bool WaitForRoutinePoll(const RunningAction& action);
+    // Under mutex_, when a link has ended: a switch it had on is off.
+    void ForgetSwitchLocked();
 
     CoreState& state_;
     DiagSessionOptions options_;
@@ -297,6 +323,8 @@ private:
     AdapterInfo adapterInfo_;
     LinkFailureReport setUpFailure_;
     LinkFailureReport connectFailure_;
+    // The action that runs or waits to run, or the switch that is on; empty: none.
+    std::shared_ptr<RunningAction> action_;
 
     std::atomic<bool> workerAlive_{false};
     std::unique_ptr<QThread> worker_;

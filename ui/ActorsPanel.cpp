@@ -1,65 +1,35 @@
-// The actors view wired to its controller, its timers and the session's job runner.
+// The actors view: its list and button, the actions it asks of the session and their endings.
 #include "ui/ActorsPanel.h"
 
 #include "ui/Layout.h"
 
 #include <QListWidget>
 #include <QPushButton>
-#include <QTimer>
 
 namespace velmoro {
 
 ActorsPanel::ActorsPanel(ActorsView* view, AppState& state, DiagSession& session,
                          ShowMessageFn showMessage, std::function<void()> quit)
-    : view_(view), state_(state)
+    : view_(view), state_(state), session_(session), showMessage_(std::move(showMessage)),
+      quit_(std::move(quit))
 {
-    procedureTimer_ = new QTimer(this);
-    selfLearningTimer_ = new QTimer(this);
-    connect(procedureTimer_, &QTimer::timeout, this,
-            [this] { controller_->Tick(kProcedureTimer); });
-    connect(selfLearningTimer_, &QTimer::timeout, this,
-            [this] { controller_->Tick(kSelfLearningTimer); });
-
-    ActorsCallbacks callbacks;
-    callbacks.showMessage = [showMessage](const QString& text) { showMessage(kWindowTitle, text); };
-    callbacks.startTimer = [this](int id, int periodMs) {
-        QTimer* timer = id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_;
-        timer->start(periodMs);
-    };
-    callbacks.stopTimer = [this](int id) {
-        (id == kProcedureTimer ? procedureTimer_ : selfLearningTimer_)->stop();
-    };
-    DiagSession* s = &session;
-    callbacks.disconnect = [s] { s->disconnectLink(); };
-    callbacks.runJob = [s](std::function<void()> work) { s->startAction(std::move(work)); };
-    // A job's result comes back to this thread; dropped if the panel is gone by then.
-    callbacks.postToCaller = [this](std::function<void()> then) {
-        QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);
-    };
-    callbacks.quit = std::move(quit);
-    callbacks.setListEnabled = [this](bool enabled) { view_->list->setEnabled(enabled); };
-    callbacks.setButton = [this](const QString& text, bool enabled) {
-        view_->startButton->setText(text);
-        view_->startButton->setEnabled(enabled);
-    };
-    controller_ = std::make_unique<ActorsController>(state_, std::move(callbacks));
     connect(view_->list, &QListWidget::currentRowChanged, this, [this](int row) {
         QListWidgetItem* item = row >= 0 ? view_->list->item(row) : nullptr;
-        controller_->Select(item ? item->data(Qt::UserRole).toInt() : -1);
+        Select(item ? item->data(Qt::UserRole).toInt() : -1);
     });
-    connect(view_->startButton, &QPushButton::clicked, this, [this] { controller_->Press(); });
+    connect(view_->startButton, &QPushButton::clicked, this, &ActorsPanel::Press);
+    connect(&session_, &DiagSession::actionFinished, this, &ActorsPanel::OnActionFinished);
 }
-
-ActorsPanel::~ActorsPanel() = default;
 
 void ActorsPanel::ApplyTexts()
 {
-    if (controller_->ButtonState() == ActorsIdle && controller_->ButtonEnabled())
-        view_->startButton->setText(state_.texts.Text(QStringLiteral("View_100")));
+    if (buttonState_ == ActorsIdle && buttonEnabled_)
+        SetButton(state_.texts.Text(QStringLiteral("View_100")), true);
 }
 
 void ActorsPanel::FillList()
 {
+    actions_ = state_.ecu ? state_.ecu->actions() : ActionList{};
     QListWidget* list = view_->list;
     const QSignalBlocker block(list);
     list->clear();
@@ -68,11 +38,11 @@ void ActorsPanel::FillList()
         item->setData(Qt::UserRole, data);
     };
     addLine(state_.texts.Text(QStringLiteral("Status_12")), -1);
-    for (const ActionEntry& entry : state_.actions)
+    for (const ActionEntry& entry : actions_)
         if (entry.group == 1)
             addLine(QStringLiteral("    ") + entry.text, entry.position);
     bool headed = false;
-    for (const ActionEntry& entry : state_.actions) {
+    for (const ActionEntry& entry : actions_) {
         if (entry.group != 0)
             continue;
         if (!headed) {
@@ -83,18 +53,117 @@ void ActorsPanel::FillList()
     }
     list->setCurrentRow(list->count() > 1 ? 1 : -1);
     QListWidgetItem* item = list->currentItem();
-    controller_->Select(item ? item->data(Qt::UserRole).toInt() : -1);
+    Select(item ? item->data(Qt::UserRole).toInt() : -1);
+}
+
+const ActionEntry* ActorsPanel::EntryAt(int position) const
+{
+    for (const ActionEntry& entry : actions_)
+        if (entry.position == position)
+            return &entry;
+    return nullptr;
+}
+
+void ActorsPanel::SetButton(const QString& text, bool enabled)
+{
+    buttonText_ = text;
+    buttonEnabled_ = enabled;
+    view_->startButton->setText(text);
+    view_->startButton->setEnabled(enabled);
+}
+
+void ActorsPanel::SetList(bool enabled)
+{
+    listEnabled_ = enabled;
+    view_->list->setEnabled(enabled);
+}
+
+void ActorsPanel::Show(const QString& text)
+{
+    if (!text.isEmpty())
+        showMessage_(kWindowTitle, text);
+}
+
+void ActorsPanel::EnableControls()
+{
+    buttonState_ = ActorsIdle;
+    // After a disconnect the controls stay off until the link is up again.
+    SetList(linkUp_);
+    SetButton(state_.texts.Text(QStringLiteral("View_100")), linkUp_ && selected_ >= 0);
 }
 
 void ActorsPanel::SetEnabled(bool enabled)
 {
-    controller_->SetEnabled(enabled);
+    linkUp_ = enabled;
+    const bool procedureRunning =
+        buttonState_ == ActorsProcedureRunning || buttonState_ == ActorsSelfLearningRunning;
+    if (!enabled) {
+        SetList(false);
+        SetButton(buttonText_, false);
+    } else if (!procedureRunning) {
+        EnableControls();
+    }
 }
 
-void ActorsPanel::StopTimers()
+void ActorsPanel::Select(int itemData)
 {
-    procedureTimer_->stop();
-    selfLearningTimer_->stop();
+    selected_ = itemData;
+    if (!listEnabled_ || buttonState_ != ActorsIdle)
+        return;
+    SetButton(buttonText_.isEmpty() ? state_.texts.Text(QStringLiteral("View_100")) : buttonText_,
+              itemData >= 0 && EntryAt(itemData) != nullptr);
+}
+
+void ActorsPanel::Press()
+{
+    if (!buttonEnabled_)
+        return;
+    if (buttonState_ != ActorsIdle) {
+        // Stop: a switch that is on gets its off request, whatever the on request's answer.
+        if (buttonState_ == ActorsSwitchOn)
+            session_.stopAction();
+        EnableControls();
+        return;
+    }
+    const ActionEntry* entry = EntryAt(selected_);
+    if (!entry || !session_.startAction(entry->position))
+        return;
+    SetList(false);
+    switch (entry->kind) {
+    case KindSwitch:
+        buttonState_ = ActorsSwitchOn;
+        SetButton(state_.texts.Text(QStringLiteral("View_101")), true);
+        break;
+    case KindProcedure:
+        buttonState_ = ActorsProcedureRunning;
+        SetButton(buttonText_, false);
+        break;
+    default:
+        buttonState_ = ActorsSelfLearningRunning;
+        SetButton(buttonText_, false);
+        break;
+    }
+}
+
+void ActorsPanel::OnActionFinished(const ActionResult& result)
+{
+    if (result.kind == KindSwitch) {
+        // A refused switch-on still offers Stop: the off request is sent all the same.
+        Show(result.text);
+        return;
+    }
+    if (result.kind == KindSelfLearning && result.ending == JobEnding::Done) {
+        // The ECU has learned: the program ends, as the rider is told.
+        EnableControls();
+        Show(state_.texts.Text(QStringLiteral("View_52")));
+        session_.disconnectLink();
+        Show(state_.texts.Text(QStringLiteral("View_57")));
+        if (quit_)
+            quit_();
+        return;
+    }
+    Show(result.text);
+    EnableControls();
 }
 
 } // namespace velmoro

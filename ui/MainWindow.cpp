@@ -454,7 +454,6 @@ void MainWindow::StopAll()
     // The session completes the logs as soon as its threads have stopped and then reports
     // stopped(), which ends the event loop; the window keeps painting meanwhile.
     session_->quit();
-    actorsPanel_->StopTimers();
     if (settings_)
         settings_->hide();
     diagram_->hide();
@@ -519,11 +518,6 @@ QMenu* MainWindow::MenuTitle(int index) const
 QString MainWindow::StatusText(int field) const
 {
     return menu_->StatusText(field);
-}
-
-ActorsController* MainWindow::ActorsLogic() const
-{
-    return actorsPanel_->Logic();
 }
 
 // ---- views and the quick menu ----

@@ -2,9 +2,9 @@
 // session, which it forwards the user's commands to and whose signals it shows.
 #pragma once
 
-#include "ecu/ActorsController.h"
 #include "session/DiagSession.h"
 #include "session/RideRecorder.h"
+#include "ui/ActorsPanel.h"
 #include "ui/AppState.h"
 #include "ui/MainMenu.h"
 #include "ui/SettingsDialog.h"
@@ -22,7 +22,6 @@ class QPushButton;
 
 namespace velmoro {
 
-class ActorsPanel;
 class ActorsView;
 class CoTrimView;
 class DiagramWindow;
@@ -95,7 +94,7 @@ public:
     QFrame* QuickMenuPanel() const { return menu_->QuickPanel(); }
     QPushButton* QuickButton(int index) const { return menu_->QuickButton(index); }
     SettingsDialog* SettingsWindow() const { return settings_.data(); }
-    ActorsController* ActorsLogic() const;
+    const ActorsPanel* ActorsLogic() const { return actorsPanel_.get(); }
     DiagSession* Session() const { return session_.get(); }
     const CsvLog& Csv() const { return session_->csv(); }
     bool LinkActive() const { return linkActive_; }

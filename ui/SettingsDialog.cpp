@@ -340,7 +340,6 @@ void SettingsDialog::OnModelChanged(int index)
     TakeModel(index);
     ChooseEcu(state_);
     state_.valueNames = state_.ecu->valueNames();
-    state_.actions = state_.ecu->actions();
     if (hooks_.setEcuInfoText)
         hooks_.setEcuInfoText(EcuInfoText(state_.link));
     if (hooks_.updateCoTrimMenu)

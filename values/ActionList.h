@@ -9,13 +9,16 @@
 
 namespace velmoro {
 
-// Shared by the procedures and the self-learning routine; one instance per program.
+// What a procedure or a self-learning routine leaves behind: each run has its own, owned by the
+// session's running action.
 struct ProcedureRecord {
     QString resultText;
     int routineId = 0;
     int pollsLeft = 0;
     // How the procedure ended; the text above says it in words.
     JobEnding ending = JobEnding::Done;
+    // A stored-data download that completed: the file it wrote (directory and name).
+    QString fileName;
 };
 
 enum ActionKind : int { KindSwitch = 3, KindProcedure = 4, KindSelfLearning = 5 };
@@ -28,7 +31,7 @@ struct ActionEntry {
     int group = 1; // 1: engine off, 0: engine running
     // A switch: on (1) or off (0); how the ECU took it.
     std::function<JobEnding(int on)> switchActuator;
-    // A procedure or the self-learning routine: runs off the window's thread; returns 0.
+    // A procedure or the start of the self-learning routine: runs as a session job; returns 0.
     std::function<int(ProcedureRecord&)> procedure;
 };
 using ActionList = QVector<ActionEntry>;

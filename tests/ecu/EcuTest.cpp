@@ -72,8 +72,9 @@ TEST_F(EcuTest, ListsAndChoosersFollowTheFamily)
     state.rows[3].valueText = "Voltage";
     RefreshChoosers(state, false);
     EXPECT_EQ(state.valueNames[86], "Unknown 7F");
-    ASSERT_EQ(state.actions.size(), 15);
-    for (const ActionEntry& entry : state.actions) {
+    const ActionList miug4 = state.ecu->actions();
+    ASSERT_EQ(miug4.size(), 15);
+    for (const ActionEntry& entry : miug4) {
         SCOPED_TRACE(entry.position);
         EXPECT_EQ(static_cast<bool>(entry.switchActuator), entry.kind == KindSwitch);
         EXPECT_EQ(static_cast<bool>(entry.procedure), entry.kind != KindSwitch);
@@ -85,9 +86,10 @@ TEST_F(EcuTest, ListsAndChoosersFollowTheFamily)
     state.rows[3].valueText = "TGPS position C";
     RefreshChoosers(state, false);
     EXPECT_EQ(state.valueNames[10], "TGPS position C");
-    ASSERT_EQ(state.actions.size(), 13);
-    EXPECT_TRUE(state.actions[8].procedure); // self-learning
-    EXPECT_TRUE(state.actions[0].switchActuator);
+    const ActionList elevenMp = state.ecu->actions();
+    ASSERT_EQ(elevenMp.size(), 13);
+    EXPECT_TRUE(elevenMp[8].procedure); // self-learning
+    EXPECT_TRUE(elevenMp[0].switchActuator);
     EXPECT_EQ(state.rows[3].valueIndex, 10);
     EXPECT_EQ(state.choosers[3].entries.size(), 112);
 }

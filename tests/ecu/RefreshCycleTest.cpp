@@ -96,7 +96,6 @@ TEST_F(RefreshCycleTest, ChoosersMatchSavedNamesOrKeepPositions)
     EXPECT_EQ(state.rows[2].valueIndex, 0);
     EXPECT_EQ(state.choosers[2].selected, 0);
     EXPECT_EQ(state.choosers[7].entries.size(), 87);
-    EXPECT_EQ(state.actions.size(), 15); // the actors list is rebuilt with the names
 
     state.texts.Set("Value_9", "Spannung");
     RefreshChoosers(state, true);

@@ -1,6 +1,5 @@
 // The ECU services end to end: the real worker and request channel against the simulated ECUs.
 #include "UiRecorder.h"
-#include "ecu/ActorsController.h"
 #include "ecu/Actuators.h"
 #include "ecu/Faults.h"
 #include "ecu/Identification.h"
@@ -29,9 +28,6 @@ protected:
         for (auto [key, text] : {std::pair{"View_59", "Handle self-learning"},
                                  {"View_60", "Throttle self-learning"},
                                  {"View_68", "Stored data download"},
-                                 {"View_52", "Finish"},
-                                 {"View_57", "Exit"},
-                                 {"View_100", "Start"},
                                  {"View_102", "Ok"},
                                  {"View_103", "Error"},
                                  {"Fault_3", "to high"},
@@ -94,6 +90,7 @@ TEST_F(ServicesOverLinkTest, Miug4ConnectFaultsActuatorsAndProcedures)
     actions[12].procedure(record);
     const QString name = "VelmoroCanDiag_20261207_021500_MIUG4_StoredData.bin";
     EXPECT_EQ(record.resultText, "Stored data download: Ok\n" + name);
+    EXPECT_EQ(record.fileName, dir.filePath(name));
     EXPECT_EQ(ReadFile(name), QByteArray("\x11\x12\x13"));
 }
 
@@ -128,22 +125,14 @@ TEST_F(ServicesOverLinkTest, ElevenMpConnectFaultsAndSelfLearning)
     EXPECT_EQ(ReadFile("VelmoroCanDiag_20261207_021500_11MP_StoredData.bin"),
               QByteArray("\xA1\xA2\xB1"));
 
-    // Handle self-learning through the actors controller: success ends the program.
-    QStringList events;
-    ActorsCallbacks cb;
-    cb.showMessage = [&events](const QString& t) { events << t; };
-    cb.disconnect = [&events] { events << "disconnect"; };
-    cb.quit = [&events] { events << "quit"; };
-    cb.routineResult = [this](ProcedureRecord& r) {
-        return RoutineResult11mp(harness->channel, texts, r);
-    };
-    ActorsController controller(actions, record, texts, cb);
-    controller.SetEnabled(true);
-    controller.Select(8);
-    controller.Press();
-    ASSERT_TRUE(controller.WaitForProcedure(test::kHangMs));
-    controller.Tick(kSelfLearningTimer);
-    EXPECT_EQ(events, (QStringList{"Finish", "disconnect", "Exit", "quit"}));
+    // Handle self-learning: the start, then its result asked for.
+    ProcedureRecord learning;
+    actions[8].procedure(learning);
+    EXPECT_EQ(learning.routineId, 0x22);
+    EXPECT_EQ(learning.pollsLeft, 20);
+    EXPECT_EQ(RoutineResult11mp(harness->channel, texts, learning), 1);
+    EXPECT_EQ(learning.resultText, "Handle self-learning: Ok");
+    EXPECT_EQ(learning.ending, JobEnding::Done);
 }
 
 TEST_F(ServicesOverLinkTest, ConnectFailsWhenThePortCannotBeOpened)

@@ -401,7 +401,11 @@ TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
                 session->startSurvey();
             break;
         case 9:
-            session->startAction([this] { state.channel.Exchange({0x31, 0x01, 0x02, 0x24}); });
+            // Positions past the list's end are refused.
+            if (random() % 2 == 0)
+                session->startAction(static_cast<int>(random() % 16));
+            else
+                session->stopAction();
             break;
         default:
             WaitUntil([] { return false; }, static_cast<int>(random() % 30));

@@ -204,8 +204,7 @@ protected:
                 return !QDir(dir.path())
                             .entryList({QStringLiteral("*StoredData.bin")}, QDir::Files)
                             .isEmpty() &&
-                       window->ActorsLogic()->ButtonState() == ActorsIdle &&
-                       !window->ActorsLogic()->ProcedureThreadRunning();
+                       window->ActorsLogic()->ButtonState() == ActorsIdle;
             },
             60000));
         ExpectGolden(family, QStringLiteral("traffic-download.txt"), TakeCommands().join('\n'));

@@ -1,6 +1,7 @@
 // The read-all survey and the actors view driven through their buttons against the simulator.
 #include "ShellFixture.h"
 
+#include "ui/ActorsPanel.h"
 #include "ui/Views.h"
 
 #include <QDir>
@@ -130,6 +131,50 @@ TEST_F(ServicesViewTest, SwitchableActuatorStartsAndStops)
     window->HandleMenu(ItemConnect);
     EXPECT_FALSE(list->isEnabled());
     EXPECT_FALSE(start->isEnabled());
+}
+
+TEST_F(ServicesViewTest, DownloadCutByDisconnectKeepsTheControlsOffUntilTheLinkIsBack)
+{
+    window->HandleMenu(ItemActors);
+    QListWidget* list = window->Actors()->list;
+    QPushButton* start = window->Actors()->startButton;
+    ASSERT_TRUE(ConnectAndWait());
+    int downloadRow = -1;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->text().trimmed() == QStringLiteral("Stored data download"))
+            downloadRow = i;
+    ASSERT_GE(downloadRow, 0);
+    list->setCurrentRow(downloadRow);
+    // Slow enough an ECU that the blocks are still coming when Disconnect comes.
+    auto sim = SharedSimulator();
+    sim->SetLatencyMs(50);
+    messages.clear();
+    start->click();
+    EXPECT_EQ(window->ActorsLogic()->ButtonState(), ActorsProcedureRunning);
+    EXPECT_FALSE(list->isEnabled());
+    EXPECT_FALSE(start->isEnabled());
+    ASSERT_TRUE(sim->WaitForReceived("3103022401", 60000));
+    window->HandleMenu(ItemConnect); // Disconnect
+    ASSERT_TRUE(
+        WaitUntil([this] { return window->ActorsLogic()->ButtonState() == ActorsIdle; }, 60000));
+    sim->SetLatencyMs(0);
+
+    // The download says how it ended and leaves no file that looks finished; without a link
+    // the controls stay off.
+    EXPECT_EQ(CountMessages(QStringLiteral("Stored data download: Error")), 1);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*StoredData.bin")}).isEmpty());
+    EXPECT_FALSE(list->isEnabled());
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
+
+    // The link back: the same entry can be started again.
+    ASSERT_TRUE(WaitUntil(
+        [this] { return window->StatusText(1) == QStringLiteral("Disconnected"); }, 60000));
+    ASSERT_TRUE(ConnectAndWait());
+    EXPECT_TRUE(list->isEnabled());
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_EQ(list->currentRow(), downloadRow);
+    EXPECT_EQ(start->text(), QStringLiteral("Start"));
 }
 
 TEST_F(ServicesViewTest, SwitchPressWithASilentAdapterLeavesTheWindowResponsive)
