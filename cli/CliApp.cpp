@@ -251,8 +251,14 @@ int CliRun::Connect()
     });
     connect(s, &DiagSession::stopped, this, &CliRun::Finish);
     connect(&durationTimer_, &QTimer::timeout, this, [this] {
-        if (actors_ && actors_->ButtonState() == ActorsSwitchOn)
+        if (actors_ && actors_->ButtonState() == ActorsSwitchOn) {
             actors_->Press(); // the switch goes off again
+            if (o_.json)
+                PrintJsonResult(
+                    QJsonObject{{QStringLiteral("action"), actionName_},
+                                {QStringLiteral("ending"), JobEndingName(JobEnding::Done)}},
+                    ExitDone);
+        }
         End(ExitDone);
     });
 

@@ -216,10 +216,11 @@ void CliRun::OnFaults(const JobResult& result)
             PrintOut(QStringLiteral("  ") + line);
     }
     // A clearing the ECU refused: the lists are what it still holds.
-    EndWith(result,
-            QJsonObject{{QStringLiteral("new"), FaultsJson(current)},
-                        {QStringLiteral("stored"), FaultsJson(stored)},
-                        {QStringLiteral("cleared"), o_.clear && result.ending == JobEnding::Done}});
+    QJsonObject json{{QStringLiteral("new"), FaultsJson(current)},
+                     {QStringLiteral("stored"), FaultsJson(stored)}};
+    if (o_.clear)
+        json.insert(QStringLiteral("cleared"), result.ending == JobEnding::Done);
+    EndWith(result, json);
 }
 
 void CliRun::StartReport()
