@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cmath>
-#include <csignal>
 #include <tuple>
 
 namespace velmoro::cli {
@@ -395,7 +394,7 @@ void CliRun::OnInterrupt(int signal)
     // A switched actuator is switched off before the link ends, as the view's Stop does.
     if (actors_ && actors_->ButtonState() == ActorsSwitchOn)
         actors_->Press();
-    End(signal == SIGINT ? ExitInterrupted : 128 + signal);
+    End(ExitStatusOfSignal(signal));
 }
 
 void CliRun::End(int status)

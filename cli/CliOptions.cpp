@@ -7,6 +7,7 @@
 #include "cli/Terminal.h"
 
 #include <QCommandLineParser>
+#include <csignal>
 #include <utility>
 
 namespace velmoro::cli {
@@ -128,6 +129,11 @@ int ExitStatusOf(LinkFailure failure)
         return ExitEcuSilent;
     }
     return ExitEcuSilent;
+}
+
+int ExitStatusOfSignal(int signal)
+{
+    return signal == SIGINT ? ExitInterrupted : ExitBySignal + signal;
 }
 
 int ParseCommandLine(const QStringList& arguments, CliOptions& options)

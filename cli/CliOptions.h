@@ -27,6 +27,8 @@ enum ExitStatus : int {
 // The one place where the way a job or a link ended becomes the run's exit status.
 int ExitStatusOf(JobEnding ending);
 int ExitStatusOf(LinkFailure failure);
+// A signal that ended the run: 130 for Ctrl-C, 128 + its number for the others.
+int ExitStatusOfSignal(int signal);
 
 // The options that only some commands take; a command's entry in the table lists its own.
 enum CommandOption : unsigned {
