@@ -198,9 +198,6 @@ int CliRun::CheckOptions()
         Fail(T("Rate_1"));
         return ExitUsage;
     }
-    // For this run only: the settings file stays as it is.
-    if (o_.fast || o_.noFast)
-        state_.settings.fastRefresh = o_.fast ? 1 : 0;
 
     return -1;
 }
@@ -216,8 +213,24 @@ int CliRun::CheckLinkSettings()
     return ExitUsage;
 }
 
+void CliRun::ApplyOptionsToSettings()
+{
+    // For this run only: the settings file stays as it is.
+    if (o_.fast || o_.noFast)
+        state_.settings.fastRefresh = o_.fast ? 1 : 0;
+    // A recording always logs: into --csv FILE, or a dated file where the window logs.
+    state_.settings.csv = Recording() || (Watching() && !o_.csvFile.isEmpty()) ? 1 : 0;
+    state_.settings.logging = o_.debugLogFile.isEmpty() ? 0 : 1;
+    // A lost link ends the run with its own status, unless a watch is to ride through it; a
+    // recording always does.
+    state_.settings.reconnect =
+        Recording() || (Watching() && (o_.reconnect || state_.settings.reconnect != 0)) ? 1 : 0;
+}
+
 int CliRun::Connect()
 {
+    // The snapshot the session gets: the settings file's, changed by the options.
+    ApplyOptionsToSettings();
     session_ = std::make_unique<DiagSession>(state_, sessionOptions_);
     interrupts_ = new InterruptWatcher(this);
     key_ = new KeyWait(this);
@@ -265,13 +278,6 @@ int CliRun::Connect()
         SetUpActions();
 
     const bool watch = Watching();
-    // A recording always logs: into --csv FILE, or a dated file where the window logs.
-    state_.settings.csv = Recording() || (watch && !o_.csvFile.isEmpty()) ? 1 : 0;
-    state_.settings.logging = o_.debugLogFile.isEmpty() ? 0 : 1;
-    // A lost link ends the run with its own status, unless a watch is to ride through it; a
-    // recording always does.
-    state_.settings.reconnect =
-        Recording() || (watch && (o_.reconnect || state_.settings.reconnect != 0)) ? 1 : 0;
     if (Recording())
         StartRecorder();
     session_->setLogFileNames(o_.csvFile, o_.debugLogFile);

@@ -84,6 +84,9 @@ private:
     // The numbers and files of the options, checked before anything is connected.
     int CheckOptions();
     int CheckLinkSettings();
+    // The options that change the settings for this run (pace, logs, reconnecting), applied to
+    // the snapshot LoadCliState made; with it, the only place the run writes its settings.
+    void ApplyOptionsToSettings();
     int Connect();
     void OnQuestion(const QString& text);
     void OnConnected();
