@@ -140,8 +140,15 @@ std::unique_ptr<MainWindow> StartProgram(AppState& state, const ProgramPaths& pa
     // The texts come from the same reading; the exit save writes the Language line.
     ReadLanguage(read.file, state.settings.language, state.texts);
 
+    // A file that cannot be read, is empty or lists no models would start the window with an
+    // empty model list and no word why; the command line says the same words.
+    const QString problem = read.problem == SettingsFileProblem::None
+                                ? QString()
+                                : TextOrEnglish(state.texts, SettingsProblemKey(read.problem))
+                                      .arg(paths.SettingsFile());
+
     auto window = std::make_unique<MainWindow>(state, options);
-    window->FinishStartup();
+    window->FinishStartup(problem);
     return window;
 }
 

@@ -1,7 +1,7 @@
 // velmoro-cli: every diagnostic job of the program from a terminal, without a display.
 //
 // cli/ is a second view of the diagnostic session, beside the window. It reads the same settings
-// file, calls the same DiagSession methods (the actions too, as session jobs) and
+// file, calls the same DiagSession methods, drives the actions with the same controller and
 // writes its files with the same functions, so a report, a survey, a CSV log or a stored-data
 // file from here is byte for byte what the window writes for the same answers. What it adds is
 // only what a terminal needs: options instead of menus, lines instead of message boxes, a
@@ -11,17 +11,21 @@
 //
 //   velmoro-cli --port Simulator --model "Velmoro 850" watch RPM Throttle --passes 20 --csv
 //   ride.csv
+//
+// The files: CliOptions (the command line and the exit statuses), CliCommands (the table of
+// commands and one function per command), CliApp (one run: the link, the session's signals, the
+// end), CliJson (the results as JSON), CliSetup (the settings snapshot), Terminal.
 #pragma once
 
-#include "cli/CliSetup.h"
+#include "cli/CliOptions.h"
 #include "ecu/CoreState.h"
 #include "session/DiagSession.h"
 #include "session/RideRecorder.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
 
@@ -30,49 +34,26 @@ namespace velmoro::cli {
 class InterruptWatcher;
 class KeyWait;
 class LineReader;
+class CliRun;
 
-enum ExitStatus : int {
-    ExitDone = 0,
-    ExitFailed = 1,    // the ECU refused a job, or a file could not be written
-    ExitUsage = 2,     // unknown command, value, action, model or language; no port or model
-    ExitPort = 3,      // the port does not exist, is busy or is refused
-    ExitAdapter = 4,   // the adapter does not answer
-    ExitEcuSilent = 5, // the ECU does not answer (ignition off?)
-    ExitLinkLost = 6,  // the link ended in the middle
-    ExitInterrupted = 130,
-    // A signal that ends the run (SIGTERM, SIGHUP, SIGPIPE) gives 128 + its number.
-    ExitBySignal = 128,
+// One command of the table: what --help says of it, the options it takes, and its functions.
+struct CliCommand {
+    enum Needs { NeedsNothing, NeedsModel, NeedsLink };
+    const char* name;
+    const char* synopsis;
+    const char* what;
+    unsigned options; // CommandOption bits
+    Needs needs;
+    // Before any link: checks and chooses, or does the whole command. Returns the status to end
+    // with, or -1 to go on (and connect, for a command that needs the link). May be null.
+    int (CliRun::*prepare)();
+    // Once the link is up and identified: starts the command's work. Null for a command that
+    // needs no link.
+    void (CliRun::*start)();
 };
 
-// The one place where the way a job or a link ended becomes the run's exit status.
-int ExitStatusOf(JobEnding ending);
-int ExitStatusOf(LinkFailure failure);
-
-struct CliOptions {
-    QString command;
-    QStringList arguments;
-    SettingsChoice settings;
-    bool json = false;
-    bool quiet = false;
-    bool yes = false;
-    bool clear = false;
-    bool reconnect = false;
-    QString csvFile;
-    QString debugLogFile;
-    QString outputFile;
-    QString passes;      // checked when the texts are known
-    QString duration;    // seconds
-    QString interval;    // watch: the least milliseconds from one pass's start to the next's
-    bool fast = false;   // --fast: fast refresh for this run, whatever the settings say
-    bool noFast = false; // --no-fast: the normal pace for this run
-    bool wait = false;   // record: a port or adapter not there yet is tried until it is
-    QString faultsEvery; // record: seconds between two reads of the fault memory
-    QString rideGap;     // record: seconds of link loss that end a ride
-};
-
-// Reads the command line into options. Returns -1 to go on, or the status to end with after
-// --help, --version or a malformed command line (the text is already printed).
-int ParseCommandLine(const QStringList& arguments, CliOptions& options);
+// Every command, in the order --help lists them.
+const QVector<CliCommand>& CliCommands();
 
 // One run of one command.
 class CliRun : public QObject {
@@ -91,45 +72,72 @@ signals:
     void finished(int status);
 
 private:
+    // The table names the command functions below.
+    friend const QVector<CliCommand>& CliCommands();
+
+    // ---- the run (CliApp.cpp) ----
+    int Begin();
+    // The numbers and files of the options, checked before anything is connected.
+    int CheckOptions();
     int CheckLinkSettings();
+    // The options that change the settings for this run (pace, logs, reconnecting), applied to
+    // the snapshot LoadCliState made; with it, the only place the run writes its settings.
+    void ApplyOptionsToSettings();
+    int Connect();
+    void OnQuestion(const QString& text);
+    void OnConnected();
+    void OnDisconnected();
+    void OnJobEnded(const JobResult& result);
+    void OnInterrupt(int signal);
+    // The ending said on stderr (and in the JSON result); its status ends the run.
+    void EndWith(const JobResult& result, QJsonObject json = {});
+    // Ends the run with status (the first reason wins), through a clean disconnect if a link is up.
+    void End(int status);
+    void Finish();
+    // An error in the user's words on stderr; the first one is the JSON result's "error".
+    void Fail(const QString& text);
+    void PrintInfo(const QString& text);
+    // The command's result as one JSON object on stdout; a run that did not succeed adds the
+    // error and the status to it.
+    void PrintJsonResult(QJsonObject object, int status);
+    QString T(const char* key);
+    int NumberOption(const QString& name, const QString& text, double& value);
+    bool Is(const char* command) const { return o_.command == QLatin1String(command); }
+    bool Recording() const { return Is("record"); }
+    bool Watching() const { return Is("watch") || Recording(); }
+
+    // ---- the commands (CliCommands.cpp) ----
     int ListPorts();
     int ListValues();
     int ListActions();
     int PrepareWatch();
     int PrepareAction();
-    int Connect();
-    bool Recording() const { return o_.command == QLatin1String("record"); }
+    int PrepareDownload();
+    void StartInfo();
+    void StartWatch();
+    void StartFaults();
+    void StartReport();
+    void StartSurvey();
+    void StartAction();
+    // The session's action results, for run and download.
+    void SetUpActions();
     // record: the ride's event file beside its CSV log, fault reads, marks from stdin.
     void StartRecorder();
-    void OnQuestion(const QString& text);
-    void OnConnected();
-    void OnDisconnected();
     void OnRows(const RowsSnapshot& rows);
-    void OnJobEnded(const JobResult& result);
     void OnFaults(const JobResult& result);
     void OnReport(const JobResult& result);
     void OnSurveyStep(int counter);
     void OnSurveyFinished(const JobResult& result);
     void OnReconnectCountdown(int seconds);
-    // The ending said on stderr; its status ends the run.
-    void EndWith(const JobResult& result);
     // A switch request answered, or the procedure ended: says how, and ends the run when done.
     void OnActionFinished(const ActionResult& result);
     // A switch that is on goes off; the link waits for the off request.
     void SwitchOff();
-    void OnInterrupt(int signal);
-    // Ends the run with status (the first reason wins), through a clean disconnect if a link is up.
-    void End(int status);
-    void Finish();
-    void PrintResult(const QString& text);
-    void PrintInfo(const QString& text);
-    QString T(const char* key);
-    int NumberOption(const QString& name, const QString& text, double& value);
 
     CliOptions o_;
+    const CliCommand* command_ = nullptr;
     QString programDirectory_;
     DiagSessionOptions sessionOptions_;
-    QTemporaryDir work_;
     CoreState state_;
     std::unique_ptr<DiagSession> session_;
     InterruptWatcher* interrupts_ = nullptr;
@@ -149,12 +157,15 @@ private:
     double durationS_ = 0;
     double intervalMs_ = 0;
     int actionPosition_ = -1;
+    QString actionName_;
     bool switchAction_ = false;
-    bool offPending_ = false; // a switch's off request is still out
+    bool offPending_ = false; // a switch's off request is out
     bool disconnectWaiting_ = false;
     bool linkUp_ = false;
     LinkFailure failure_ = LinkFailure::None;
     QString failureText_;
+    QString errorText_;
+    bool resultPrinted_ = false;
     bool progressShown_ = false;
     bool countdownSaid_ = false;
     bool finished_ = false;

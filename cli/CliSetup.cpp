@@ -125,26 +125,33 @@ int MatchName(const QStringList& names, const QString& typed, QString* nearest)
 }
 
 bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
-                  const QString& workDirectory, QString& error)
+                  QString& error)
 {
-    QByteArray content;
+    IniFile ini;
     bool ownFile = true;
     const QString source =
         choice.settingsFile.isEmpty() ? paths.SettingsFile() : choice.settingsFile;
-    QFile file(source);
+    SettingsFileProblem problem = SettingsFileProblem::None;
     if (!choice.settingsFile.isEmpty() || QFileInfo::exists(source)) {
-        if (!file.open(QIODevice::ReadOnly)) {
-            error = TextOrEnglish(state.texts, QStringLiteral("Cli_21")).arg(source);
-            return false;
-        }
-        content = file.readAll();
+        // A folder opens as a file on some systems; it is never a settings file.
+        if (QFileInfo(source).isDir() || !ini.Load(source))
+            problem = SettingsFileProblem::Unreadable;
     } else {
-        content = DefaultSettingsFile();
+        ini.SetContent(DefaultSettingsFile());
         ownFile = false;
     }
+    if (problem == SettingsFileProblem::None) {
+        Settings settings;
+        LinkSettings link;
+        ModelList models;
+        problem = ReadSettingsContent(ini, paths, settings, link, models).problem;
+    }
+    if (problem != SettingsFileProblem::None) {
+        // Said before any name is looked up in it: "no such model" would blame the wrong thing.
+        error = TextOrEnglish(state.texts, SettingsProblemKey(problem)).arg(source);
+        return false;
+    }
 
-    IniFile ini;
-    ini.SetContent(content);
     QString language = ini.ReadString(kSettingsSection, QStringLiteral("Language"));
     if (!choice.language.isEmpty()) {
         if (!Resolve(LanguageNames(ini), choice.language,
@@ -155,8 +162,7 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
         // Without a file of the user's there was no first start to ask for a language.
         language = kEnglish;
     }
-    for (const auto& [key, text] : ini.Entries(language))
-        state.texts.Set(key, text);
+    ReadLanguage(ini, language, state.texts);
     ini.WriteString(kSettingsSection, QStringLiteral("Language"), language);
 
     if (!choice.model.isEmpty()) {
@@ -170,19 +176,9 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
     if (!choice.port.isEmpty())
         ini.WriteString(kSettingsSection, QStringLiteral("Port"), choice.port);
 
-    // The window's start-up reads this copy; the user's file stays as it was.
+    // The options changed the snapshot in memory only: the file stays as it was.
     state.paths = paths;
-    state.paths.settingsDirectory = QDir(workDirectory).absolutePath() + QLatin1Char('/');
-    QFile copy(state.paths.SettingsFile());
-    const QByteArray bytes = ini.ToBytes();
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size()) {
-        error = TextOrEnglish(state.texts, QStringLiteral("Cli_22")).arg(copy.fileName());
-        return false;
-    }
-    copy.close();
-
-    LoadSettings(state);
-    LoadLanguage(state.paths, language, state.texts);
+    ApplySettings(state, ReadSettingsContent(ini, paths, state.settings, state.link, state.models));
     if (!state.link.ecuId.isEmpty())
         RefreshChoosers(state, false);
     return true;

@@ -22,11 +22,12 @@ struct SettingsChoice {
 ProgramPaths CliProgramPaths(const QString& programDirectory);
 
 // Loads the settings into `state` as the window's start-up does (model table, family, values,
-// language texts, choosers, actions). The chosen file is read, never written: the options are
-// applied to a copy in `workDirectory`, which must outlive the state. On failure returns false
-// with a message in `error` (a model or language that is not in the file, an unreadable file).
+// language texts, choosers, actions), with the options applied to that snapshot in memory: the
+// chosen file is read, never written. On failure returns false with a message in `error` (a
+// settings file that cannot be read, is empty or lists no models; a model or language that is not
+// in the file).
 bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
-                  const QString& workDirectory, QString& error);
+                  QString& error);
 
 // The position of `typed` among `names`, letter case, accents, repeated blanks and underscores
 // for blanks ignored: ("throttle", {"RPM", "Throttle"}) -> 1, ("francais", {"Français"}) -> 0;

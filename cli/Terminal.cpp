@@ -58,6 +58,9 @@ constexpr int STDOUT_FILENO = 1;
 constexpr int STDERR_FILENO = 2;
 #endif
 
+FILE* g_out = nullptr;
+FILE* g_err = nullptr;
+
 void Write(FILE* stream, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
@@ -67,24 +70,30 @@ void Write(FILE* stream, const QString& text)
 
 } // namespace
 
+void SetOutputFiles(FILE* out, FILE* err)
+{
+    g_out = out;
+    g_err = err;
+}
+
 void PrintOut(const QString& line)
 {
-    Write(stdout, line + QLatin1Char('\n'));
+    WriteOut(line + QLatin1Char('\n'));
 }
 
 void PrintErr(const QString& line)
 {
-    Write(stderr, line + QLatin1Char('\n'));
+    WriteErr(line + QLatin1Char('\n'));
 }
 
 void WriteOut(const QString& text)
 {
-    Write(stdout, text);
+    Write(g_out ? g_out : stdout, text);
 }
 
 void WriteErr(const QString& text)
 {
-    Write(stderr, text);
+    Write(g_err ? g_err : stderr, text);
 }
 
 bool StdinIsTerminal()

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdio>
 #include <memory>
 
 class QSocketNotifier;
@@ -16,6 +17,9 @@ void PrintErr(const QString& line);
 // Writes text as it stands (no line feed), for a terminal's cursor work.
 void WriteOut(const QString& text);
 void WriteErr(const QString& text);
+// Where the four above write instead of stdout and stderr (a test running a command in
+// process); null for the process's own streams.
+void SetOutputFiles(FILE* out, FILE* err);
 
 bool StdinIsTerminal();
 bool StdoutIsTerminal();

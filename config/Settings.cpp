@@ -68,10 +68,23 @@ SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& setting
         result.firstStart = WriteDefaultFile(path);
     }
 
-    IniFile& ini = result.file;
+    IniFile ini;
     if (!ini.Load(path)) {
+        result.problem = SettingsFileProblem::Unreadable;
         return result;
     }
+    const bool firstStart = result.firstStart;
+    result = ReadSettingsContent(ini, paths, settings, link, models);
+    result.firstStart = firstStart;
+    return result;
+}
+
+SettingsReadResult ReadSettingsContent(const IniFile& file, const ProgramPaths& paths,
+                                       Settings& settings, LinkSettings& link, ModelList& models)
+{
+    SettingsReadResult result;
+    result.file = file;
+    const IniFile& ini = result.file;
     result.opened = true;
 
     settings.windowX = ini.ReadInt(kSettings, QStringLiteral("WindowX"), 0);
@@ -118,7 +131,28 @@ SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& setting
             result.matchingModels.append(entry);
         }
     }
+    const QStringList sections = ini.SectionNames();
+    if (std::all_of(sections.begin(), sections.end(),
+                    [](const QString& name) { return name.isEmpty(); }))
+        result.problem = SettingsFileProblem::Empty;
+    else if (models.isEmpty())
+        result.problem = SettingsFileProblem::NoModels;
     return result;
+}
+
+QString SettingsProblemKey(SettingsFileProblem problem)
+{
+    switch (problem) {
+    case SettingsFileProblem::None:
+        break;
+    case SettingsFileProblem::Unreadable:
+        return QStringLiteral("Cli_21");
+    case SettingsFileProblem::Empty:
+        return QStringLiteral("Cli_30");
+    case SettingsFileProblem::NoModels:
+        return QStringLiteral("Cli_31");
+    }
+    return {};
 }
 
 bool SaveSettingsOnExit(const ProgramPaths& paths, const Settings& settings,

@@ -73,10 +73,20 @@ struct Settings {
     QString language = QStringLiteral("Deutsch");
 };
 
+// What is wrong with a settings file as a whole, so that a view can name the file and the fault
+// instead of starting with an empty model list.
+enum class SettingsFileProblem {
+    None,
+    Unreadable, // it exists but cannot be read (no permission, a folder, a device)
+    Empty,      // no section at all: nothing but blanks, comments or nothing
+    NoModels,   // no motorcycle model in [Modells]
+};
+
 // What ReadSettingsFile found besides the settings themselves.
 struct SettingsReadResult {
     bool firstStart = false; // the file was just written from the built-in default
     bool opened = false;     // the file could be read at all
+    SettingsFileProblem problem = SettingsFileProblem::None;
     // ECU identifiers of every [Modells] entry whose name equals LinkSettings::model, in file
     // order; the caller fills the ECU family table once per entry so that the last one wins.
     QVector<ModelEntry> matchingModels;
@@ -90,6 +100,15 @@ struct SettingsReadResult {
 // file leaves the absent-key values.
 SettingsReadResult ReadSettingsFile(const ProgramPaths& paths, Settings& settings,
                                     LinkSettings& link, ModelList& models);
+
+// The same from a file already read (or content given in memory): the settings of a run that
+// must not write the file. Never sets firstStart; `opened` is true.
+SettingsReadResult ReadSettingsContent(const IniFile& file, const ProgramPaths& paths,
+                                       Settings& settings, LinkSettings& link, ModelList& models);
+
+// The language key of the words that name a settings file's problem ("%1" the file); empty for
+// SettingsFileProblem::None.
+QString SettingsProblemKey(SettingsFileProblem problem);
 
 // Writes every [Settings] key of the exit save, keeping the rest of the file: Language first
 // (left as it is when settings.language is empty, i.e. no language could be loaded), then the

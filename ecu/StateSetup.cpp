@@ -13,6 +13,12 @@ SettingsReadResult LoadSettings(CoreState& state)
 {
     SettingsReadResult result =
         ReadSettingsFile(state.paths, state.settings, state.link, state.models);
+    ApplySettings(state, result);
+    return result;
+}
+
+void ApplySettings(CoreState& state, const SettingsReadResult& result)
+{
     state.firstStart = result.firstStart;
     if (result.firstStart) {
         int r = 0;
@@ -29,7 +35,6 @@ SettingsReadResult LoadSettings(CoreState& state)
         state.link.ecuVariant = model.ecuVariant;
         ChooseEcu(state);
     }
-    return result;
 }
 
 } // namespace velmoro

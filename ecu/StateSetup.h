@@ -14,4 +14,8 @@ struct CoreState;
 // model (the last one wins). Returns what the reader found.
 SettingsReadResult LoadSettings(CoreState& state);
 
+// The same from settings already read (ReadSettingsContent), for a run that takes its settings
+// from memory and never writes the file.
+void ApplySettings(CoreState& state, const SettingsReadResult& read);
+
 } // namespace velmoro

@@ -173,7 +173,7 @@ void MainWindow::WireSession()
     });
 }
 
-void MainWindow::FinishStartup()
+void MainWindow::FinishStartup(const QString& settingsProblem)
 {
     // Start-up read the texts with the settings; without a language there are none to show.
     if (!state_.texts.Language().isEmpty())
@@ -185,6 +185,9 @@ void MainWindow::FinishStartup()
     SetLinkMenuState(true);
     state_.flags.quitFlag = 0;
     show();
+    // An empty model list has a cause the user can mend: the file is named with its fault.
+    if (!settingsProblem.isEmpty())
+        ShowMessage(kWindowTitle, settingsProblem);
     if (state_.link.model.isEmpty()) {
         state_.setupPending = 1;
         OpenSettings();

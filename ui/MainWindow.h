@@ -54,8 +54,9 @@ public:
     ~MainWindow() override;
 
     // The rest of start-up after construction: language, choosers, menu state, show, and
-    // either the settings dialog (no model) or the ECU information text.
-    void FinishStartup();
+    // either the settings dialog (no model) or the ECU information text. settingsProblem: what
+    // is wrong with the settings file, said once before anything else is asked.
+    void FinishStartup(const QString& settingsProblem = QString());
 
     // The user's choice of language: loads its texts, stores the choice and shows the texts.
     void ApplyLanguage(const QString& name);

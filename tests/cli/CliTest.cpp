@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 namespace velmoro {
 namespace {
@@ -584,6 +585,164 @@ TEST(CliTest, NoJobThatFailedEndsAsDone)
         128 + SIGPIPE);
     EXPECT_EQ(piped.Out().count('\n'), 2);
     EXPECT_EQ(sim.Received("ATZ", 2).last(), "ATZ");
+}
+
+// Every command's result parsed as a script parses it: one JSON document on stdout, numbers as
+// numbers, null where nothing was read, the simulated bike named as such, and a failure as an
+// object with the user's words and the status.
+TEST(CliTest, EveryCommandAnswersAScriptInJson)
+{
+    const QStringList bike = {"--port", "Simulator", "--model", "Velmoro 850", "-q", "--json"};
+    struct JsonCase {
+        QStringList arguments;
+        int status;
+        std::function<void(const QJsonDocument&)> check;
+    };
+    const auto simulated = [](const QJsonObject& object) {
+        EXPECT_TRUE(object["simulated"].toBool()) << "the built-in bike's values are invented";
+    };
+    const JsonCase cases[] = {
+        {bike + QStringList{"values"}, 0,
+         [](const QJsonDocument& d) {
+             const QJsonArray values = d.array();
+             ASSERT_GT(values.size(), 30);
+             EXPECT_EQ(values[0]["number"].toInt(), 1);
+             EXPECT_TRUE(values[0]["number"].isDouble());
+             EXPECT_EQ(values[0]["name"].toString().toStdString(), "RPM");
+             EXPECT_EQ(values[0]["identifier"].toString().toStdString(), "0x1030");
+         }},
+        {bike + QStringList{"actions"}, 0,
+         [](const QJsonDocument& d) {
+             const QJsonArray actions = d.array();
+             ASSERT_GT(actions.size(), 10);
+             EXPECT_EQ(actions[0]["kind"].toString().toStdString(), "switch");
+             EXPECT_EQ(actions[0]["condition"].toString().toStdString(), "Engine off");
+         }},
+        {bike + QStringList{"info"}, 0,
+         [&](const QJsonDocument& d) {
+             simulated(d.object());
+             EXPECT_FALSE(d["adapter"]["kind"].toString().isEmpty());
+             EXPECT_GT(d["ecu"].toArray().size(), 2);
+         }},
+        {bike + QStringList{"faults"}, 0,
+         [&](const QJsonDocument& d) {
+             simulated(d.object());
+             EXPECT_EQ(d["ending"].toString().toStdString(), "done");
+             EXPECT_TRUE(d["new"].isArray());
+             EXPECT_TRUE(d["stored"].isArray());
+             EXPECT_FALSE(d.object().contains("error"));
+         }},
+        {bike + QStringList{"faults", "--clear"}, 0,
+         [](const QJsonDocument& d) { EXPECT_TRUE(d["cleared"].toBool()); }},
+        {bike + QStringList{"report", "-o", "report.txt"}, 0,
+         [&](const QJsonDocument& d) {
+             simulated(d.object());
+             EXPECT_EQ(d["file"].toString().toStdString(), "report.txt");
+             EXPECT_TRUE(d["complete"].toBool());
+         }},
+        {bike + QStringList{"survey", "-o", "survey.log"}, 0,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["file"].toString().toStdString(), "survey.log");
+             EXPECT_TRUE(d["complete"].toBool());
+             EXPECT_EQ(d["ending"].toString().toStdString(), "done");
+         }},
+        {bike + QStringList{"run", "fuelpump", "--yes", "--duration", "0.2"}, 0,
+         [&](const QJsonDocument& d) {
+             simulated(d.object());
+             EXPECT_EQ(d["action"].toString().toStdString(), "Fuelpump");
+             EXPECT_EQ(d["ending"].toString().toStdString(), "done");
+         }},
+        {bike + QStringList{"run", "reset autolearning parameters", "--yes"}, 0,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["ending"].toString().toStdString(), "done");
+             EXPECT_EQ(d["text"].toString().toStdString(), "Reset autolearning parameters: Ok");
+         }},
+        {bike + QStringList{"download", "-o", "stored.bin"}, 0,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["file"].toString().toStdString(), "stored.bin");
+         }},
+        // Failures: the words of stderr and the status, before a link and after one.
+        {bike + QStringList{"wach"}, 2,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["error"].toString().toStdString(),
+                       "Unknown command \"wach\". Did you mean \"watch\"?");
+             EXPECT_EQ(d["status"].toInt(), 2);
+         }},
+        {bike + QStringList{"run", "fuelpump"}, 2,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["action"].toString().toStdString(), "Fuelpump");
+             EXPECT_EQ(d["error"].toString().toStdString(), "Add --yes to run it.");
+         }},
+        {{"--json", "--port", "/dev/velmoro-no-such-adapter", "--model", "Velmoro 850", "info"},
+         3,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["error"].toString().toStdString(),
+                       "The port /dev/velmoro-no-such-adapter does not exist.");
+             EXPECT_EQ(d["status"].toInt(), 3);
+         }},
+        {{"--json", "watch", "--passes"},
+         2,
+         [](const QJsonDocument& d) {
+             EXPECT_EQ(d["error"].toString().toStdString(), "Missing value after '--passes'.");
+         }},
+    };
+    for (const JsonCase& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        Cli cli;
+        EXPECT_EQ(cli.Run(c.arguments), c.status) << cli.Err().toStdString();
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(cli.Out(), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << cli.Out().constData();
+        EXPECT_EQ(cli.Out().count('\n'), 1) << "one document on one line";
+        c.check(document);
+    }
+
+    // watch: one record per pass, each with its values as numbers and the simulated bike named.
+    Cli watch;
+    ASSERT_EQ(watch.Run(bike + QStringList{"watch", "RPM", "engine temperature", "--passes", "2"}),
+              0);
+    const QList<QByteArray> records = watch.Out().trimmed().split('\n');
+    ASSERT_EQ(records.size(), 2);
+    for (const QByteArray& record : records) {
+        const QJsonObject pass = QJsonDocument::fromJson(record).object();
+        EXPECT_TRUE(pass["simulated"].toBool());
+        EXPECT_TRUE(pass["values"][0]["value"].isDouble()) << record.constData();
+        EXPECT_TRUE(pass["ms"].isDouble());
+    }
+}
+
+// A settings file that cannot be used is named with what is wrong with it, before any name is
+// looked up in it: never "no such model" for a file that has none.
+TEST(CliTest, AnUnusableSettingsFileIsNamedAsTheProblem)
+{
+    QByteArray noModels = DefaultSettingsFile();
+    const qsizetype models = noModels.indexOf("[Modells]");
+    ASSERT_GE(models, 0);
+    const qsizetype next = noModels.indexOf("\n[", models + 1);
+    noModels.remove(models, next - models + 1);
+    struct SettingsCase {
+        QByteArray content;
+        QString settingsFile; // empty: the test's own file
+        const char* message;
+    };
+    const SettingsCase cases[] = {
+        {QByteArray("\r\n; nothing here\r\n"), {}, "is empty: it holds no settings"},
+        {noModels, {}, "lists no motorcycle models"},
+        {DefaultSettingsFile(), QDir::tempPath(), "cannot be read."},
+    };
+    for (const SettingsCase& c : cases) {
+        SCOPED_TRACE(c.message);
+        Cli cli(c.content);
+        QStringList arguments{"--port", "Simulator", "--model", "Velmoro 850", "info"};
+        if (!c.settingsFile.isEmpty())
+            arguments = QStringList{"--settings", c.settingsFile} + arguments;
+        EXPECT_EQ(cli.Run(arguments), 2);
+        const QString file = c.settingsFile.isEmpty() ? cli.Path("settings.ini") : c.settingsFile;
+        EXPECT_TRUE(cli.Err().startsWith("The settings file " + file + " "))
+            << cli.Err().toStdString();
+        EXPECT_TRUE(cli.Err().contains(c.message)) << cli.Err().toStdString();
+        EXPECT_FALSE(cli.Err().contains("Unknown")) << cli.Err().toStdString();
+    }
 }
 
 } // namespace

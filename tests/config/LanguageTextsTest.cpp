@@ -125,7 +125,8 @@ TEST(DefaultLanguages, EverySectionCarriesEveryKeyOfItsFamilies)
             Numbered("Port_", 1, 13) + Numbered("Fast_", 1, 3) + Numbered("Restart_", 1, 1) +
             Numbered("Lane_", 1, 4) + Numbered("Ride_", 1, 22) + Numbered("Rate_", 1, 1) +
             Numbered("Conn_", 1, 4) + Numbered("Err_", 1, 14) + Numbered("Job_", 1, 11) +
-            Numbered("Rec_", 1, 8) + Numbered("House_", 1, 1) + Numbered("Dev_", 1, 5);
+            Numbered("Rec_", 1, 8) + Numbered("House_", 1, 1) + Numbered("Dev_", 1, 5) +
+            Numbered("Cli_", 30, 31);
         expected << added;
         QStringList textKeys = keys;
         textKeys.removeIf(IsFaultCode);

@@ -187,6 +187,29 @@ TEST_F(StartupTest, ModelWithoutPortKeepsConnectAndToolsDisabled)
     EXPECT_FALSE(window->MenuItem(ItemFaults)->isEnabled());
 }
 
+// A settings file that is empty, or lists no models, is named once with its fault instead of a
+// window with an empty model list and no word why; a sound file says nothing.
+TEST_F(StartupTest, AnEmptySettingsFileIsNamedOnceAtStartUp)
+{
+    {
+        QFile file(paths.SettingsFile());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\r\n; nothing here\r\n");
+    }
+    Start();
+    EXPECT_EQ(CountMessages(QStringLiteral("The settings file ") + paths.SettingsFile() +
+                            QStringLiteral(" is empty: it holds no settings, models or texts.")),
+              1);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(state.models.isEmpty());
+
+    window.reset();
+    messages.clear();
+    WriteSettings({{"Modell", "Velmoro 850"}, {"Language", "English"}});
+    Start();
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(StartupTest, LanguageSwitchRewritesTextsAndKeepsChosenValues)
 {
     WriteSettings({{"Port", "Simulator"},
