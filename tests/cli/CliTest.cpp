@@ -677,7 +677,9 @@ TEST(CliTest, EveryCommandAnswersAScriptInJson)
          3,
          [](const QJsonDocument& d) {
              EXPECT_EQ(d["error"].toString().toStdString(),
-                       "The port /dev/velmoro-no-such-adapter does not exist.");
+                       "Port /dev/velmoro-no-such-adapter could not be opened: the device does not "
+                       "exist: is the "
+                       "adapter plugged in?");
              EXPECT_EQ(d["status"].toInt(), 3);
          }},
         {{"--json", "watch", "--passes"},
