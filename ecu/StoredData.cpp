@@ -3,6 +3,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
+#include <utility>
 
 namespace velmoro {
 
@@ -51,29 +53,44 @@ QString StoredDataFileName(const ProgramPaths& paths, const QDateTime& now, int 
                                  : QStringLiteral("_MIUG4_StoredData.bin"));
 }
 
-int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record)
+namespace {
+
+// How a family hands out its stored data: the answer to the start request tells how many
+// blocks follow, each block is asked for by its number, and its data lies between two indexes
+// of the answer (an empty range adds nothing).
+struct DownloadSteps {
+    int family;
+    std::function<ExchangeResult()> start;
+    std::function<bool(const ExchangeResult&)> started;
+    std::function<int(const ExchangeResult&)> blocks;
+    std::function<ExchangeResult(std::uint8_t block)> block;
+    std::function<std::pair<int, int>(const ExchangeResult&)> data;
+};
+
+int Download(const ProcedureContext& ctx, ProcedureRecord& record, const DownloadSteps& steps)
 {
     record.resultText = ProcedureResultText(*ctx.texts, kKey, false);
     record.fileName.clear();
-    const ExchangeResult start = ctx.link->Exchange({0x31, 0x01, 0x02, 0x24});
-    record.ending = EndingOf(start, start.result > 0);
-    if (start.result <= 0)
+    const ExchangeResult start = steps.start();
+    const bool started = steps.started(start);
+    record.ending = EndingOf(start, started);
+    if (!started)
         return 0;
     // A file that cannot be made or written counts as refused: the job did not do what it should.
     record.ending = JobEnding::Refused;
-    const int blocks = start.d(1);
-    QFile file(StoredDataFileName(ctx.paths, Now(ctx), FamilyMiug4));
+    const int blocks = steps.blocks(start);
+    QFile file(StoredDataFileName(ctx.paths, Now(ctx), steps.family));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return 0;
     for (int i = 1; i <= blocks; ++i) {
-        const ExchangeResult b =
-            ctx.link->Exchange({0x31, 0x03, 0x02, 0x24, static_cast<std::uint8_t>(i)});
+        const ExchangeResult b = steps.block(static_cast<std::uint8_t>(i));
         if (b.result < 0) {
             SetAsideIncomplete(file);
             record.ending = JobEnding::CutShort;
             return 0;
         }
-        if (b.result >= 4 && b.d(2) != 0xAA && !AppendData(file, b, 3, b.result - 1))
+        const auto [first, last] = steps.data(b);
+        if (!AppendData(file, b, first, last))
             return 0;
     }
     file.close();
@@ -85,37 +102,47 @@ int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record
     return 0;
 }
 
+constexpr std::pair<int, int> kNoData{1, 0};
+
+} // namespace
+
+int DownloadStoredDataMiug4(const ProcedureContext& ctx, ProcedureRecord& record)
+{
+    ExchangeLink& link = *ctx.link;
+    return Download(
+        ctx, record,
+        {FamilyMiug4,
+         [&] {
+             return link.Exchange({0x31, 0x01, 0x02, 0x24});
+         },
+         [](const ExchangeResult& r) { return r.result > 0; },
+         [](const ExchangeResult& r) { return static_cast<int>(r.d(1)); },
+         [&](std::uint8_t i) {
+             return link.Exchange({0x31, 0x03, 0x02, 0x24, i});
+         },
+         // A block marked 0xAA carries no data.
+         [](const ExchangeResult& b) {
+             return b.result >= 4 && b.d(2) != 0xAA ? std::pair{3, b.result - 1} : kNoData;
+         }});
+}
+
 int DownloadStoredData11mp(const ProcedureContext& ctx, ProcedureRecord& record)
 {
-    record.resultText = ProcedureResultText(*ctx.texts, kKey, false);
-    record.fileName.clear();
-    const ExchangeResult start = ctx.link->Exchange({0x31, 0x24});
-    record.ending = EndingOf(start, start.result == 2);
-    if (start.result != 2)
-        return 0;
-    record.ending = JobEnding::Refused;
-    const int blocks = start.d(0);
-    QFile file(StoredDataFileName(ctx.paths, Now(ctx), Family11mp));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return 0;
-    for (int i = 1; i <= blocks; ++i) {
-        const ExchangeResult b = ctx.link->Exchange({0x33, 0x24, static_cast<std::uint8_t>(i)});
-        if (b.result < 0) {
-            SetAsideIncomplete(file);
-            record.ending = JobEnding::CutShort;
-            return 0;
-        }
-        // The block's data without its first and its last data byte.
-        if (b.result >= 3 && !AppendData(file, b, 1, b.result - 2))
-            return 0;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return 0;
-    record.resultText = SuccessText(*ctx.texts, file.fileName());
-    record.fileName = file.fileName();
-    record.ending = JobEnding::Done;
-    return 0;
+    ExchangeLink& link = *ctx.link;
+    return Download(ctx, record,
+                    {Family11mp,
+                     [&] {
+                         return link.Exchange({0x31, 0x24});
+                     },
+                     [](const ExchangeResult& r) { return r.result == 2; },
+                     [](const ExchangeResult& r) { return static_cast<int>(r.d(0)); },
+                     [&](std::uint8_t i) {
+                         return link.Exchange({0x33, 0x24, i});
+                     },
+                     // The block's data without its first and its last data byte.
+                     [](const ExchangeResult& b) {
+                         return b.result >= 3 ? std::pair{1, b.result - 2} : kNoData;
+                     }});
 }
 
 } // namespace velmoro
