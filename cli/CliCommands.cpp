@@ -128,9 +128,13 @@ int CliRun::ListValues()
         const QJsonValue identifier =
             read ? QJsonValue(QStringLiteral("0x%1").arg(hi * 256 + lo, 4, 16, QLatin1Char('0')))
                  : QJsonValue(QJsonValue::Null);
-        array.append(QJsonObject{{QStringLiteral("number"), k},
-                                 {QStringLiteral("name"), entries[k].text},
-                                 {QStringLiteral("identifier"), identifier}});
+        const QString unit = state_.link.family == Family11mp ? ValueUnit11mp(entries[k].itemData)
+                                                              : ValueUnitMiug4(entries[k].itemData);
+        array.append(QJsonObject{
+            {QStringLiteral("number"), k},
+            {QStringLiteral("name"), entries[k].text},
+            {QStringLiteral("identifier"), identifier},
+            {QStringLiteral("unit"), unit.isEmpty() ? QJsonValue(QJsonValue::Null) : unit}});
     }
     if (o_.json)
         PrintJson(array);
@@ -222,8 +226,8 @@ void CliRun::OnFaults(const JobResult& result)
             PrintOut(QStringLiteral("  ") + line);
     }
     // A clearing the ECU refused: the lists are what it still holds.
-    QJsonObject json{{QStringLiteral("new"), FaultsJson(current)},
-                     {QStringLiteral("stored"), FaultsJson(stored)}};
+    QJsonObject json{{QStringLiteral("new"), FaultsJson(state_.faults.CurrentEntries())},
+                     {QStringLiteral("stored"), FaultsJson(state_.faults.StoredEntries())}};
     if (o_.clear)
         json.insert(QStringLiteral("cleared"), result.ending == JobEnding::Done);
     EndWith(result, json);

@@ -2,7 +2,6 @@
 #include "cli/CliJson.h"
 
 #include "cli/Terminal.h"
-#include "session/RideRecorder.h"
 
 #include <QJsonDocument>
 
@@ -46,18 +45,20 @@ QString JobEndingName(JobEnding ending)
     return {};
 }
 
-QJsonArray FaultsJson(const QStringList& lines)
+QJsonArray FaultsJson(const QVector<FaultEntry>& entries)
 {
     QJsonArray array;
-    const QMap<QString, QString> codes = FaultCodesOf(lines);
-    for (const QString& line : lines) {
-        const QString text = line.trimmed();
+    for (const FaultEntry& entry : entries) {
+        const QString text = entry.text.trimmed();
         if (text.isEmpty())
             continue;
-        const QString code = codes.key(text);
-        array.append(QJsonObject{{QStringLiteral("code"),
-                                  code.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(code)},
-                                 {QStringLiteral("text"), text}});
+        const auto orNull = [](bool known, const QJsonValue& value) {
+            return known ? value : QJsonValue(QJsonValue::Null);
+        };
+        array.append(
+            QJsonObject{{QStringLiteral("code"), orNull(!entry.code.isEmpty(), entry.code)},
+                        {QStringLiteral("status"), orNull(entry.status >= 0, entry.status)},
+                        {QStringLiteral("text"), text}});
     }
     return array;
 }

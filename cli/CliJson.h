@@ -2,6 +2,7 @@
 // error of a run that did not succeed.
 #pragma once
 
+#include "ecu/FaultLists.h"
 #include "values/JobEnding.h"
 
 #include <QJsonArray>
@@ -28,6 +29,6 @@ QString JobEndingName(JobEnding ending);
 
 // Fault-memory lines as the fault view shows them, as objects {"code", "text"}; a line that
 // names no code keeps a null code.
-QJsonArray FaultsJson(const QStringList& lines);
+QJsonArray FaultsJson(const QVector<FaultEntry>& entries);
 
 } // namespace velmoro::cli

@@ -182,4 +182,12 @@ bool ValueIdentifier11mp(int index, std::uint8_t& hi, std::uint8_t& lo)
     return true;
 }
 
+QString ValueUnit11mp(int index)
+{
+    if (index < 1 || index > kLastIndex11mp) {
+        return {};
+    }
+    return QString::fromUtf8(Catalog()[static_cast<std::size_t>(index)].unit);
+}
+
 } // namespace velmoro

@@ -190,4 +190,13 @@ bool ValueIdentifierMiug4(int index, std::uint8_t& hi, std::uint8_t& lo)
     return true;
 }
 
+QString ValueUnitMiug4(int index)
+{
+    if (index < 1 || index > kLastIndexMiug4 ||
+        kCatalog[static_cast<std::size_t>(index)].special == ValueSpecial::NoReader) {
+        return {};
+    }
+    return QString::fromUtf8(kCatalog[static_cast<std::size_t>(index)].unit);
+}
+
 } // namespace velmoro

@@ -40,4 +40,9 @@ int ReadEngineStatusMiug4(ExchangeLink& link, LanguageTexts& texts, MeasurementR
 bool ValueIdentifier11mp(int index, std::uint8_t& hi, std::uint8_t& lo);
 bool ValueIdentifierMiug4(int index, std::uint8_t& hi, std::uint8_t& lo);
 
+// The unit a read of the value at this dispatcher index shows ("mV", "°C"); empty for a value
+// without a unit, one that is shown as a word, or an index that reads nothing.
+QString ValueUnit11mp(int index);
+QString ValueUnitMiug4(int index);
+
 } // namespace velmoro

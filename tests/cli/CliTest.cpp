@@ -282,12 +282,20 @@ TEST_P(CliGoldenTest, EveryJobShowsAndWritesWhatTheWindowDoes)
     Cli faultsJson;
     ASSERT_EQ(faultsJson.Run(link + QStringList{"--json", "faults"}), 0);
     const QJsonObject listed = QJsonDocument::fromJson(faultsJson.Out()).object();
-    // The same lists as objects: each line with its code, its first word.
+    // The same lists as objects: each line with its code, its first word, and the record's
+    // status byte (MIUG4 says "LED on" for its top bit).
     QStringList jsonLines;
     for (const char* list : {"new", "stored"})
         for (const QJsonValue fault : listed[QLatin1String(list)].toArray()) {
-            EXPECT_EQ(fault["code"].toString(), fault["text"].toString().section(' ', 0, 0));
-            jsonLines << fault["text"].toString();
+            const QString text = fault["text"].toString();
+            EXPECT_EQ(fault["code"].toString(), text.section(' ', 0, 0));
+            ASSERT_TRUE(fault["status"].isDouble()) << text.toStdString();
+            const int status = fault["status"].toInt();
+            EXPECT_TRUE(status >= 0 && status <= 255) << status;
+            if (QLatin1String(c.family) == QLatin1String("miug4")) {
+                EXPECT_EQ((status & 0x80) != 0, text.endsWith("LED on")) << text.toStdString();
+            }
+            jsonLines << text;
         }
     QStringList goldenLines = QString::fromUtf8(ReadAll(golden + "faults.txt")).split('\n');
     goldenLines.removeAll(QStringLiteral("--"));
@@ -610,6 +618,9 @@ TEST(CliTest, EveryCommandAnswersAScriptInJson)
              EXPECT_TRUE(values[0]["number"].isDouble());
              EXPECT_EQ(values[0]["name"].toString().toStdString(), "RPM");
              EXPECT_EQ(values[0]["identifier"].toString().toStdString(), "0x1030");
+             // Engine speed has no unit; the engine temperature is in degrees Celsius.
+             EXPECT_TRUE(values[0]["unit"].isNull());
+             EXPECT_EQ(values[3]["unit"].toString().toStdString(), "°C");
          }},
         {bike + QStringList{"actions"}, 0,
          [](const QJsonDocument& d) {
