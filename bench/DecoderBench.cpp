@@ -78,7 +78,7 @@ void DecodeFaultRecords(benchmark::State& state)
     texts.Set(QStringLiteral("P0105"), QStringLiteral("Manifold pressure"));
     const std::uint8_t record[4] = {0x01, 0x05, 0x1C, 0x08};
     for (auto _ : state) {
-        benchmark::DoNotOptimize(DecodeFaultMiug4(record, texts).text.size());
+        benchmark::DoNotOptimize(DecodeFaultMiug4(record, texts).entry.text.size());
     }
     state.SetItemsProcessed(state.iterations());
 }

@@ -35,29 +35,61 @@ bool FaultLists::Unread() const
 
 void FaultLists::AddCurrent(const QString& line)
 {
-    {
-        QMutexLocker lock(&mutex_);
-        current_.append(line);
-    }
-    Notify();
+    AddCurrent(FaultEntry{line, {}, -1});
 }
 
 void FaultLists::AddStored(const QString& line)
 {
+    AddStored(FaultEntry{line, {}, -1});
+}
+
+void FaultLists::AddCurrent(const FaultEntry& entry)
+{
     {
         QMutexLocker lock(&mutex_);
-        stored_.append(line);
+        current_.append(entry);
     }
     Notify();
 }
 
+void FaultLists::AddStored(const FaultEntry& entry)
+{
+    {
+        QMutexLocker lock(&mutex_);
+        stored_.append(entry);
+    }
+    Notify();
+}
+
+namespace {
+QStringList Texts(const QVector<FaultEntry>& entries)
+{
+    QStringList texts;
+    for (const FaultEntry& entry : entries)
+        texts << entry.text;
+    return texts;
+}
+} // namespace
+
 QStringList FaultLists::Current() const
+{
+    QMutexLocker lock(&mutex_);
+    return Texts(current_);
+}
+
+QStringList FaultLists::Stored() const
+{
+    QMutexLocker lock(&mutex_);
+    return Texts(stored_);
+}
+
+QVector<FaultEntry> FaultLists::CurrentEntries() const
 {
     QMutexLocker lock(&mutex_);
     return current_;
 }
 
-QStringList FaultLists::Stored() const
+QVector<FaultEntry> FaultLists::StoredEntries() const
 {
     QMutexLocker lock(&mutex_);
     return stored_;

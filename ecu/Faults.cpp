@@ -25,9 +25,9 @@ void Publish(LanguageTexts& texts, FaultLists& lists, const QVector<FaultLine>& 
     }
     for (const FaultLine& line : lines) {
         if (line.target == FaultTarget::Stored)
-            lists.AddStored(line.text);
+            lists.AddStored(line.entry);
         else if (line.target == FaultTarget::Current)
-            lists.AddCurrent(line.text);
+            lists.AddCurrent(line.entry);
     }
 }
 
@@ -48,15 +48,18 @@ FaultLine DecodeFaultMiug4(const std::uint8_t* record, LanguageTexts& texts)
     const std::uint8_t status = record[3];
 
     FaultLine line;
-    line.text = code;
+    line.entry.code = code;
+    line.entry.status = status;
+    QString& text = line.entry.text;
+    text = code;
     // The shipped descriptions are keyed by the bare code, so fall back to it.
     QString description = Description(texts, code);
     if (description.isEmpty())
         description = Description(texts, bare);
     if (!description.isEmpty())
-        line.text += QLatin1Char(' ') + description;
+        text += QLatin1Char(' ') + description;
     if (status & 0x80)
-        line.text += QStringLiteral(" LED on");
+        text += QStringLiteral(" LED on");
     if (status & 0x08)
         line.target = FaultTarget::Stored;
     else if (status & 0x07)
@@ -70,10 +73,13 @@ FaultLine DecodeFault11mp(const std::uint8_t* record, LanguageTexts& texts)
     const std::uint8_t status = record[2];
 
     FaultLine line;
-    line.text = code;
+    line.entry.code = code;
+    line.entry.status = status;
+    QString& text = line.entry.text;
+    text = code;
     const QString description = Description(texts, code);
     if (!description.isEmpty())
-        line.text += QLatin1Char(' ') + description;
+        text += QLatin1Char(' ') + description;
     QString suffixKey;
     switch (status & 0x0F) {
     case 1:
@@ -92,7 +98,7 @@ FaultLine DecodeFault11mp(const std::uint8_t* record, LanguageTexts& texts)
         break;
     }
     if (!suffixKey.isEmpty())
-        line.text += QStringLiteral(" : ") + texts.Text(suffixKey);
+        text += QStringLiteral(" : ") + texts.Text(suffixKey);
     line.target = (status & 0x20) ? FaultTarget::Stored : FaultTarget::Current;
     return line;
 }

@@ -19,7 +19,7 @@ QString FaultCodeText(std::uint8_t hi, std::uint8_t lo);
 enum class FaultTarget { Hidden, Current, Stored };
 
 struct FaultLine {
-    QString text;
+    FaultEntry entry;
     FaultTarget target = FaultTarget::Hidden;
 };
 

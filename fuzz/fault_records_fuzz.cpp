@@ -87,9 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size >= 4) {
         CheckCodeText(velmoro::FaultCodeText(data[0], data[1]));
         const velmoro::FaultLine miug4 = velmoro::DecodeFaultMiug4(data, texts);
-        CheckCodeText(miug4.text.left(5));
+        CheckCodeText(miug4.entry.text.left(5));
         const velmoro::FaultLine mp = velmoro::DecodeFault11mp(data, texts);
-        CheckCodeText(mp.text.left(5));
+        CheckCodeText(mp.entry.text.left(5));
     }
     return 0;
 }

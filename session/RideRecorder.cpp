@@ -3,22 +3,16 @@
 
 #include "link/PortDiscovery.h"
 
-#include <QRegularExpression>
-
 #include <algorithm>
 
 namespace velmoro {
 
-QMap<QString, QString> FaultCodesOf(const QStringList& lines)
+QMap<QString, QString> FaultCodesOf(const QVector<FaultEntry>& entries)
 {
-    // A letter, four hex digits, and the failure type where the family gives one.
-    static const QRegularExpression code(
-        QStringLiteral("^([PCBU][0-9A-F]{4}(?:-[0-9A-F]{2})?)\\b"));
     QMap<QString, QString> codes;
-    for (const QString& line : lines) {
-        const QRegularExpressionMatch m = code.match(line.trimmed());
-        if (m.hasMatch())
-            codes.insert(m.captured(1), line.trimmed());
+    for (const FaultEntry& entry : entries) {
+        if (!entry.code.isEmpty())
+            codes.insert(entry.code, entry.text.trimmed());
     }
     return codes;
 }
@@ -144,7 +138,8 @@ void RideRecorder::OnFaultsRead()
     // A memory the ECU did not give is not an empty one: nothing appeared or went.
     if (faultLists_.Unread())
         return;
-    const QMap<QString, QString> now = FaultCodesOf(faultLists_.Current() + faultLists_.Stored());
+    const QMap<QString, QString> now =
+        FaultCodesOf(faultLists_.CurrentEntries() + faultLists_.StoredEntries());
     if (faultsKnown_) {
         for (auto it = now.cbegin(); it != now.cend(); ++it)
             if (!faults_.contains(it.key()))

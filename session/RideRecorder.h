@@ -30,10 +30,10 @@ struct RideRecorderOptions {
     int rideGapSeconds = 0;
 };
 
-// The fault codes of fault-memory lines as the fault view shows them ("P0105-1C Throttle
-// sensor ..." -> "P0105-1C"), each with its line; lines that name no code (texts saying the
-// memory holds entries it cannot show) are left out.
-QMap<QString, QString> FaultCodesOf(const QStringList& lines);
+// The fault codes of fault-list entries ("P0105-1C"), each with its line as the fault view shows
+// it; lines that name no fault (texts saying the memory holds entries it cannot show) are left
+// out.
+QMap<QString, QString> FaultCodesOf(const QVector<FaultEntry>& entries);
 
 class RideRecorder : public QObject {
     Q_OBJECT
