@@ -386,6 +386,12 @@ int CliRun::Start()
         PrintErr(error);
         return ExitUsage;
     }
+    // The session holds the family: the value lists and the actions come from it.
+    session_ = std::make_unique<DiagSession>(state_, sessionOptions_);
+    if (const std::shared_ptr<const Ecu> family = session_->family()) {
+        RefreshChoosers(state_, *family, false);
+        state_.actions = family->actions();
+    }
 
     QStringList names;
     for (const CommandHelp& command : kCommands)
@@ -695,7 +701,6 @@ int CliRun::PrepareAction()
 
 int CliRun::Connect()
 {
-    session_ = std::make_unique<DiagSession>(state_, sessionOptions_);
     interrupts_ = new InterruptWatcher(this);
     key_ = new KeyWait(this);
     connect(interrupts_, &InterruptWatcher::interrupted, this, &CliRun::OnInterrupt);
@@ -765,6 +770,9 @@ int CliRun::Connect()
                 },
                 Qt::QueuedConnection);
         };
+        callbacks.routineResult = [this](ProcedureRecord& record) {
+            return session_->routineResult(record);
+        };
         actors_ = std::make_unique<ActorsController>(state_, std::move(callbacks));
         connect(&procedureTimer_, &QTimer::timeout, this, [this] {
             actors_->Tick(kProcedureTimer);
@@ -800,7 +808,12 @@ int CliRun::Connect()
     for (int r = 0; r < kDisplayRows; ++r)
         header[static_cast<std::size_t>(r)] =
             state_.choosers[static_cast<std::size_t>(r)].SelectedText();
-    if (!session_->connectLink(header)) {
+    std::array<int, 8> indices;
+    for (int r = 0; r < kDisplayRows; ++r)
+        indices[static_cast<std::size_t>(r)] = state_.rows[static_cast<std::size_t>(r)].valueIndex;
+    // The link takes the settings as the options left them.
+    session_->applySettings(state_);
+    if (!session_->connectLink(header, indices)) {
         PrintErr(T("Cli_7"));
         return ExitUsage;
     }
@@ -829,7 +842,7 @@ void CliRun::StartRecorder()
     RideRecorderOptions options;
     options.faultsEverySeconds = faultsEveryS_;
     options.rideGapSeconds = rideGapS_;
-    recorder_ = std::make_unique<RideRecorder>(*session_, state_.faults, options);
+    recorder_ = std::make_unique<RideRecorder>(*session_, session_->faults(), options);
     connect(recorder_.get(), &RideRecorder::rideStarted, this,
             [this](const QString& csvFile, const QString& eventFile) {
                 PrintInfo(T("Rec_3").arg(csvFile, eventFile));
@@ -910,13 +923,13 @@ void CliRun::OnConnected()
         if (Recording() && marks_->Start())
             PrintInfo(T("Rec_4"));
     } else if (command == QLatin1String("faults")) {
-        state_.faults.Clear();
+        session_->faults().Clear();
         if (o_.clear)
             session_->clearFaults();
         else
             session_->readFaults();
     } else if (command == QLatin1String("report")) {
-        session_->buildReport(ecuInfo_);
+        session_->buildReport(ecuInfo_, state_.choosers[0].entries);
     } else if (command == QLatin1String("survey")) {
         surveyFile_ = o_.outputFile.isEmpty()
                           ? SurveyFileName(state_.paths, QDateTime::currentDateTime())
@@ -1089,7 +1102,8 @@ void CliRun::OnFaults(const JobResult& result)
 {
     if (status_ >= 0)
         return;
-    if (state_.faults.Unread()) {
+    const FaultLists& faults = session_->faults();
+    if (faults.Unread()) {
         // Never an empty list: that would read as "no faults".
         if (o_.json)
             PrintJson(QJsonObject{{QStringLiteral("new"), QJsonValue::Null},
@@ -1098,8 +1112,8 @@ void CliRun::OnFaults(const JobResult& result)
         EndWith(result);
         return;
     }
-    const QStringList current = state_.faults.Current();
-    const QStringList stored = state_.faults.Stored();
+    const QStringList current = faults.Current();
+    const QStringList stored = faults.Stored();
     if (o_.json) {
         // Each fault as an object: its code, and the line the fault view shows.
         const auto objects = [](const QStringList& lines) {

@@ -133,7 +133,7 @@ private:
     QString programDirectory_;
     DiagSessionOptions sessionOptions_;
     QTemporaryDir work_;
-    CoreState state_;
+    CliState state_;
     std::unique_ptr<DiagSession> session_;
     std::unique_ptr<ActorsController> actors_;
     InterruptWatcher* interrupts_ = nullptr;

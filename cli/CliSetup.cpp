@@ -124,7 +124,7 @@ int MatchName(const QStringList& names, const QString& typed, QString* nearest)
     return -1;
 }
 
-bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
+bool LoadCliState(CliState& state, const ProgramPaths& paths, const SettingsChoice& choice,
                   const QString& workDirectory, QString& error)
 {
     QByteArray content;
@@ -181,10 +181,8 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
     }
     copy.close();
 
-    LoadSettings(state);
+    LoadSettings(state, state);
     LoadLanguage(state.paths, language, state.texts);
-    if (!state.link.ecuId.isEmpty())
-        RefreshChoosers(state, false);
     return true;
 }
 

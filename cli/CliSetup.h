@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ecu/CoreState.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,11 +22,16 @@ struct SettingsChoice {
 // go to), for a program in `programDirectory` (with or without a trailing separator).
 ProgramPaths CliProgramPaths(const QString& programDirectory);
 
+// What the terminal holds: its configuration, handed to the session by value, and its value
+// choices.
+struct CliState : CoreState, ValueChoices {};
+
 // Loads the settings into `state` as the window's start-up does (model table, family, values,
-// language texts, choosers, actions). The chosen file is read, never written: the options are
-// applied to a copy in `workDirectory`, which must outlive the state. On failure returns false
-// with a message in `error` (a model or language that is not in the file, an unreadable file).
-bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
+// language texts); the choosers and actions follow from the session's family. The chosen file is
+// read, never written: the options are applied to a copy in `workDirectory`, which must outlive the
+// state. On failure returns false with a message in `error` (a model or language that is not in the
+// file, an unreadable file).
+bool LoadCliState(CliState& state, const ProgramPaths& paths, const SettingsChoice& choice,
                   const QString& workDirectory, QString& error);
 
 // The position of `typed` among `names`, letter case, accents, repeated blanks and underscores

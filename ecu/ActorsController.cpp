@@ -34,7 +34,6 @@ ActorsController::ActorsController(ActionList& actions, ProcedureRecord& record,
 ActorsController::ActorsController(CoreState& state, ActorsCallbacks callbacks)
     : ActorsController(state.actions, state.procedure, state.texts, std::move(callbacks))
 {
-    state_ = &state;
 }
 
 ActorsController::~ActorsController()
@@ -192,9 +191,7 @@ std::function<int(ProcedureRecord&)> ActorsController::RoutineResultFn() const
 {
     if (cb_.routineResult)
         return cb_.routineResult;
-    // The family chosen now: the settings may have chosen another since the controller was made.
-    std::shared_ptr<Ecu> ecu = state_ ? state_->ecu : nullptr;
-    return [ecu](ProcedureRecord& record) { return ecu ? ecu->routineResult(record) : 0; };
+    return [](ProcedureRecord&) { return 0; };
 }
 
 void ActorsController::PollRoutine()

@@ -41,8 +41,7 @@ struct ActorsCallbacks {
     std::function<void()> quit; // sets QuitFlag so the program ends
     std::function<void(bool enabled)> setListEnabled;
     std::function<void(const QString& text, bool enabled)> setButton;
-    // The family's routine result. Unset: the routine result of the family chosen at the moment
-    // of each poll (the state's), or 0 without a state.
+    // The routine result of the family chosen at the moment of each poll. Unset: 0.
     std::function<int(ProcedureRecord&)> routineResult;
     // Runs work off the calling thread, one job after the other in the order handed in (the
     // session's job runner): procedures, switch requests and routine-result polls. A procedure
@@ -59,8 +58,7 @@ class ActorsController {
 public:
     ActorsController(ActionList& actions, ProcedureRecord& record, LanguageTexts& texts,
                      ActorsCallbacks callbacks);
-    // Wires actions, record and texts from the state, whose chosen family answers the routine
-    // polls unless `callbacks` brings a routineResult.
+    // Wires actions, record and texts from the state.
     ActorsController(CoreState& state, ActorsCallbacks callbacks);
     ~ActorsController(); // waits for a running procedure thread
 
@@ -107,7 +105,6 @@ private:
     ProcedureRecord& record_;
     LanguageTexts& texts_;
     ActorsCallbacks cb_;
-    CoreState* state_ = nullptr;
 
     int selected_ = -1;
     int lastStarted_ = -1;

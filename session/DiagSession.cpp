@@ -150,14 +150,13 @@ public:
     {
         {
             std::lock_guard<std::mutex> lock(session_.mutex_);
-            session_.NoteConnectFailureLocked(session_.state_.flags.workerState.load() ==
-                                              kWorkerRunning);
+            session_.NoteConnectFailureLocked(session_.flags_.workerState.load() == kWorkerRunning);
         }
         session_.EndLink(false);
     }
     void SetUpFailed(const LinkFailureReport& report) override
     {
-        const QString text = LinkFailureText(session_.state_.texts, report);
+        const QString text = LinkFailureText(session_.Config()->texts, report);
         std::lock_guard<std::mutex> lock(session_.mutex_);
         session_.setUpFailure_ = report;
         session_.adapterInfo_.setUpFailure = report.failure;
@@ -166,8 +165,8 @@ public:
     void LinkLost() override { session_.EndLink(false); }
     void AdapterRestarted(const QString& seen) override
     {
-        const QString text = TextOrEnglish(session_.state_.texts, QStringLiteral("Restart_1"));
-        const qint64 startMs = session_.state_.flags.workerStartTimeMs.load();
+        const QString text = TextOrEnglish(session_.Config()->texts, QStringLiteral("Restart_1"));
+        const qint64 startMs = session_.flags_.workerStartTimeMs.load();
         session_.debugLog_.Note(session_.NowMs() - startMs,
                                 text + QStringLiteral(" (") + seen + QStringLiteral(")"));
         emit session_.adapterRestarted(text);
@@ -179,15 +178,15 @@ public:
             if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
                 return;
         }
-        emit session_.connectProgress(step, ConnectStepText(session_.state_.texts, step, n));
+        emit session_.connectProgress(step, ConnectStepText(session_.Config()->texts, step, n));
     }
 
 private:
     DiagSession& session_;
 };
 
-DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* parent)
-    : QObject(parent), state_(state), options_(std::move(options)),
+DiagSession::DiagSession(CoreState config, DiagSessionOptions options, QObject* parent)
+    : QObject(parent), options_(std::move(options)),
       simulator_(options_.simulator ? options_.simulator
                                     : std::make_shared<Simulator>(RealisticSimulatorOptions())),
       bridge_(std::make_unique<Bridge>(*this)),
@@ -206,6 +205,9 @@ DiagSession::DiagSession(CoreState& state, DiagSessionOptions options, QObject* 
             return OpenAdapterPort(name);
         };
     }
+    faults_.changed = [this] { emit faultsChanged(); };
+    applySettings(std::move(config));
+    config_ = applied_;
     retryWatch_ = retryClock_.Watch([this] {
         // Taking the lock orders the wake-up after the loop's look at the clock.
         std::lock_guard<std::mutex> lock(mutex_);
@@ -223,15 +225,53 @@ DiagSession::~DiagSession()
 
 // ---- in ----
 
-bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
+void DiagSession::applySettings(CoreState config)
 {
-    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ecu)
-        return false;
+    auto applied = std::make_shared<CoreState>(std::move(config));
+    ChooseFamily(applied->link);
+    std::shared_ptr<Ecu> family;
+    if (!applied->link.ecuId.isEmpty())
+        family = MakeEcu(applied, channel_, flags_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        applied_ = std::move(applied);
+        family_ = std::move(family);
+    }
+    wake_.notify_all();
+}
+
+std::shared_ptr<const Ecu> DiagSession::family() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return family_;
+}
+
+std::shared_ptr<CoreState> DiagSession::Config() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return config_;
+}
+
+void DiagSession::TakeSettingsLocked()
+{
+    config_ = applied_;
+}
+
+bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader,
+                              const std::array<int, 8>& valueIndices)
+{
+    std::shared_ptr<CoreState> config;
+    std::shared_ptr<Ecu> family;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (linkState_ != LinkState::Disconnected || quitting_)
             return false;
+        config = applied_;
+        family = family_;
     }
+    if (config->link.ecuId.isEmpty() || config->link.port.isEmpty() || !family)
+        return false;
+    const CoreState& state = *config;
     const QDateTime now = QDateTime::currentDateTime();
     QString csvFileName;
     QString debugLogFileName;
@@ -242,32 +282,34 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         adapterInfo_ = AdapterInfo{};
     }
     if (debugLogFileName.isEmpty())
-        debugLogFileName = LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
+        debugLogFileName = LogFileName(state.settings.loggingDirectory, state.paths.baseName, now,
                                        QStringLiteral(".log"));
     if (csvFileName.isEmpty())
-        csvFileName = LogFileName(state_.settings.loggingDirectory, state_.paths.baseName, now,
+        csvFileName = LogFileName(state.settings.loggingDirectory, state.paths.baseName, now,
                                   QStringLiteral(".csv"));
     QStringList unwritable;
-    if (state_.settings.logging != 0 && !debugLog_.OpenDebugLogAt(debugLogFileName))
+    if (state.settings.logging != 0 && !debugLog_.OpenDebugLogAt(debugLogFileName))
         unwritable << debugLogFileName;
-    if (state_.settings.csv != 0 &&
-        !csvLog_.OpenCsvLogAt(csvFileName, state_.texts.Text(QStringLiteral("CSV_1")), csvHeader))
+    if (state.settings.csv != 0 &&
+        !csvLog_.OpenCsvLogAt(csvFileName, config->texts.Text(QStringLiteral("CSV_1")), csvHeader))
         unwritable << csvLog_.FailedFileName();
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        // The link reads the settings it was asked with.
+        config_ = config;
         csvOpenFileName_ = csvLog_.IsOpen() ? csvLog_.FileName() : QString();
         csvHeader_ = csvHeader;
         rideNumber_ = 1;
         newRidePending_ = false;
     }
     if (!unwritable.isEmpty())
-        emit logProblem(TextOrEnglish(state_.texts, QStringLiteral("Err_14"))
+        emit logProblem(TextOrEnglish(config->texts, QStringLiteral("Err_14"))
                             .arg(unwritable.join(QStringLiteral(", "))));
 
-    if (state_.link.port == kSimulatorPortName)
-        simulator_->SetFamily(state_.link.family);
-    state_.channel.Reset();
-    state_.flags.workerState = kWorkerStarting;
+    if (state.link.port == kSimulatorPortName)
+        simulator_->SetFamily(state.link.family);
+    channel_.Reset();
+    flags_.workerState = kWorkerStarting;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         linkState_ = LinkState::Connecting;
@@ -276,19 +318,19 @@ bool DiagSession::connectLink(const std::array<QString, 8>& csvHeader)
         resumePending_ = false;
         userStop_ = false;
         retryAfterStop_ = false;
-        reconnectWanted_ = state_.settings.reconnect != 0;
-        fastWanted_ = state_.settings.fastRefresh != 0;
+        reconnectWanted_ = state.settings.reconnect != 0;
+        fastWanted_ = state.settings.fastRefresh != 0;
         nextPassAtMs_ = 0;
-        port_ = state_.link.port;
+        port_ = state.link.port;
         everConnected_ = false;
         retries_ = 0;
         // The family stays the same for the life of the link, whatever the settings choose.
-        ecu_ = state_.ecu;
+        ecu_ = family;
         setUpFailure_ = {};
         connectFailure_ = {};
         // The rows read what the choosers show now.
         for (int r = 0; r < kDisplayRows; ++r)
-            choices_.emplace_back(r, state_.rows[static_cast<std::size_t>(r)].valueIndex);
+            choices_.emplace_back(r, valueIndices[static_cast<std::size_t>(r)]);
         workerAlive_ = true;
     }
     emit linkStateChanged(LinkState::Connecting);
@@ -321,7 +363,7 @@ void DiagSession::EndLink(bool byUser)
             retry = retryAfterStop_;
         }
     }
-    state_.flags.stopFlag = 1;
+    flags_.stopFlag = 1;
     wake_.notify_all();
     emit linkStateChanged(retry ? LinkState::Reconnecting : LinkState::Disconnecting);
 }
@@ -362,7 +404,7 @@ bool DiagSession::linkIsSimulated() const
 
 qint64 DiagSession::linkTimeMs() const
 {
-    return NowMs() - state_.flags.workerStartTimeMs.load();
+    return NowMs() - flags_.workerStartTimeMs.load();
 }
 
 // The CSV log of ride n of a link: a dated name in the logging directory when the session chose
@@ -395,12 +437,13 @@ void DiagSession::RollRide()
         header = csvHeader_;
         n = ++rideNumber_;
     }
+    const std::shared_ptr<CoreState> config = Config();
     const QString name =
-        RideFileName(viewName, state_.settings.loggingDirectory, state_.paths.baseName, n);
+        RideFileName(viewName, config->settings.loggingDirectory, config->paths.baseName, n);
     // The new ride's clock starts now; the worker keeps running on the same link.
-    state_.flags.workerStartTimeMs.store(NowMs());
+    flags_.workerStartTimeMs.store(NowMs());
     const bool opened =
-        csvLog_.OpenCsvLogAt(name, state_.texts.Text(QStringLiteral("CSV_1")), header);
+        csvLog_.OpenCsvLogAt(name, config->texts.Text(QStringLiteral("CSV_1")), header);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         csvOpenFileName_ = opened ? csvLog_.FileName() : QString();
@@ -418,14 +461,16 @@ void DiagSession::StartWorker(bool resume)
         worker_->wait();
     QString port;
     bool fast = false;
+    std::shared_ptr<CoreState> config;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         port = port_;
         setUpFailure_ = {};
         fast = fastWanted_;
+        config = config_;
     }
     silentPasses_ = 0;
-    worker_.reset(QThread::create([this, port, resume, fast] {
+    worker_.reset(QThread::create([this, port, resume, fast, config] {
         const bool debugLogOpen = debugLog_.IsOpen();
         ExchangeLogger logger = [this, debugLogOpen](qint64 ms, QByteArray command,
                                                      QByteArray answer) {
@@ -439,7 +484,7 @@ void DiagSession::StartWorker(bool resume)
             adapterInfo_.portOpened = opened != nullptr;
             return opened;
         };
-        CommWorker worker(state_.channel, state_.texts, *bridge_, port, nullptr, factory, logger);
+        CommWorker worker(channel_, config->texts, *bridge_, port, nullptr, factory, logger);
         worker.SetTimings(options_.workerTimings);
         worker.SetResume(resume);
         worker.SetFastRefresh(fast, [this] { emit fastRefreshEnded(); });
@@ -477,8 +522,8 @@ void DiagSession::quit()
         gates.swap(gates_);
         jobs_.clear();
     }
-    state_.flags.stopFlag = 1;
-    state_.flags.quitFlag = 1;
+    flags_.stopFlag = 1;
+    flags_.quitFlag = 1;
     if (report_.Building())
         report_.RequestRead(); // a report being built is cancelled
     for (auto& gate : gates)
@@ -551,13 +596,13 @@ void DiagSession::clearFaults()
     wake_.notify_all();
 }
 
-bool DiagSession::buildReport(const QString& ecuInfoText)
+bool DiagSession::buildReport(const QString& ecuInfoText, const QVector<ChooserEntry>& values)
 {
     if (!report_.RequestRead())
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     // The values are those the first chooser offers now; the language may change meanwhile.
-    jobs_.push_back({Job::Report, ecuInfoText, {}, state_.choosers[0].entries, JobEcu()});
+    jobs_.push_back({Job::Report, ecuInfoText, {}, values, JobEcu()});
     wake_.notify_all();
     return true;
 }
@@ -570,15 +615,21 @@ void DiagSession::startAction(std::function<void()> work)
     wake_.notify_all();
 }
 
+int DiagSession::routineResult(ProcedureRecord& record)
+{
+    const std::shared_ptr<Ecu> ecu = CurrentEcu();
+    return ecu ? ecu->routineResult(record) : 0;
+}
+
 bool DiagSession::startSurvey()
 {
-    return startSurveyAt(SurveyFileName(state_.paths, QDateTime::currentDateTime()));
+    return startSurveyAt(SurveyFileName(Config()->paths, QDateTime::currentDateTime()));
 }
 
 bool DiagSession::startSurveyAt(const QString& fileName)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!survey_.StartAt(fileName, state_.link, NowMs()))
+    if (!survey_.StartAt(fileName, config_->link, NowMs()))
         return false;
     surveyActive_ = true;
     wake_.notify_all();
@@ -614,6 +665,11 @@ bool DiagSession::idle() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return idle_ && jobs_.empty() && !connectPending_;
+}
+
+bool DiagSession::workerRunning() const
+{
+    return flags_.workerState.load() == kWorkerRunning;
 }
 
 bool DiagSession::surveyRunning() const
@@ -661,7 +717,7 @@ void DiagSession::CloseLogs()
 
 bool DiagSession::StopRequested() const
 {
-    return state_.flags.stopFlag.load() != 0;
+    return flags_.stopFlag.load() != 0;
 }
 
 qint64 DiagSession::NowMs() const
@@ -678,7 +734,7 @@ void DiagSession::LoopMain()
             startPending_ = false;
             connectPending_ = false;
             workerAlive_ = false;
-            state_.flags.SetWorkerState(kWorkerStopped);
+            flags_.SetWorkerState(kWorkerStopped);
         }
         const bool workerEnded = !workerAlive_.load();
         if (quitting_ && workerEnded)
@@ -693,7 +749,7 @@ void DiagSession::LoopMain()
                 retryAtMs_ = retryClock_.NowMs() + delayMs;
                 countdownShown_ = -1;
                 lock.unlock();
-                state_.channel.Abort();
+                channel_.Abort();
                 CutSurveyShort();
                 emit linkStateChanged(LinkState::Reconnecting);
                 lock.lock();
@@ -720,8 +776,8 @@ void DiagSession::LoopMain()
                 wake_.wait_for(lock, std::chrono::milliseconds(leftMs - (seconds - 1) * 1000));
                 continue;
             }
-            state_.channel.Reset();
-            state_.flags.workerState = kWorkerStarting;
+            channel_.Reset();
+            flags_.workerState = kWorkerStarting;
             linkState_ = LinkState::Connecting;
             connectPending_ = true;
             startPending_ = true;
@@ -755,6 +811,7 @@ void DiagSession::LoopMain()
             Job job = std::move(jobs_.front());
             jobs_.pop_front();
             jobRunning_ = true;
+            TakeSettingsLocked();
             lock.unlock();
             // The job is gone before the lock is taken again: what it holds ends with it.
             RunJob(std::move(job));
@@ -774,6 +831,7 @@ void DiagSession::LoopMain()
             nextPassAtMs_ = NowMs() + passIntervalMs_;
         }
         if (passes) {
+            TakeSettingsLocked();
             lock.unlock();
             RunPass();
             RunSurveySteps();
@@ -782,7 +840,7 @@ void DiagSession::LoopMain()
         }
         if ((quitting_ || linkState_ == LinkState::Disconnecting) && !workerEnded) {
             // Waiting for the worker to end: keep the stop request standing.
-            state_.flags.stopFlag = 1;
+            flags_.stopFlag = 1;
             wake_.wait_for(lock, std::chrono::milliseconds(kStopRepeatMs));
             continue;
         }
@@ -791,7 +849,7 @@ void DiagSession::LoopMain()
         idle_ = false;
     }
     lock.unlock();
-    state_.channel.Abort();
+    channel_.Abort();
     CutSurveyShort();
     CloseLogs();
     emit stopped();
@@ -805,14 +863,14 @@ std::shared_ptr<Ecu> DiagSession::CurrentEcu() const
 
 std::shared_ptr<Ecu> DiagSession::JobEcu() const
 {
-    return ecu_ ? ecu_ : state_.ecu;
+    return ecu_ ? ecu_ : family_;
 }
 
 void DiagSession::RunPass()
 {
     // The user's choices reach the rows between two reads, never during one.
     const std::shared_ptr<Ecu> ecu = CurrentEcu();
-    const PassResult result = RunRefreshPass(*ecu, state_.flags, rows_, [this] {
+    const PassResult result = RunRefreshPass(*ecu, flags_, rows_, [this] {
         std::lock_guard<std::mutex> lock(mutex_);
         for (const auto& [row, index] : choices_)
             rows_[static_cast<std::size_t>(row)].valueIndex = index;
@@ -842,7 +900,7 @@ void DiagSession::RunPass()
     std::array<QString, 8> values;
     for (int r = 0; r < kDisplayRows; ++r)
         values[static_cast<std::size_t>(r)] = rows_[static_cast<std::size_t>(r)].valueText;
-    csvLog_.AddCsvLine(state_.settings.csv != 0, NowMs() - state_.flags.workerStartTimeMs.load(),
+    csvLog_.AddCsvLine(Config()->settings.csv != 0, NowMs() - flags_.workerStartTimeMs.load(),
                        values);
     bool limitReached = false;
     {
@@ -868,7 +926,7 @@ void DiagSession::CutSurveyShort(int nn)
             nn = survey_.counter;
         surveyActive_ = false;
         fileName = survey_.file.FileName();
-        survey_.CutShort(state_.texts, nn);
+        survey_.CutShort(config_->texts, nn);
     }
     emit jobEnded({JobKind::Survey, JobEnding::CutShort, nn, fileName});
     emit surveyFinished();
@@ -904,7 +962,7 @@ void DiagSession::RunSurveySteps()
         }
         if (nn < 0)
             return;
-        if (!RunSurveyStep(state_.channel, survey_.file, nn)) {
+        if (!RunSurveyStep(channel_, survey_.file, nn)) {
             CutSurveyShort(nn);
             return;
         }
@@ -919,8 +977,7 @@ void DiagSession::RunJob(Job job)
         const bool clear = job.kind == Job::ClearFaults;
         JobEnding ending = JobEnding::NoAnswer;
         if (job.ecu)
-            ending =
-                clear ? job.ecu->clearFaults(state_.faults) : job.ecu->readFaults(state_.faults);
+            ending = clear ? job.ecu->clearFaults(faults_) : job.ecu->readFaults(faults_);
         emit jobEnded({clear ? JobKind::ClearFaults : JobKind::ReadFaults, ending, -1, {}});
         emit faultsDone();
         break;
@@ -928,7 +985,8 @@ void DiagSession::RunJob(Job job)
     case Job::Report: {
         JobEnding ending = JobEnding::NoAnswer;
         if (job.ecu)
-            ending = BuildReport(state_, *job.ecu, job.text, job.values, report_);
+            ending =
+                BuildReport(*Config(), flags_, faults_, *job.ecu, job.text, job.values, report_);
         emit jobEnded({JobKind::Report, ending, -1, {}});
         emit reportDone();
         break;
@@ -953,8 +1011,8 @@ void DiagSession::NoteConnectFailureLocked(bool workerRunning)
 
 void DiagSession::ReportFailure(const LinkFailureReport& report)
 {
-    const QString text = LinkFailureText(state_.texts, report);
-    const qint64 startMs = state_.flags.workerStartTimeMs.load();
+    const QString text = LinkFailureText(Config()->texts, report);
+    const qint64 startMs = flags_.workerStartTimeMs.load();
     // A port that did not open never reached the moment the link's times count from.
     debugLog_.Note(report.failure == LinkFailure::PortNotOpened ? 0 : NowMs() - startMs, text);
     emit linkFailed(report.failure, text);
@@ -969,7 +1027,7 @@ void DiagSession::FinishDisconnect()
     }
     if (failure.failure != LinkFailure::None)
         ReportFailure(failure);
-    state_.channel.Abort();
+    channel_.Abort();
     CutSurveyShort();
     CloseLogs();
     {

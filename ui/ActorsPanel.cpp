@@ -32,6 +32,7 @@ ActorsPanel::ActorsPanel(ActorsView* view, AppState& state, DiagSession& session
     DiagSession* s = &session;
     callbacks.disconnect = [s] { s->disconnectLink(); };
     callbacks.runJob = [s](std::function<void()> work) { s->startAction(std::move(work)); };
+    callbacks.routineResult = [s](ProcedureRecord& record) { return s->routineResult(record); };
     // A job's result comes back to this thread; dropped if the panel is gone by then.
     callbacks.postToCaller = [this](std::function<void()> then) {
         QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);

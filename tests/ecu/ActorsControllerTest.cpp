@@ -2,6 +2,7 @@
 #include "ecu/ActorsController.h"
 #include "ecu/Actuators.h"
 #include "ecu/CoreState.h"
+#include "ecu/Ecu.h"
 #include "support/ScriptedLink.h"
 
 #include <functional>
@@ -141,12 +142,17 @@ TEST_F(ActorsControllerTest, SelfLearningPollsTheFamilyChosenLastInJobsAndGoesOn
     cb.postToCaller = [&handedBack](std::function<void()> then) {
         handedBack.push_back(std::move(then));
     };
+    // The poll asks the family chosen at that moment, as the session's does.
+    std::shared_ptr<Ecu> chosen;
+    cb.routineResult = [&chosen](ProcedureRecord& record) {
+        return chosen ? chosen->routineResult(record) : 0;
+    };
     ActorsController c(state, cb);
     c.SetEnabled(true);
     EcuContext family;
     family.link = &link;
     family.texts = &state.texts;
-    state.ecu = MakeEcu11mp(family); // the settings choose the model afterwards
+    chosen = MakeEcu11mp(family); // the settings choose the model afterwards
     link.Answer(Hex("31 22"), Hex("71 22 00 01"));
     link.AnswerInTurn(Hex("33 22"), {Hex("7F 33 21"), Hex("73 22 00 01")});
 
