@@ -1,7 +1,7 @@
-// The diagnostic session: worker, connect sequence, refresh loop, jobs and logs.
+// The diagnostic session: its settings, the worker, the connect sequence and the link state.
 #include "session/DiagSession.h"
+#include "session/SessionBridge.h"
 
-#include "ecu/RefreshCycle.h"
 #include "link/CommWorker.h"
 #include "link/PortDiscovery.h"
 #include "link/UiBridge.h"
@@ -9,19 +9,11 @@
 #include "sim/SimulatorPort.h"
 
 #include <QDateTime>
-#include <algorithm>
 #include <cctype>
-#include <chrono>
 
 namespace velmoro {
 
 namespace {
-
-// While a stop is asked for, the worker is reminded this often: it clears the flag when it
-// starts, so one request made before that would be lost.
-constexpr int kStopRepeatMs = 20;
-// Passes in which every chosen row failed before the diagnostic session is opened again.
-constexpr int kSilentPassesBeforeReopen = 3;
 
 // The lines of an adapter answer without the echo of its command, the prompt and blank lines.
 QStringList AnswerLines(const QByteArray& command, const QByteArray& answer)
@@ -67,124 +59,6 @@ bool IsDiagnosticRequest(const QByteArray& command)
 
 } // namespace
 
-QString JobResultText(LanguageTexts& texts, const JobResult& result)
-{
-    const auto text = [&texts](const char* key) {
-        return TextOrEnglish(texts, QLatin1String(key));
-    };
-    QString name;
-    switch (result.kind) {
-    case JobKind::ReadFaults:
-        name = texts.Text(QStringLiteral("Menu_22"));
-        break;
-    case JobKind::ClearFaults:
-        name = texts.Text(QStringLiteral("Menu_22")) + QStringLiteral(": ") +
-               texts.Text(QStringLiteral("View_24"));
-        break;
-    case JobKind::Report:
-        name = texts.Text(QStringLiteral("Menu_26"));
-        break;
-    case JobKind::Survey:
-        name = texts.Text(QStringLiteral("View_12"));
-        break;
-    }
-    switch (result.ending) {
-    case JobEnding::Done:
-        return {};
-    case JobEnding::CutShort:
-        if (result.kind == JobKind::Survey && result.identifier >= 0)
-            return SurveyCutShortLine(texts, result.identifier);
-        if (result.kind == JobKind::Report)
-            return text("Job_3");
-        return text("Job_6").arg(name);
-    case JobEnding::Refused:
-    case JobEnding::NoAnswer:
-        // A report or a read whose fault memory did not come: what the rider must know.
-        if (result.kind == JobKind::ReadFaults || result.kind == JobKind::Report)
-            return text("Job_2");
-        return text(result.ending == JobEnding::Refused ? "Job_4" : "Job_5").arg(name);
-    }
-    return {};
-}
-
-// What the worker and the connect sequence tell the user interface, turned into the session's
-// state and signals.
-class DiagSession::Bridge : public UiBridge {
-public:
-    explicit Bridge(DiagSession& session) : session_(session) {}
-
-    void ShowMessageAndWait(const QString& text) override
-    {
-        auto gate = std::make_shared<QSemaphore>(0);
-        {
-            std::lock_guard<std::mutex> lock(session_.mutex_);
-            if (session_.quitting_)
-                return;
-            session_.gates_.push_back(gate);
-        }
-        emit session_.question(text);
-        gate->acquire();
-    }
-    void SetEcuInfoText(const QString& text) override { emit session_.ecuInfoText(text); }
-    void Connected() override
-    {
-        LinkFailureReport failure;
-        {
-            std::lock_guard<std::mutex> lock(session_.mutex_);
-            if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
-                return;
-            session_.linkState_ = LinkState::Connected;
-            session_.everConnected_ = true;
-            session_.retries_ = 0;
-            failure = session_.setUpFailure_;
-        }
-        session_.wake_.notify_all();
-        emit session_.linkStateChanged(LinkState::Connected);
-        emit session_.connected();
-        if (failure.failure != LinkFailure::None)
-            session_.ReportFailure(failure);
-    }
-    // The identification failed, or the port failed while connected: the link ends, or is
-    // tried again when the user wants that.
-    void Disconnect() override
-    {
-        {
-            std::lock_guard<std::mutex> lock(session_.mutex_);
-            session_.NoteConnectFailureLocked(session_.flags_.workerState.load() == kWorkerRunning);
-        }
-        session_.EndLink(false);
-    }
-    void SetUpFailed(const LinkFailureReport& report) override
-    {
-        const QString text = LinkFailureText(session_.Config()->texts, report);
-        std::lock_guard<std::mutex> lock(session_.mutex_);
-        session_.setUpFailure_ = report;
-        session_.adapterInfo_.setUpFailure = report.failure;
-        session_.adapterInfo_.setUpFailureText = text;
-    }
-    void LinkLost() override { session_.EndLink(false); }
-    void AdapterRestarted(const QString& seen) override
-    {
-        const QString text = TextOrEnglish(session_.Config()->texts, QStringLiteral("Restart_1"));
-        const qint64 startMs = session_.flags_.workerStartTimeMs.load();
-        session_.debugLog_.Note(session_.NowMs() - startMs,
-                                text + QStringLiteral(" (") + seen + QStringLiteral(")"));
-        emit session_.adapterRestarted(text);
-    }
-    void ConnectProgress(ConnectStep step, int n) override
-    {
-        {
-            std::lock_guard<std::mutex> lock(session_.mutex_);
-            if (session_.linkState_ != LinkState::Connecting || session_.quitting_)
-                return;
-        }
-        emit session_.connectProgress(step, ConnectStepText(session_.Config()->texts, step, n));
-    }
-
-private:
-    DiagSession& session_;
-};
-
 DiagSession::DiagSession(CoreState config, DiagSessionOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)),
       simulator_(options_.simulator ? options_.simulator
@@ -222,8 +96,6 @@ DiagSession::~DiagSession()
     waitStopped();
     retryClock_.Unwatch(retryWatch_);
 }
-
-// ---- in ----
 
 void DiagSession::applySettings(CoreState config)
 {
@@ -379,79 +251,10 @@ void DiagSession::setRetryFirstConnect(bool retry)
     retryFirstConnect_ = retry;
 }
 
-void DiagSession::startNewRide()
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (csvOpenFileName_.isEmpty())
-            return;
-        newRidePending_ = true;
-    }
-    wake_.notify_all();
-}
-
-QString DiagSession::csvLogFileName() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return csvOpenFileName_;
-}
-
 bool DiagSession::linkIsSimulated() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return port_ == kSimulatorPortName;
-}
-
-qint64 DiagSession::linkTimeMs() const
-{
-    return NowMs() - flags_.workerStartTimeMs.load();
-}
-
-// The CSV log of ride n of a link: a dated name in the logging directory when the session chose
-// the first one, else the view's name with "_n" before its extension ("ride.csv" -> "ride_2.csv").
-static QString RideFileName(const QString& viewName, const QString& loggingDirectory,
-                            const QString& baseName, int n)
-{
-    if (viewName.isEmpty())
-        return LogFileName(loggingDirectory, baseName, QDateTime::currentDateTime(),
-                           QStringLiteral(".csv"));
-    const int slash = static_cast<int>(viewName.lastIndexOf(QLatin1Char('/')));
-    const int dot = static_cast<int>(viewName.lastIndexOf(QLatin1Char('.')));
-    const QString suffix = QStringLiteral("_") + QString::number(n);
-    if (dot <= slash + 1)
-        return viewName + suffix;
-    return viewName.left(dot) + suffix + viewName.mid(dot);
-}
-
-void DiagSession::RollRide()
-{
-    QString viewName;
-    std::array<QString, 8> header;
-    int n = 0;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!newRidePending_)
-            return;
-        newRidePending_ = false;
-        viewName = csvFileName_;
-        header = csvHeader_;
-        n = ++rideNumber_;
-    }
-    const std::shared_ptr<CoreState> config = Config();
-    const QString name =
-        RideFileName(viewName, config->settings.loggingDirectory, config->paths.baseName, n);
-    // The new ride's clock starts now; the worker keeps running on the same link.
-    flags_.workerStartTimeMs.store(NowMs());
-    const bool opened =
-        csvLog_.OpenCsvLogAt(name, config->texts.Text(QStringLiteral("CSV_1")), header);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        csvOpenFileName_ = opened ? csvLog_.FileName() : QString();
-    }
-    if (!opened)
-        emit logProblem(QStringLiteral("Cannot write ") + csvLog_.FailedFileName());
-    else
-        emit rideRolled(csvLog_.FileName());
 }
 
 void DiagSession::StartWorker(bool resume)
@@ -540,102 +343,6 @@ void DiagSession::waitStopped()
         worker_->wait();
 }
 
-void DiagSession::setLogFileNames(const QString& csvFileName, const QString& debugLogFileName)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    csvFileName_ = csvFileName;
-    debugLogFileName_ = debugLogFileName;
-}
-
-void DiagSession::stopPassesAfter(int passes)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    passLimit_ = std::max(0, passes);
-}
-
-void DiagSession::setMinimumPassIntervalMs(int intervalMs)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        passIntervalMs_ = std::max(0, intervalMs);
-        nextPassAtMs_ = 0;
-    }
-    wake_.notify_all();
-}
-
-void DiagSession::chooseValue(int row, int valueIndex)
-{
-    if (row < 0 || row >= kDisplayRows)
-        return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    choices_.emplace_back(row, valueIndex);
-}
-
-void DiagSession::setMeasurementsShown(bool shown)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        measurementsShown_ = shown;
-    }
-    wake_.notify_all();
-}
-
-void DiagSession::readFaults()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!quitting_)
-        jobs_.push_back({Job::ReadFaults, {}, {}, {}, JobEcu()});
-    wake_.notify_all();
-}
-
-void DiagSession::clearFaults()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!quitting_)
-        jobs_.push_back({Job::ClearFaults, {}, {}, {}, JobEcu()});
-    wake_.notify_all();
-}
-
-bool DiagSession::buildReport(const QString& ecuInfoText, const QVector<ChooserEntry>& values)
-{
-    if (!report_.RequestRead())
-        return false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    // The values are those the first chooser offers now; the language may change meanwhile.
-    jobs_.push_back({Job::Report, ecuInfoText, {}, values, JobEcu()});
-    wake_.notify_all();
-    return true;
-}
-
-void DiagSession::startAction(std::function<void()> work)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!quitting_)
-        jobs_.push_back({Job::Action, {}, std::move(work), {}, nullptr});
-    wake_.notify_all();
-}
-
-int DiagSession::routineResult(ProcedureRecord& record)
-{
-    const std::shared_ptr<Ecu> ecu = CurrentEcu();
-    return ecu ? ecu->routineResult(record) : 0;
-}
-
-bool DiagSession::startSurvey()
-{
-    return startSurveyAt(SurveyFileName(Config()->paths, QDateTime::currentDateTime()));
-}
-
-bool DiagSession::startSurveyAt(const QString& fileName)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!survey_.StartAt(fileName, config_->link, NowMs()))
-        return false;
-    surveyActive_ = true;
-    wake_.notify_all();
-    return true;
-}
-
 void DiagSession::answerQuestion()
 {
     std::shared_ptr<QSemaphore> gate;
@@ -655,26 +362,9 @@ LinkState DiagSession::linkState() const
     return linkState_;
 }
 
-bool DiagSession::jobRunning() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return jobRunning_ || !jobs_.empty();
-}
-
-bool DiagSession::idle() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return idle_ && jobs_.empty() && !connectPending_;
-}
-
 bool DiagSession::workerRunning() const
 {
     return flags_.workerState.load() == kWorkerRunning;
-}
-
-bool DiagSession::surveyRunning() const
-{
-    return surveyActive_.load();
 }
 
 AdapterInfo DiagSession::adapterInfo() const
@@ -704,297 +394,6 @@ void DiagSession::NoteAdapterExchange(const QByteArray& command, const QByteArra
         info.detail = lines.join(QLatin1Char(' '));
     } else if (IsDiagnosticRequest(command) && FromEcu(answer)) {
         info.ecuAnswered = true;
-    }
-}
-
-void DiagSession::CloseLogs()
-{
-    debugLog_.Close();
-    csvLog_.FlushCsvLog();
-}
-
-// ---- the loop ----
-
-bool DiagSession::StopRequested() const
-{
-    return flags_.stopFlag.load() != 0;
-}
-
-qint64 DiagSession::NowMs() const
-{
-    return SteadyClockInstance().NowMs();
-}
-
-void DiagSession::LoopMain()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-        if (startPending_ && (quitting_ || linkState_ == LinkState::Disconnecting)) {
-            // The link ended before its worker started: there is nothing to stop.
-            startPending_ = false;
-            connectPending_ = false;
-            workerAlive_ = false;
-            flags_.SetWorkerState(kWorkerStopped);
-        }
-        const bool workerEnded = !workerAlive_.load();
-        if (quitting_ && workerEnded)
-            break;
-        if (linkState_ == LinkState::Disconnecting && workerEnded) {
-            if (retryAfterStop_ && RetryWantedLocked()) {
-                retryAfterStop_ = false;
-                linkState_ = LinkState::Reconnecting;
-                // 2 s, then 5 s, then every 10 s.
-                const int delayMs = retries_ == 0 ? 2000 : retries_ == 1 ? 5000 : 10000;
-                ++retries_;
-                retryAtMs_ = retryClock_.NowMs() + delayMs;
-                countdownShown_ = -1;
-                lock.unlock();
-                channel_.Abort();
-                CutSurveyShort();
-                emit linkStateChanged(LinkState::Reconnecting);
-                lock.lock();
-                continue;
-            }
-            lock.unlock();
-            FinishDisconnect();
-            lock.lock();
-            continue;
-        }
-        if (!quitting_ && linkState_ == LinkState::Reconnecting && workerEnded) {
-            const qint64 leftMs = retryAtMs_ - retryClock_.NowMs();
-            if (leftMs > 0) {
-                const int seconds = static_cast<int>((leftMs + 999) / 1000);
-                if (seconds != countdownShown_) {
-                    countdownShown_ = seconds;
-                    lock.unlock();
-                    emit reconnectCountdown(seconds);
-                    lock.lock();
-                    continue;
-                }
-                // Woken by a disconnect or quit, by a clock advanced by hand, or when the next
-                // second of the countdown begins.
-                wake_.wait_for(lock, std::chrono::milliseconds(leftMs - (seconds - 1) * 1000));
-                continue;
-            }
-            channel_.Reset();
-            flags_.workerState = kWorkerStarting;
-            linkState_ = LinkState::Connecting;
-            connectPending_ = true;
-            startPending_ = true;
-            // A first connect that failed is tried again from its start, ignition prompt and
-            // all; a link that was up resumes without them.
-            resumePending_ = everConnected_;
-            workerAlive_ = true;
-            lock.unlock();
-            emit reconnectCountdown(0);
-            emit linkStateChanged(LinkState::Connecting);
-            lock.lock();
-            continue;
-        }
-        if (!quitting_ && startPending_) {
-            startPending_ = false;
-            const bool resume = resumePending_;
-            lock.unlock();
-            StartWorker(resume);
-            lock.lock();
-            continue;
-        }
-        if (!quitting_ && connectPending_) {
-            connectPending_ = false;
-            const std::shared_ptr<Ecu> ecu = ecu_;
-            lock.unlock();
-            ecu->identify(*bridge_);
-            lock.lock();
-            continue;
-        }
-        if (!quitting_ && !jobs_.empty()) {
-            Job job = std::move(jobs_.front());
-            jobs_.pop_front();
-            jobRunning_ = true;
-            TakeSettingsLocked();
-            lock.unlock();
-            // The job is gone before the lock is taken again: what it holds ends with it.
-            RunJob(std::move(job));
-            lock.lock();
-            jobRunning_ = false;
-            continue;
-        }
-        const bool passes = !quitting_ && linkState_ == LinkState::Connected &&
-                            measurementsShown_ && !StopRequested();
-        if (passes && passIntervalMs_ > 0) {
-            // Woken early by a job, a stop or a hidden view; the pass waits for its time.
-            const qint64 leftMs = nextPassAtMs_ - NowMs();
-            if (leftMs > 0) {
-                wake_.wait_for(lock, std::chrono::milliseconds(leftMs));
-                continue;
-            }
-            nextPassAtMs_ = NowMs() + passIntervalMs_;
-        }
-        if (passes) {
-            TakeSettingsLocked();
-            lock.unlock();
-            RunPass();
-            RunSurveySteps();
-            lock.lock();
-            continue;
-        }
-        if ((quitting_ || linkState_ == LinkState::Disconnecting) && !workerEnded) {
-            // Waiting for the worker to end: keep the stop request standing.
-            flags_.stopFlag = 1;
-            wake_.wait_for(lock, std::chrono::milliseconds(kStopRepeatMs));
-            continue;
-        }
-        idle_ = true;
-        wake_.wait(lock);
-        idle_ = false;
-    }
-    lock.unlock();
-    channel_.Abort();
-    CutSurveyShort();
-    CloseLogs();
-    emit stopped();
-}
-
-std::shared_ptr<Ecu> DiagSession::CurrentEcu() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return ecu_;
-}
-
-std::shared_ptr<Ecu> DiagSession::JobEcu() const
-{
-    return ecu_ ? ecu_ : family_;
-}
-
-void DiagSession::RunPass()
-{
-    // The user's choices reach the rows between two reads, never during one.
-    const std::shared_ptr<Ecu> ecu = CurrentEcu();
-    const PassResult result = RunRefreshPass(*ecu, flags_, rows_, [this] {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto& [row, index] : choices_)
-            rows_[static_cast<std::size_t>(row)].valueIndex = index;
-        choices_.clear();
-    });
-    // Every chosen row failed pass after pass: an ECU switched off and on again answers in its
-    // default session only, so the session is opened again until it accepts.
-    if (!StopRequested()) {
-        if (result.answered > 0)
-            silentPasses_ = 0;
-        else if (result.read > 0 && ++silentPasses_ >= kSilentPassesBeforeReopen &&
-                 ecu->reopenSession()) {
-            silentPasses_ = 0;
-            emit sessionReopened();
-        }
-    }
-
-    bool shown = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        shown = measurementsShown_ && !quitting_;
-    }
-    RollRide();
-    // A pass whose view was hidden meanwhile, or that a stop cut short, shows and logs nothing.
-    if (!shown || StopRequested())
-        return;
-    std::array<QString, 8> values;
-    for (int r = 0; r < kDisplayRows; ++r)
-        values[static_cast<std::size_t>(r)] = rows_[static_cast<std::size_t>(r)].valueText;
-    csvLog_.AddCsvLine(Config()->settings.csv != 0, NowMs() - flags_.workerStartTimeMs.load(),
-                       values);
-    bool limitReached = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (passLimit_ > 0 && --passLimit_ == 0) {
-            measurementsShown_ = false;
-            limitReached = true;
-        }
-    }
-    emit rowsRead(rows_);
-    if (limitReached)
-        emit passLimitReached();
-}
-
-void DiagSession::CutSurveyShort(int nn)
-{
-    QString fileName;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!surveyActive_)
-            return;
-        if (nn < 0)
-            nn = survey_.counter;
-        surveyActive_ = false;
-        fileName = survey_.file.FileName();
-        survey_.CutShort(config_->texts, nn);
-    }
-    emit jobEnded({JobKind::Survey, JobEnding::CutShort, nn, fileName});
-    emit surveyFinished();
-}
-
-void DiagSession::RunSurveySteps()
-{
-    for (;;) {
-        int counter = 0;
-        int nn = SurveyState::kIdle;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!surveyActive_ || !measurementsShown_ || quitting_ || !jobs_.empty())
-                return;
-            counter = survey_.counter;
-        }
-        // A stop asks nothing more of the ECU: the survey ends here, not at its footer.
-        if (StopRequested()) {
-            CutSurveyShort(counter);
-            return;
-        }
-        emit surveyStep(counter);
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            nn = survey_.NextStep(NowMs());
-            if (nn == SurveyState::kFinished || nn == SurveyState::kIdle)
-                surveyActive_ = false;
-        }
-        if (nn == SurveyState::kFinished) {
-            emit jobEnded({JobKind::Survey, JobEnding::Done, -1, survey_.file.FileName()});
-            emit surveyFinished();
-            return;
-        }
-        if (nn < 0)
-            return;
-        if (!RunSurveyStep(channel_, survey_.file, nn)) {
-            CutSurveyShort(nn);
-            return;
-        }
-    }
-}
-
-void DiagSession::RunJob(Job job)
-{
-    switch (job.kind) {
-    case Job::ReadFaults:
-    case Job::ClearFaults: {
-        const bool clear = job.kind == Job::ClearFaults;
-        JobEnding ending = JobEnding::NoAnswer;
-        if (job.ecu)
-            ending = clear ? job.ecu->clearFaults(faults_) : job.ecu->readFaults(faults_);
-        emit jobEnded({clear ? JobKind::ClearFaults : JobKind::ReadFaults, ending, -1, {}});
-        emit faultsDone();
-        break;
-    }
-    case Job::Report: {
-        JobEnding ending = JobEnding::NoAnswer;
-        if (job.ecu)
-            ending =
-                BuildReport(*Config(), flags_, faults_, *job.ecu, job.text, job.values, report_);
-        emit jobEnded({JobKind::Report, ending, -1, {}});
-        emit reportDone();
-        break;
-    }
-    case Job::Action:
-        if (job.work)
-            job.work();
-        break;
     }
 }
 
