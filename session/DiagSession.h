@@ -12,7 +12,9 @@
 // The session owns what its threads touch: its own copy of the configuration (given at
 // construction and again by applySettings(), never read from the view), the link's flags and
 // request channel, the fault lists and the chosen ECU family. A view reaches them only through
-// the methods and signals below.
+// the methods and signals below. The class is defined in DiagSession.cpp (settings, worker,
+// connect sequence, link state), SessionLoop.cpp (the loop, passes, logs) and SessionJobs.cpp
+// (the jobs between passes).
 #pragma once
 
 #include "ecu/CoreState.h"
