@@ -107,7 +107,7 @@ std::unique_ptr<MainWindow> StartProgram(AppState& state, const ProgramPaths& pa
     state.setupPending = 0;
     state.settings.maxWindow = 1;
     // The only reading of the settings file: everything below takes what it needs from `read`.
-    SettingsReadResult read = LoadSettings(state);
+    SettingsReadResult read = LoadSettings(state, state);
 
     const float scale = state.settings.windowScale;
     state.bigFont = FitBigFont(scale);

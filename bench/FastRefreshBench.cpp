@@ -130,9 +130,9 @@ LiveFigures MeasureLive(const LiveRun& run, double seconds)
     state.link.model = QStringLiteral("Velmoro");
     state.link.ecuId =
         run.family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
-    ChooseEcu(state);
+    std::array<int, 8> indices{};
     for (int r = 0; r < kDisplayRows; ++r) {
-        state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
+        indices[static_cast<std::size_t>(r)] = r + 1;
     }
 
     std::shared_ptr<Simulator> sim;
@@ -190,7 +190,7 @@ LiveFigures MeasureLive(const LiveRun& run, double seconds)
     for (int i = 0; i < 8; ++i) {
         header[static_cast<std::size_t>(i)] = QStringLiteral("Value %1").arg(i + 1);
     }
-    if (!session.connectLink(header) || !RunEvents([&] { return passes() >= 3; }, 20000)) {
+    if (!session.connectLink(header, indices) || !RunEvents([&] { return passes() >= 3; }, 20000)) {
         return figures;
     }
 

@@ -10,6 +10,7 @@
 #include "output/Survey.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
+#include "support/FamilyRig.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -40,7 +41,7 @@ public:
         state.link.ecuId =
             family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
         state.link.port = QStringLiteral("Simulator");
-        ChooseEcu(state);
+        state.Choose();
         for (int r = 0; r < kDisplayRows; ++r) {
             state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
         }
@@ -64,7 +65,7 @@ public:
     bool Up() const { return state.flags.workerState.load() == kWorkerRunning; }
     Simulator& Sim() { return *sim_; }
 
-    CoreState state;
+    test::FamilyRig state;
 
 private:
     class NoUi : public UiBridge {

@@ -35,9 +35,9 @@ public:
         state_.link.ecuId =
             family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
         state_.link.port = QStringLiteral("Simulator");
-        ChooseEcu(state_);
+        std::array<int, 8> indices{};
         for (int r = 0; r < kDisplayRows; ++r)
-            state_.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
+            indices[static_cast<std::size_t>(r)] = r + 1;
         DiagSessionOptions options;
         options.simulator = sim_;
         session_ = std::make_unique<DiagSession>(state_, options);
@@ -49,7 +49,7 @@ public:
         });
         QObject::connect(session_.get(), &DiagSession::surveyFinished, session_.get(),
                          [this] { surveyDone_ = true; });
-        session_->connectLink({});
+        session_->connectLink({}, indices);
         RunEvents([this] { return passes_ > 0; }, 30000);
     }
     ~Bench()
@@ -60,7 +60,7 @@ public:
 
     void LiveValues(const char* name, int latencyMs, double seconds)
     {
-        const int requestsPerPass = kDisplayRows + (state_.ecu->hasEngineStatus() ? 1 : 0);
+        const int requestsPerPass = kDisplayRows + (session_->family()->hasEngineStatus() ? 1 : 0);
         // Timed from the end of one pass to the end of the last one in the time given.
         const int first = passes_ + 1;
         RunEvents([&] { return passes_ >= first; }, 30000);
@@ -86,7 +86,7 @@ public:
         RunEvents([this] { return surveyDone_; }, 120000);
         const double wallMs = WallMs() - wall0;
         // 256 identifiers, and the pass that runs before the survey's first step.
-        const int requestsPerPass = kDisplayRows + (state_.ecu->hasEngineStatus() ? 1 : 0);
+        const int requestsPerPass = kDisplayRows + (session_->family()->hasEngineStatus() ? 1 : 0);
         const double floorMs = (256 + requestsPerPass) * (latencyMs + kPauseAfterRequestMs);
         std::printf("session survey latency %d ms: %s in %.0f ms, floor (256 + %d) x (%d + %d) "
                     "= %.0f ms, %+.1f %%\n",

@@ -104,6 +104,10 @@ int CliRun::Begin()
         Fail(error);
         return ExitUsage;
     }
+    // The session holds the family: the value lists and the actions come from it.
+    session_ = std::make_unique<DiagSession>(state_, sessionOptions_);
+    if (const std::shared_ptr<const Ecu> family = session_->family())
+        RefreshChoosers(state_, *family, false);
 
     QStringList names;
     for (const CliCommand& command : CliCommands())
@@ -227,7 +231,6 @@ int CliRun::Connect()
 {
     // The snapshot the session gets: the settings file's, changed by the options.
     ApplyOptionsToSettings();
-    session_ = std::make_unique<DiagSession>(state_, sessionOptions_);
     interrupts_ = new InterruptWatcher(this);
     key_ = new KeyWait(this);
     connect(interrupts_, &InterruptWatcher::interrupted, this, &CliRun::OnInterrupt);
@@ -290,7 +293,12 @@ int CliRun::Connect()
     for (int r = 0; r < kDisplayRows; ++r)
         header[static_cast<std::size_t>(r)] =
             state_.choosers[static_cast<std::size_t>(r)].SelectedText();
-    if (!session_->connectLink(header)) {
+    std::array<int, 8> indices;
+    for (int r = 0; r < kDisplayRows; ++r)
+        indices[static_cast<std::size_t>(r)] = state_.rows[static_cast<std::size_t>(r)].valueIndex;
+    // The link takes the settings as the options left them.
+    session_->applySettings(state_);
+    if (!session_->connectLink(header, indices)) {
         Fail(T("Cli_7"));
         return ExitUsage;
     }

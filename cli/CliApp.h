@@ -18,7 +18,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "ecu/CoreState.h"
+#include "cli/CliSetup.h"
 #include "session/DiagSession.h"
 #include "session/RideRecorder.h"
 
@@ -138,7 +138,7 @@ private:
     const CliCommand* command_ = nullptr;
     QString programDirectory_;
     DiagSessionOptions sessionOptions_;
-    CoreState state_;
+    CliState state_;
     std::unique_ptr<DiagSession> session_;
     InterruptWatcher* interrupts_ = nullptr;
     KeyWait* key_ = nullptr;

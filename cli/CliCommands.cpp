@@ -21,9 +21,10 @@ namespace velmoro::cli {
 namespace {
 
 // The chosen family's actuator tests and procedures; none before a family is chosen.
-ActionList ActionsOf(const CoreState& state)
+ActionList ActionsOf(const DiagSession& session)
 {
-    return state.ecu ? state.ecu->actions() : ActionList{};
+    const std::shared_ptr<const Ecu> family = session.family();
+    return family ? family->actions() : ActionList{};
 }
 
 constexpr double kDefaultSwitchSeconds = 5.0;
@@ -144,7 +145,7 @@ int CliRun::ListValues()
 int CliRun::ListActions()
 {
     QJsonArray array;
-    const ActionList actions = ActionsOf(state_);
+    const ActionList actions = ActionsOf(*session_);
     // As the actors view lists them: the tests with the engine off, then those with it running.
     for (const int group : {1, 0}) {
         bool headed = false;
@@ -198,7 +199,7 @@ void CliRun::StartInfo()
 
 void CliRun::StartFaults()
 {
-    state_.faults.Clear();
+    session_->faults().Clear();
     if (o_.clear)
         session_->clearFaults();
     else
@@ -209,14 +210,15 @@ void CliRun::OnFaults(const JobResult& result)
 {
     if (status_ >= 0)
         return;
-    if (state_.faults.Unread()) {
+    const FaultLists& faults = session_->faults();
+    if (faults.Unread()) {
         // Never an empty list: that would read as "no faults".
         EndWith(result, QJsonObject{{QStringLiteral("new"), QJsonValue::Null},
                                     {QStringLiteral("stored"), QJsonValue::Null}});
         return;
     }
-    const QStringList current = state_.faults.Current();
-    const QStringList stored = state_.faults.Stored();
+    const QStringList current = faults.Current();
+    const QStringList stored = faults.Stored();
     if (!o_.json) {
         PrintOut(state_.texts.Text(QStringLiteral("View_21")) + QLatin1Char(':'));
         for (const QString& line : current)
@@ -226,8 +228,8 @@ void CliRun::OnFaults(const JobResult& result)
             PrintOut(QStringLiteral("  ") + line);
     }
     // A clearing the ECU refused: the lists are what it still holds.
-    QJsonObject json{{QStringLiteral("new"), FaultsJson(state_.faults.CurrentEntries())},
-                     {QStringLiteral("stored"), FaultsJson(state_.faults.StoredEntries())}};
+    QJsonObject json{{QStringLiteral("new"), FaultsJson(faults.CurrentEntries())},
+                     {QStringLiteral("stored"), FaultsJson(faults.StoredEntries())}};
     if (o_.clear)
         json.insert(QStringLiteral("cleared"), result.ending == JobEnding::Done);
     EndWith(result, json);
@@ -235,7 +237,7 @@ void CliRun::OnFaults(const JobResult& result)
 
 void CliRun::StartReport()
 {
-    session_->buildReport(ecuInfo_);
+    session_->buildReport(ecuInfo_, state_.choosers[0].entries);
 }
 
 void CliRun::OnReport(const JobResult& result)
@@ -304,7 +306,7 @@ void CliRun::OnSurveyFinished(const JobResult& result)
 
 int CliRun::PrepareDownload()
 {
-    for (const ActionEntry& entry : ActionsOf(state_))
+    for (const ActionEntry& entry : ActionsOf(*session_))
         if (entry.key == QLatin1String("View_68")) {
             actionPosition_ = entry.position;
             actionName_ = entry.text;
@@ -316,7 +318,7 @@ int CliRun::PrepareAction()
 {
     QStringList names;
     QVector<int> positions;
-    const ActionList actions = ActionsOf(state_);
+    const ActionList actions = ActionsOf(*session_);
     for (const ActionEntry& entry : actions) {
         names << entry.text;
         positions << entry.position;

@@ -124,7 +124,7 @@ int MatchName(const QStringList& names, const QString& typed, QString* nearest)
     return -1;
 }
 
-bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
+bool LoadCliState(CliState& state, const ProgramPaths& paths, const SettingsChoice& choice,
                   QString& error)
 {
     IniFile ini;
@@ -178,9 +178,8 @@ bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsCho
 
     // The options changed the snapshot in memory only: the file stays as it was.
     state.paths = paths;
-    ApplySettings(state, ReadSettingsContent(ini, paths, state.settings, state.link, state.models));
-    if (!state.link.ecuId.isEmpty())
-        RefreshChoosers(state, false);
+    ApplySettings(state, state,
+                  ReadSettingsContent(ini, paths, state.settings, state.link, state.models));
     return true;
 }
 

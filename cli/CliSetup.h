@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ecu/CoreState.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QString>
 #include <QStringList>
@@ -21,12 +22,16 @@ struct SettingsChoice {
 // go to), for a program in `programDirectory` (with or without a trailing separator).
 ProgramPaths CliProgramPaths(const QString& programDirectory);
 
+// What the terminal holds: its configuration, handed to the session by value, and its value
+// choices.
+struct CliState : CoreState, ValueChoices {};
+
 // Loads the settings into `state` as the window's start-up does (model table, family, values,
-// language texts, choosers, actions), with the options applied to that snapshot in memory: the
-// chosen file is read, never written. On failure returns false with a message in `error` (a
-// settings file that cannot be read, is empty or lists no models; a model or language that is not
-// in the file).
-bool LoadCliState(CoreState& state, const ProgramPaths& paths, const SettingsChoice& choice,
+// language texts); the choosers and actions follow from the session's family. The options are
+// applied to that snapshot in memory: the chosen file is read, never written. On failure returns
+// false with a message in `error` (a settings file that cannot be read, is empty or lists no
+// models; a model or language that is not in the file).
+bool LoadCliState(CliState& state, const ProgramPaths& paths, const SettingsChoice& choice,
                   QString& error);
 
 // The position of `typed` among `names`, letter case, accents, repeated blanks and underscores

@@ -101,7 +101,7 @@ void CliRun::StartRecorder()
     RideRecorderOptions options;
     options.faultsEverySeconds = faultsEveryS_;
     options.rideGapSeconds = rideGapS_;
-    recorder_ = std::make_unique<RideRecorder>(*session_, state_.faults, options);
+    recorder_ = std::make_unique<RideRecorder>(*session_, session_->faults(), options);
     connect(recorder_.get(), &RideRecorder::rideStarted, this,
             [this](const QString& csvFile, const QString& eventFile) {
                 PrintInfo(T("Rec_3").arg(csvFile, eventFile));

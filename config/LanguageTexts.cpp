@@ -26,6 +26,30 @@ QString TextOrEnglish(LanguageTexts& texts, const QString& key)
     return english.value(key);
 }
 
+LanguageTexts::LanguageTexts(const LanguageTexts& other)
+{
+    QMutexLocker lock(&other.mutex_);
+    map_ = other.map_;
+    language_ = other.language_;
+}
+
+LanguageTexts& LanguageTexts::operator=(const LanguageTexts& other)
+{
+    if (this == &other)
+        return *this;
+    QHash<QString, QString> map;
+    QString language;
+    {
+        QMutexLocker lock(&other.mutex_);
+        map = other.map_;
+        language = other.language_;
+    }
+    QMutexLocker lock(&mutex_);
+    map_ = std::move(map);
+    language_ = std::move(language);
+    return *this;
+}
+
 QString LanguageTexts::Text(const QString& key)
 {
     QMutexLocker lock(&mutex_);

@@ -14,6 +14,11 @@ struct ProgramPaths;
 // Read by worker threads as well as the main thread, so every access takes the lock.
 class LanguageTexts {
 public:
+    LanguageTexts() = default;
+    // A copy is a snapshot of the texts at that moment, with a lock of its own.
+    LanguageTexts(const LanguageTexts& other);
+    LanguageTexts& operator=(const LanguageTexts& other);
+
     // The text of key; a missing key yields the empty text and leaves an empty entry.
     QString Text(const QString& key);
     void Set(const QString& key, const QString& text);

@@ -125,43 +125,52 @@ std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context)
     return std::make_unique<Ecu11mp>(std::move(context));
 }
 
-EcuContext ContextOf(CoreState& state, Clock& clock)
+EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags, Clock& clock)
 {
     EcuContext ctx;
-    ctx.link = &state.channel;
-    ctx.texts = &state.texts;
-    ctx.flags = &state.flags;
-    ctx.settings = &state.link;
-    ctx.procedures.link = &state.channel;
-    ctx.procedures.texts = &state.texts;
-    ctx.procedures.paths = state.paths;
-    LinkFlags* flags = &state.flags;
+    ctx.link = &link;
+    ctx.texts = &config.texts;
+    ctx.flags = &flags;
+    ctx.settings = &config.link;
+    ctx.procedures.link = &link;
+    ctx.procedures.texts = &config.texts;
+    ctx.procedures.paths = config.paths;
+    LinkFlags* stop = &flags;
     // Sliced so that a disconnect or quit cuts the wait short.
-    ctx.procedures.wait = [flags, &clock](int ms) {
+    ctx.procedures.wait = [stop, &clock](int ms) {
         constexpr int kSliceMs = 10;
         for (int waited = 0; waited < ms; waited += kSliceMs) {
-            if (flags->stopFlag.load() || flags->quitFlag.load())
+            if (stop->stopFlag.load() || stop->quitFlag.load())
                 return false;
             clock.SleepMs(std::min(kSliceMs, ms - waited));
         }
-        return !flags->stopFlag.load() && !flags->quitFlag.load();
+        return !stop->stopFlag.load() && !stop->quitFlag.load();
     };
     ctx.procedures.now = [] { return QDateTime::currentDateTime(); };
     return ctx;
 }
 
-void ChooseEcu(CoreState& state, Clock& clock)
+void ChooseFamily(LinkSettings& link)
 {
-    if (state.link.ecuId == QLatin1String("MIUG4")) {
-        state.link.family = FamilyMiug4;
-    } else if (state.link.ecuId == QLatin1String("11MP")) {
-        state.link.family = Family11mp;
+    if (link.ecuId == QLatin1String("MIUG4")) {
+        link.family = FamilyMiug4;
+    } else if (link.ecuId == QLatin1String("11MP")) {
+        link.family = Family11mp;
     }
-    state.ecu = state.link.family == Family11mp ? MakeEcu11mp(ContextOf(state, clock))
-                                                : MakeEcuMiug4(ContextOf(state, clock));
-    if (state.onEcuChosen) {
-        state.onEcuChosen();
-    }
+}
+
+std::shared_ptr<Ecu> MakeEcu(std::shared_ptr<CoreState> config, ExchangeLink& link,
+                             LinkFlags& flags, std::function<bool(int ms)> wait)
+{
+    EcuContext ctx = ContextOf(*config, link, flags, SteadyClockInstance());
+    if (wait)
+        ctx.procedures.wait = std::move(wait);
+    // The context points into the snapshot: the family and its procedures keep it alive.
+    ctx.procedures.owner = config;
+    const bool elevenMp = config->link.family == Family11mp;
+    if (elevenMp)
+        return MakeEcu11mp(std::move(ctx));
+    return MakeEcuMiug4(std::move(ctx));
 }
 
 } // namespace velmoro

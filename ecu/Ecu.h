@@ -83,13 +83,19 @@ protected:
 std::unique_ptr<Ecu> MakeEcuMiug4(EcuContext context);
 std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context);
 
-// The context over the state's channel, texts, flags, link settings and paths; procedure waits
-// pass on clock and are cut short by a disconnect or quit.
-EcuContext ContextOf(CoreState& state, Clock& clock = SteadyClockInstance());
+// The context over a channel and its flags, with the snapshot's texts, link settings and paths;
+// procedure waits pass on clock and are cut short by a disconnect or quit.
+EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags,
+                     Clock& clock = SteadyClockInstance());
 
-// Chooses state.ecu from state.link.ecuId ("MIUG4" or "11MP", compared exactly) and sets
-// state.link.family; an unknown id keeps the previous family. Calls state.onEcuChosen afterwards
-// (the shell's menu side effect). The family's procedures wait on clock.
-void ChooseEcu(CoreState& state, Clock& clock = SteadyClockInstance());
+// Sets link.family from link.ecuId ("MIUG4" or "11MP", compared exactly); an unknown id keeps
+// the previous family.
+void ChooseFamily(LinkSettings& link);
+
+// The family of config.link.family speaking over link; it and the procedures of its actions list
+// keep config alive. The family's procedures wait with `wait` (false: the wait was cut short),
+// by default on the steady clock in slices that look at the link's stop flags.
+std::shared_ptr<Ecu> MakeEcu(std::shared_ptr<CoreState> config, ExchangeLink& link,
+                             LinkFlags& flags, std::function<bool(int ms)> wait = {});
 
 } // namespace velmoro

@@ -1,4 +1,5 @@
-// The current and stored fault lines, shared by the fault reader, the faults view and the report.
+// The current and stored fault lines: owned by the session, filled by its fault jobs and the
+// report, read by the views.
 #pragma once
 
 #include <QMutex>

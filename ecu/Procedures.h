@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace velmoro {
 
@@ -21,6 +22,9 @@ struct ProcedureContext {
     std::function<bool(int ms)> wait;
     // The local date and time used in file names.
     std::function<QDateTime()> now;
+    // When set, what texts points into: every bound procedure keeps it alive, so an actions list
+    // outlives the settings it was built from.
+    std::shared_ptr<const void> owner;
 };
 
 // "%yyyy%mm%dd_%hh%ii%ss" of the given local time, e.g. 20261207_021500.

@@ -2,7 +2,7 @@
 // user's choice.
 #include "ecu/RefreshCycle.h"
 
-#include "ecu/CoreState.h"
+#include "ecu/Ecu.h"
 #include "values/MeasurementLists.h"
 
 namespace velmoro {
@@ -34,36 +34,29 @@ PassResult RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<Measureme
     return result;
 }
 
-void RefreshChoosers(CoreState& state, bool keepPositions,
-                     const std::function<void()>& fillActorsList)
+void RefreshChoosers(ValueChoices& view, const Ecu& ecu, bool keepPositions)
 {
-    if (!state.ecu) {
-        return;
-    }
-    state.valueNames = state.ecu->valueNames();
-    const int last = state.ecu->lastValueIndex();
+    view.valueNames = ecu.valueNames();
+    const int last = ecu.lastValueIndex();
     for (int r = 0; r < kDisplayRows; ++r) {
         const auto i = static_cast<std::size_t>(r);
-        MeasurementRow& row = state.rows[i];
+        MeasurementRow& row = view.rows[i];
         if (keepPositions) {
-            FillValueChooser(state.choosers[i], row, state.valueNames, last, QString(),
+            FillValueChooser(view.choosers[i], row, view.valueNames, last, QString(),
                              row.valueIndex);
         } else {
-            FillValueChooser(state.choosers[i], row, state.valueNames, last, row.valueText, -1);
+            FillValueChooser(view.choosers[i], row, view.valueNames, last, row.valueText, -1);
         }
-    }
-    if (fillActorsList) {
-        fillActorsList();
     }
 }
 
-int ChooseValue(CoreState& state, int chooser, int entry)
+int ChooseValue(ValueChoices& view, int chooser, int entry)
 {
     if (chooser < 0 || chooser >= kDisplayRows) {
         return 0;
     }
-    ValueChooser& list = state.choosers[static_cast<std::size_t>(chooser)];
-    MeasurementRow& row = state.rows[static_cast<std::size_t>(chooser)];
+    ValueChooser& list = view.choosers[static_cast<std::size_t>(chooser)];
+    MeasurementRow& row = view.rows[static_cast<std::size_t>(chooser)];
     if (entry < 0 || entry >= list.entries.size()) {
         return row.valueIndex;
     }

@@ -4,14 +4,15 @@
 
 #include "values/MeasurementRow.h"
 #include "values/RowDisplay.h"
+#include "values/ValueChooser.h"
 
 #include <QString>
+#include <QVector>
 #include <array>
 #include <functional>
 
 namespace velmoro {
 
-struct CoreState;
 class Ecu;
 struct LinkFlags;
 
@@ -28,15 +29,23 @@ struct PassResult {
 PassResult RunRefreshPass(Ecu& ecu, const LinkFlags& flags, std::array<MeasurementRow, 9>& rows,
                           const std::function<void()>& beforeRow = {});
 
+// What a view shows of the values, owned by the view (the window, the terminal): rows 0..7
+// displayed and kEngineStatusRow the engine status work record, the chosen family's value names
+// by dispatcher index as the choosers were last filled, and the eight choosers. The session
+// learns a choice through chooseValue().
+struct ValueChoices {
+    std::array<MeasurementRow, 9> rows;
+    QVector<QString> valueNames;
+    std::array<ValueChooser, 8> choosers;
+};
+
 // Rebuilds the family's value names in the current language, then fills the choosers of rows
 // 0..7: keepPositions uses each row's valueIndex, otherwise the name held in the row's valueText
-// (the saved name at start-up). Last, fillActorsList (the actors view builds its list from the
-// family) when given. Does nothing before a family has been chosen.
-void RefreshChoosers(CoreState& state, bool keepPositions,
-                     const std::function<void()>& fillActorsList = {});
+// (the saved name at start-up).
+void RefreshChoosers(ValueChoices& view, const Ecu& ecu, bool keepPositions);
 
 // The user picked entry `entry` of chooser `chooser`: selects it and sets the row's valueIndex
 // to its item data, which is returned (0 = the row is now empty).
-int ChooseValue(CoreState& state, int chooser, int entry);
+int ChooseValue(ValueChoices& view, int chooser, int entry);
 
 } // namespace velmoro

@@ -2,7 +2,10 @@
 #include "output/Report.h"
 
 #include "ecu/CoreState.h"
+#include "ecu/Ecu.h"
+#include "ecu/FaultLists.h"
 #include "ecu/Procedures.h"
+#include "link/LinkFlags.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -108,11 +111,12 @@ void AddFaultGroup(ReportList& list, const QString& label, const QStringList& li
 
 } // namespace
 
-JobEnding BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
-                      const QVector<ChooserEntry>& values, ReportList& list)
+JobEnding BuildReport(CoreState& config, const LinkFlags& flags, FaultLists& faults, Ecu& ecu,
+                      const QString& ecuInfoText, const QVector<ChooserEntry>& values,
+                      ReportList& list)
 {
-    LanguageTexts& texts = state.texts;
-    const auto stopped = [&state] { return state.flags.stopFlag.load() != 0; };
+    LanguageTexts& texts = config.texts;
+    const auto stopped = [&flags] { return flags.stopFlag.load() != 0; };
     const auto cutShort = [&list, &texts] {
         list.Add(ReportPlain);
         // In the text column: the first column would cut it.
@@ -124,7 +128,7 @@ JobEnding BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
     for (QString& field : fields)
         while (field.endsWith(QLatin1Char('\r')))
             field.chop(1);
-    list.Add(ReportPlain, state.link.model, fields.value(0));
+    list.Add(ReportPlain, config.link.model, fields.value(0));
     for (int i = 1; i < fields.size() && !fields[i].isEmpty(); ++i)
         list.Add(ReportPlain, QString(), fields[i]);
 
@@ -167,24 +171,24 @@ JobEnding BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
         }
     }
 
-    const JobEnding faults = ecu.readFaults(state.faults);
-    if (faults == JobEnding::CutShort)
+    const JobEnding read = ecu.readFaults(faults);
+    if (read == JobEnding::CutShort)
         return cutShort();
     list.Add(ReportPlain);
     list.Add(ReportPlain);
     list.Add(ReportPlain, texts.Text(QStringLiteral("Menu_22")));
     list.Add(ReportPlain);
-    if (state.faults.Unread()) {
+    if (faults.Unread()) {
         list.Add(ReportIndented, QString(), TextOrEnglish(texts, QStringLiteral("Job_2")));
-        return faults;
+        return read;
     }
-    const QStringList current = state.faults.Current();
+    const QStringList current = faults.Current();
     AddFaultGroup(list, texts.Text(QStringLiteral("View_21")), current);
     // The separator only follows new faults, so an empty memory leaves one empty line.
     if (!current.isEmpty())
         list.Add(ReportPlain);
-    AddFaultGroup(list, texts.Text(QStringLiteral("View_22")), state.faults.Stored());
-    return faults;
+    AddFaultGroup(list, texts.Text(QStringLiteral("View_22")), faults.Stored());
+    return read;
 }
 
 QString ReportLeft(const QString& text, int width)

@@ -17,6 +17,8 @@ namespace velmoro {
 
 struct CoreState;
 class Ecu;
+class FaultLists;
+struct LinkFlags;
 
 enum ReportLineKind : int { ReportPlain = 1, ReportValue = 2, ReportIndented = 3 };
 
@@ -68,8 +70,11 @@ private:
 // (lost link, Disconnect, Quit) ends the reading at once: the report then ends with the line
 // that says it is incomplete (Job_3) and the ending is CutShort. NoAnswer or Refused: the fault
 // memory could not be read.
-JobEnding BuildReport(CoreState& state, Ecu& ecu, const QString& ecuInfoText,
-                      const QVector<ChooserEntry>& values, ReportList& list);
+// config gives the texts and the model, flags the stop, faults the lists the fault section reads
+// into.
+JobEnding BuildReport(CoreState& config, const LinkFlags& flags, FaultLists& faults, Ecu& ecu,
+                      const QString& ecuInfoText, const QVector<ChooserEntry>& values,
+                      ReportList& list);
 
 // L(t, w) / R(t, w): t cut to w characters and padded with blanks on the right / left.
 QString ReportLeft(const QString& text, int width);

@@ -8,17 +8,29 @@
 // signals are emitted from the session's threads and reach a view on the main thread queued.
 // Nothing here waits on the main thread for another thread, except waitStopped() after the event
 // loop has ended.
+//
+// The session owns what its threads touch: its own copy of the configuration (given at
+// construction and again by applySettings(), never read from the view), the link's flags and
+// request channel, the fault lists and the chosen ECU family. A view reaches them only through
+// the methods and signals below. The class is defined in DiagSession.cpp (settings, worker,
+// connect sequence, link state), SessionLoop.cpp (the loop, passes, logs) and SessionJobs.cpp
+// (the jobs between passes).
 #pragma once
 
 #include "ecu/CoreState.h"
+#include "ecu/Ecu.h"
+#include "ecu/FaultLists.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
 #include "link/LinkFailure.h"
+#include "link/LinkFlags.h"
+#include "link/RequestChannel.h"
 #include "output/CsvLog.h"
 #include "output/DebugLog.h"
 #include "output/Report.h"
 #include "output/Survey.h"
 #include "session/ActionResult.h"
+#include "values/ValueChooser.h"
 
 #include <QObject>
 #include <QSemaphore>
@@ -90,9 +102,9 @@ struct DiagSessionOptions {
 class DiagSession : public QObject {
     Q_OBJECT
 public:
-    // state: configuration, texts and the family table; owned by the caller, read by the session's
-    // threads while a link is up (the view changes it only while disconnected or between jobs).
-    explicit DiagSession(CoreState& state, DiagSessionOptions options = {},
+    // config: the settings, texts, paths and model table the session works with, copied; the
+    // family its link settings name (link.ecuId) is chosen at once.
+    explicit DiagSession(CoreState config, DiagSessionOptions options = {},
                          QObject* parent = nullptr);
     ~DiagSession() override;
 
@@ -101,10 +113,20 @@ public:
 
     // ---- in: called on the main thread ----
 
+    // New settings, copied: family() follows at once; the link and its logs take them at the
+    // next connect, the texts and settings the loop reads between two jobs or passes, never in
+    // the middle of one. A link keeps its family until it ends.
+    void applySettings(CoreState config);
+    // The family the settings last given chose (value names, actions, what it offers); empty
+    // while no model is chosen. Its const side only reads the language texts.
+    std::shared_ptr<const Ecu> family() const;
+
     // Opens the logs (csvHeader: the eight chooser texts), starts the worker and the connect
-    // sequence. False when no model or port is set or a link is up. Log files that cannot be
+    // sequence; the rows read valueIndices (the choosers' values now) until chooseValue()
+    // changes one. False when no model or port is set or a link is up. Log files that cannot be
     // created are named by logProblem.
-    bool connectLink(const std::array<QString, 8>& csvHeader);
+    bool connectLink(const std::array<QString, 8>& csvHeader,
+                     const std::array<int, 8>& valueIndices);
     // Asks the link to end: the ignition-off message follows once the worker has stopped.
     void disconnectLink();
     // Stops everything; stopped() follows once no thread of the session runs any more.
@@ -147,8 +169,9 @@ public:
     // Jobs: each runs once the job or pass in progress has ended.
     void readFaults();
     void clearFaults();
-    // False when a report is being built: the build is then cancelled instead.
-    bool buildReport(const QString& ecuInfoText);
+    // False when a report is being built: the build is then cancelled instead. values: the
+    // entries the first chooser offers now (the language may change while the report is built).
+    bool buildReport(const QString& ecuInfoText, const QVector<ChooserEntry>& values);
     // Opens the survey file; the steps run between passes while the measurements are shown.
     bool startSurvey();
     // The same with a survey file of the view's choosing.
@@ -173,12 +196,17 @@ public:
 
     LinkState linkState() const;
     bool workerAlive() const { return workerAlive_.load(); }
+    // The worker has set the adapter up and talks to the ECU.
+    bool workerRunning() const;
     bool jobRunning() const;
     // Nothing to do: no pass, job or connect sequence runs or waits.
     bool idle() const;
     bool surveyRunning() const;
     AdapterInfo adapterInfo() const;
     ReportList& report() { return report_; }
+    // The fault lists the fault jobs and the report fill (locked; faultsChanged() follows a
+    // change); a view may clear them before it asks for a read.
+    FaultLists& faults() { return faults_; }
     const CsvLog& csv() const { return csvLog_; }
 
 signals:
@@ -196,6 +224,8 @@ signals:
     // surveyFinished(). Actions say theirs with actionFinished().
     void jobEnded(const velmoro::JobResult& result);
     void faultsDone();
+    // The fault lists changed (emitted on the thread that changed them).
+    void faultsChanged();
     void reportDone();
     // counter: the identifier about to be read.
     void surveyStep(int counter);
@@ -238,6 +268,11 @@ private:
         QVector<ChooserEntry> values;
         std::shared_ptr<Ecu> ecu; // the family the job speaks to; empty: none chosen yet
     };
+    // The configuration the loop and the worker read now (taken under mutex_).
+    std::shared_ptr<CoreState> Config() const;
+    // Under mutex_, on the loop thread between two jobs or passes: settings applied meanwhile
+    // take effect.
+    void TakeSettingsLocked();
 
     void LoopMain();
     // Ends the link; one the user did not end is tried again when reconnecting is on.
@@ -271,10 +306,12 @@ private:
     void PollRoutine(RunningAction& action);
     // Waits for the next poll on the clock; false when the link ended, quit or stopAction() came.
     bool WaitForRoutinePoll(const RunningAction& action);
+    // Inside a job: waits ms of the session's clock; false when the link ended, quit came or the
+    // action (when given) was asked to stop.
+    bool WaitOnClock(int ms, const RunningAction* action = nullptr);
     // Under mutex_, when a link has ended: a switch it had on is off.
     void ForgetSwitchLocked();
 
-    CoreState& state_;
     DiagSessionOptions options_;
     std::shared_ptr<Simulator> simulator_;
     std::unique_ptr<Bridge> bridge_;
@@ -282,9 +319,19 @@ private:
     Clock& retryClock_;
     int retryWatch_ = 0;
 
+    // Read by the worker and the loop, changed only by the session's methods.
+    LinkFlags flags_;
+    RequestChannel channel_{flags_};
+    FaultLists faults_;
+
     // Guarded by mutex_.
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    // The settings last applied and the family they chose; config_ is what the loop and the
+    // worker read, taken from them at a connect and between jobs.
+    std::shared_ptr<CoreState> applied_;
+    std::shared_ptr<Ecu> family_;
+    std::shared_ptr<CoreState> config_;
     LinkState linkState_ = LinkState::Disconnected;
     bool connectPending_ = false;
     bool passWanted_ = false;

@@ -101,7 +101,7 @@ void DiagSession::RunAction(const std::shared_ptr<RunningAction>& action)
         // The switch stays on whatever the answer: the off request follows at stopAction().
         result.switchedOn = true;
         result.ending = entry.switchActuator ? entry.switchActuator(1) : JobEnding::Refused;
-        result.text = SwitchRequestText(state_.texts, entry.text, result.ending);
+        result.text = SwitchRequestText(Config()->texts, entry.text, result.ending);
         emit actionFinished(result);
         return;
     }
@@ -113,7 +113,7 @@ void DiagSession::RunAction(const std::shared_ptr<RunningAction>& action)
         PollRoutine(*action);
     // A self-learning cut short has no result: it says so as a failed one does.
     if (entry.kind == KindSelfLearning && record.ending == JobEnding::CutShort)
-        record.resultText = ProcedureResultText(state_.texts, entry.key, false);
+        record.resultText = ProcedureResultText(Config()->texts, entry.key, false);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (action_ == action)
@@ -133,7 +133,7 @@ void DiagSession::SwitchOff(const RunningAction& action)
     result.kind = entry.kind;
     result.switchedOn = false;
     result.ending = entry.switchActuator ? entry.switchActuator(0) : JobEnding::Refused;
-    result.text = SwitchRequestText(state_.texts, entry.text, result.ending);
+    result.text = SwitchRequestText(Config()->texts, entry.text, result.ending);
     emit actionFinished(result);
 }
 
@@ -157,10 +157,16 @@ void DiagSession::PollRoutine(RunningAction& action)
 
 bool DiagSession::WaitForRoutinePoll(const RunningAction& action)
 {
+    return WaitOnClock(kRoutinePollMs, &action);
+}
+
+bool DiagSession::WaitOnClock(int ms, const RunningAction* action)
+{
     std::unique_lock<std::mutex> lock(mutex_);
-    const qint64 dueMs = retryClock_.NowMs() + kRoutinePollMs;
+    const qint64 dueMs = retryClock_.NowMs() + ms;
     for (;;) {
-        if (quitting_ || action.stopWanted || linkState_ != LinkState::Connected)
+        if (quitting_ || (action != nullptr && action->stopWanted) ||
+            linkState_ != LinkState::Connected)
             return false;
         const qint64 leftMs = dueMs - retryClock_.NowMs();
         if (leftMs <= 0)

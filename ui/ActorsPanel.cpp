@@ -29,7 +29,8 @@ void ActorsPanel::ApplyTexts()
 
 void ActorsPanel::FillList()
 {
-    actions_ = state_.ecu ? state_.ecu->actions() : ActionList{};
+    const std::shared_ptr<const Ecu> family = session_.family();
+    actions_ = family ? family->actions() : ActionList{};
     QListWidget* list = view_->list;
     const QSignalBlocker block(list);
     list->clear();

@@ -1,7 +1,8 @@
-// The whole application state: the core state plus what only the window needs.
+// The window's state: its configuration, the values it shows and what only the window needs.
 #pragma once
 
 #include "ecu/CoreState.h"
+#include "ecu/RefreshCycle.h"
 
 #include <QFont>
 #include <QStringList>
@@ -35,7 +36,9 @@ enum MenuItemId : int {
     ItemOpenLog = 13
 };
 
-struct AppState : CoreState {
+// The configuration part is handed to the session by value (DiagSession::applySettings); the
+// value choices are the window's own.
+struct AppState : CoreState, ValueChoices {
     int viewMode = ViewMeasurements;
     int restartPending = 0; // MaxWindow changed: the exit saves 0, 0 and starts the program again
     int setupPending = 0;   // the settings dialog was opened because no model was chosen

@@ -13,16 +13,11 @@ FaultsPanel::FaultsPanel(FaultsView* view, AppState& state, DiagSession& session
     connect(view_->readButton, &QPushButton::clicked, this, [this] { Run(false); });
     connect(view_->clearButton, &QPushButton::clicked, this, [this] { Run(true); });
     // The job fills the lists on the session's thread; the widgets follow on this one.
-    state_.faults.changed = [this] {
-        QMetaObject::invokeMethod(
-            this, [this] { Mirror(); }, Qt::QueuedConnection);
-    };
+    connect(&session_, &DiagSession::faultsChanged, this, &FaultsPanel::Mirror,
+            Qt::QueuedConnection);
 }
 
-FaultsPanel::~FaultsPanel()
-{
-    state_.faults.changed = nullptr;
-}
+FaultsPanel::~FaultsPanel() = default;
 
 void FaultsPanel::ApplyTexts()
 {
@@ -36,7 +31,7 @@ void FaultsPanel::ApplyTexts()
 void FaultsPanel::Show(bool show, bool quickMenuShown)
 {
     if (show) {
-        state_.faults.Clear();
+        session_.faults().Clear();
         view_->newList->clear();
         view_->storedList->clear();
         const bool stored = StoredFaults();
@@ -70,10 +65,10 @@ void FaultsPanel::JobDone()
 
 void FaultsPanel::Run(bool clear)
 {
-    if (!state_.ecu || busy_)
+    if (!session_.family() || busy_)
         return;
     if (!clear) {
-        state_.faults.Clear();
+        session_.faults().Clear();
         view_->newList->clear();
         view_->storedList->clear();
     }
@@ -90,12 +85,13 @@ void FaultsPanel::Mirror()
     view_->newList->clear();
     view_->storedList->clear();
     // Empty lists would read as "no faults": the ECU did not give them.
-    if (state_.faults.Unread()) {
+    const FaultLists& faults = session_.faults();
+    if (faults.Unread()) {
         view_->newList->addItem(TextOrEnglish(state_.texts, QStringLiteral("Job_2")));
         return;
     }
-    view_->newList->addItems(state_.faults.Current());
-    view_->storedList->addItems(state_.faults.Stored());
+    view_->newList->addItems(faults.Current());
+    view_->storedList->addItems(faults.Stored());
 }
 
 } // namespace velmoro

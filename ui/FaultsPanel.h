@@ -30,7 +30,11 @@ public:
 private:
     void Run(bool clear);
     void Mirror();
-    bool StoredFaults() const { return state_.ecu && state_.ecu->hasStoredFaults(); }
+    bool StoredFaults() const
+    {
+        const std::shared_ptr<const Ecu> family = session_.family();
+        return family && family->hasStoredFaults();
+    }
 
     FaultsView* view_;
     AppState& state_;

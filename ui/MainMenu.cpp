@@ -45,8 +45,9 @@ QString IdleLogFieldText(const ProgramPaths& paths)
 
 } // namespace
 
-MainMenu::MainMenu(QMainWindow* window, AppState& state, std::function<void(int id)> chosen)
-    : state_(state)
+MainMenu::MainMenu(QMainWindow* window, AppState& state, std::function<void(int id)> chosen,
+                   std::function<bool()> hasCoTrim)
+    : state_(state), hasCoTrim_(std::move(hasCoTrim))
 {
     auto* bar = window->menuBar();
     auto add = [this, window, chosen](QMenu* menu, int id, bool checkable = false) {

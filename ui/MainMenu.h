@@ -24,7 +24,9 @@ enum StatusField : int { StatusModel = 0, StatusLink = 1, StatusLog = 2 };
 class MainMenu {
 public:
     // Builds the four menus into the window's menu bar; an item reports its id to chosen.
-    MainMenu(QMainWindow* window, AppState& state, std::function<void(int id)> chosen);
+    // hasCoTrim: whether the chosen family offers the CO trim adjustment.
+    MainMenu(QMainWindow* window, AppState& state, std::function<void(int id)> chosen,
+             std::function<bool()> hasCoTrim);
     // The three status fields: model, link, log.
     void BuildStatusBar(QMainWindow* window);
     // The quick menu over client, hidden; a button reports its item id (-1: the close button).
@@ -58,9 +60,10 @@ public:
     QPushButton* QuickButton(int index) const { return quickButtons_[index]; }
 
 private:
-    bool HasCoTrim() const { return state_.ecu && state_.ecu->hasCoTrim(); }
+    bool HasCoTrim() const { return hasCoTrim_ && hasCoTrim_(); }
 
     AppState& state_;
+    std::function<bool()> hasCoTrim_;
     std::map<int, QAction*> items_;
     QMenu* titles_[4] = {};
     QLabel* status_[3] = {};

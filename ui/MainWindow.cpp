@@ -51,7 +51,8 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     client_->setFixedSize(Scaled(scale, kDesignWidth), Scaled(scale, kDesignHeight));
     FillBackground(client_, kBackgroundRed);
     setCentralWidget(client_);
-    menu_ = std::make_unique<MainMenu>(this, state_, [this](int id) { HandleMenu(id); });
+    menu_ = std::make_unique<MainMenu>(
+        this, state_, [this](int id) { HandleMenu(id); }, [this] { return HasCoTrim(); });
 
     const ViewFonts fonts{state_.bigFont, state_.normalFont};
     measurements_ = new MeasurementsView(client_, scale, fonts);
@@ -73,7 +74,8 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
         std::make_unique<MeasurementsPanel>(measurements_, diagram_, state_, *session_, message);
     faultsPanel_ = std::make_unique<FaultsPanel>(faults_, state_, *session_);
     actorsPanel_ = std::make_unique<ActorsPanel>(actors_, state_, *session_, message, [this] {
-        state_.flags.quitFlag = 1;
+        // A running procedure stops at once; the window follows.
+        session_->quit();
         QMetaObject::invokeMethod(
             this, [this] { StopAll(); }, Qt::QueuedConnection);
     });
@@ -97,7 +99,6 @@ MainWindow::MainWindow(AppState& state, MainWindowOptions options)
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     WireSession();
-    state_.onEcuChosen = [this] { menu_->SetToolsEnabled(false); };
 }
 
 MainWindow::~MainWindow()
@@ -105,13 +106,12 @@ MainWindow::~MainWindow()
     StopAll();
     // No job of the session is left to hand a panel anything once it has stopped.
     session_->waitStopped();
-    state_.onEcuChosen = nullptr;
 }
 
 void MainWindow::WireSession()
 {
     DiagSession* s = session_.get();
-    recorder_ = std::make_unique<RideRecorder>(*s, state_.faults, RideRecorderOptions{});
+    recorder_ = std::make_unique<RideRecorder>(*s, s->faults(), RideRecorderOptions{});
     auto* markKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
     connect(markKey, &QShortcut::activated, this, &MainWindow::MarkRide);
     connect(s, &DiagSession::question, this, [this](const QString& text) {
@@ -179,11 +179,10 @@ void MainWindow::FinishStartup(const QString& settingsProblem)
     if (!state_.texts.Language().isEmpty())
         ShowTexts();
     if (!state_.link.ecuId.isEmpty()) {
-        RefreshChoosers(state_, false, [this] { actorsPanel_->FillList(); });
+        FillChoosers(false);
         measurementsPanel_->MirrorChoosers();
     }
     SetLinkMenuState(true);
-    state_.flags.quitFlag = 0;
     show();
     // An empty model list has a cause the user can mend: the file is named with its fault.
     if (!settingsProblem.isEmpty())
@@ -204,6 +203,7 @@ void MainWindow::ApplyLanguage(const QString& name)
     if (!LoadLanguage(state_.paths, name, t))
         return;
     state_.settings.language = name;
+    session_->applySettings(state_);
     ShowTexts();
 }
 
@@ -222,10 +222,18 @@ void MainWindow::ShowTexts()
     logo_->setToolTip(t.Text(QStringLiteral("Tip_2")));
     actorsPanel_->ApplyTexts();
 
-    if (state_.ecu) {
-        RefreshChoosers(state_, true, [this] { actorsPanel_->FillList(); });
+    if (FillChoosers(true))
         measurementsPanel_->MirrorChoosers();
-    }
+}
+
+bool MainWindow::FillChoosers(bool keepPositions)
+{
+    const std::shared_ptr<const Ecu> family = session_->family();
+    if (!family)
+        return false;
+    RefreshChoosers(state_, *family, keepPositions);
+    actorsPanel_->FillList();
+    return true;
 }
 
 void MainWindow::SetLinkMenuState(bool disconnected)
@@ -305,9 +313,15 @@ void MainWindow::OpenSettings()
     hooks.applyLanguage = [this](const QString& name) { ApplyLanguage(name); };
     hooks.setEcuInfoText = [this](const QString& text) { SetEcuInfoText(text); };
     hooks.updateCoTrimMenu = [this] {
-        menu_->Item(ItemCoTrim)
-            ->setEnabled(HasCoTrim() && state_.flags.workerState.load() == kWorkerRunning);
+        menu_->Item(ItemCoTrim)->setEnabled(HasCoTrim() && session_->workerRunning());
     };
+    hooks.familyChosen = [this] {
+        session_->applySettings(state_);
+        if (const std::shared_ptr<const Ecu> family = session_->family())
+            state_.valueNames = family->valueNames();
+        menu_->SetToolsEnabled(false);
+    };
+    hooks.refreshChoosers = [this] { FillChoosers(true); };
     hooks.setStatusModel = [this](const QString& model) {
         menu_->Status(StatusModel)->setText(model);
     };
@@ -318,7 +332,6 @@ void MainWindow::OpenSettings()
     };
     hooks.choosersRefreshed = [this] {
         measurementsPanel_->MirrorChoosers();
-        actorsPanel_->FillList();
         if (state_.viewMode == ViewMeasurements)
             ShowMeasurements(true);
     };
@@ -350,7 +363,9 @@ void MainWindow::SetEcuInfoText(const QString& text)
 
 void MainWindow::Connect()
 {
-    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !state_.ecu)
+    // The link takes the settings as they are now.
+    session_->applySettings(state_);
+    if (state_.link.ecuId.isEmpty() || state_.link.port.isEmpty() || !session_->family())
         return;
     std::array<QString, 8> header;
     const QStringList texts = measurementsPanel_->ChooserTexts();
@@ -360,7 +375,10 @@ void MainWindow::Connect()
     // The ride's event file comes with the CSV log; fault reads of its own only when set.
     recorder_->setOptions({state_.settings.faultsEvery, 0});
     connectFailure_ = {};
-    if (!session_->connectLink(header))
+    std::array<int, 8> indices;
+    for (int i = 0; i < 8; ++i)
+        indices[i] = state_.rows[static_cast<std::size_t>(i)].valueIndex;
+    if (!session_->connectLink(header, indices))
         return;
     linkActive_ = true;
     setWindowTitle(LinkWindowTitle(state_.texts, state_.link.port, true));
@@ -616,7 +634,7 @@ void MainWindow::ShowDiagram(bool show)
 
 void MainWindow::ShowQuickMenu()
 {
-    menu_->FillQuickButtons(state_.flags.workerState.load() == kWorkerRunning);
+    menu_->FillQuickButtons(session_->workerRunning());
     info_->hide();
     logo_->hide();
     SetHeaderGadgetsVisible(false);

@@ -129,7 +129,14 @@ private:
     void ShowPanel(QWidget* view, int item, bool show);
     void ShowDiagram(bool show);
     void SetHeaderGadgetsVisible(bool visible);
-    bool HasCoTrim() const { return state_.ecu && state_.ecu->hasCoTrim(); }
+    bool HasCoTrim() const
+    {
+        const std::shared_ptr<const Ecu> family = session_->family();
+        return family && family->hasCoTrim();
+    }
+    // The choosers (keepPositions: by each row's value, else by its saved name) and the actions
+    // list in the language and family of the session's settings; false while none is chosen.
+    bool FillChoosers(bool keepPositions);
 
     void ShowMessage(const QString& title, const QString& text);
     void OpenHelp();

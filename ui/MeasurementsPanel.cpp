@@ -123,7 +123,8 @@ void MeasurementsPanel::DisplayRows(const RowsSnapshot& rows)
             bar->hide();
         }
     }
-    if (state_.ecu && state_.ecu->hasEngineStatus())
+    const std::shared_ptr<const Ecu> family = session_.family();
+    if (family && family->hasEngineStatus())
         view_->statusText->setText(rows[kEngineStatusRow].valueText);
     diagram_->DiagramStep(rows, ChooserTexts());
 }

@@ -38,7 +38,7 @@ void ReportPanel::ApplyTexts()
 
 void ReportPanel::Read()
 {
-    if (!session_.buildReport(ecuInfoText_()))
+    if (!session_.buildReport(ecuInfoText_(), state_.choosers[0].entries))
         return;
     view_->saveButton->setEnabled(false);
     view_->readButton->setText(state_.texts.Text(QStringLiteral("Report_5")));

@@ -3,7 +3,7 @@
 
 #include "config/LanguageTexts.h"
 #include "ecu/CoreState.h"
-#include "ecu/RefreshCycle.h"
+#include "ecu/Ecu.h"
 #include "link/PortDiscovery.h"
 
 #include <QCheckBox>
@@ -338,8 +338,9 @@ void SettingsDialog::OnModelChanged(int index)
     if (index < 0 || index >= state_.models.size())
         return;
     TakeModel(index);
-    ChooseEcu(state_);
-    state_.valueNames = state_.ecu->valueNames();
+    ChooseFamily(state_.link);
+    if (hooks_.familyChosen)
+        hooks_.familyChosen();
     if (hooks_.setEcuInfoText)
         hooks_.setEcuInfoText(EcuInfoText(state_.link));
     if (hooks_.updateCoTrimMenu)
@@ -407,14 +408,14 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
     if (modelIndex >= 0 && modelIndex < state_.models.size())
         TakeModel(modelIndex);
     link.slowInit = 0;
-    ChooseEcu(state_);
+    ChooseFamily(link);
+    if (hooks_.familyChosen)
+        hooks_.familyChosen();
     if (hooks_.setStatusModel)
         hooks_.setStatusModel(link.model);
     if (!link.ecuId.isEmpty()) {
         if (hooks_.refreshChoosers)
-            hooks_.refreshChoosers(state_);
-        else
-            RefreshChoosers(state_, true);
+            hooks_.refreshChoosers();
         if (hooks_.choosersRefreshed)
             hooks_.choosersRefreshed();
         if (setupPending_ == 1) {

@@ -47,8 +47,11 @@ struct SettingsHooks {
     std::function<float()> askWindowScale;
     // StopAll: quit so that the exit saves and restarts the program.
     std::function<void()> stopAll;
-    // RefreshChoosers(state, true). Default: the values layer's RefreshChoosers.
-    std::function<void(CoreState&)> refreshChoosers;
+    // RefreshChoosers keeping positions, with the family the closing chose. Default: none.
+    std::function<void()> refreshChoosers;
+    // The model, and with it link.family, changed: the window hands the settings to the session,
+    // takes the family's value names and actions and disables the external-tool items.
+    std::function<void()> familyChosen;
     // The languages offered. Default: the sections of the settings file.
     std::function<QStringList()> languageNames;
     // The port list. Default: DiscoverPorts(). Called off the window's thread, so it must not
@@ -59,12 +62,13 @@ struct SettingsHooks {
     std::function<QString(QWidget*, const QString&, const QString&)> chooseDirectory;
 };
 
-// Built by OpenSettingsDialog each time the user opens the settings. Works directly on the core
-// state; restartPending and setupPending are the shell's flags of the same names and must outlive
-// the dialog. The ports are searched off the window's thread: meanwhile the port list is greyed
-// out and says so, and closing keeps the saved port. The title-bar close is the only way out and
-// runs the closing steps; the dialog then deletes itself. It is window-modal for its owner, so no
-// connection can start while it is open.
+// Built by OpenSettingsDialog each time the user opens the settings. Works directly on the
+// window's configuration, which the window hands to the session (familyChosen); restartPending and
+// setupPending are the shell's flags of the same names and must outlive the dialog. The ports are
+// searched off the window's thread: meanwhile the port list is greyed out and says so, and closing
+// keeps the saved port. The title-bar close is the only way out and runs the closing steps; the
+// dialog then deletes itself. It is window-modal for its owner, so no connection can start while it
+// is open.
 class SettingsDialog : public QWidget {
     Q_OBJECT
 public:

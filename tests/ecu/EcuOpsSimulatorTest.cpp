@@ -6,6 +6,7 @@
 #include "link/UiBridge.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
+#include "support/FamilyRig.h"
 #include "support/ScriptedLink.h"
 #include "values/EnglishTexts.h"
 #include "values/ValueCatalog.h"
@@ -49,7 +50,7 @@ protected:
         test::SetEnglishTexts(state.texts);
         state.link.port = "Simulator";
         state.link.ecuId = ecuId;
-        ChooseEcu(state);
+        state.Choose();
         ASSERT_EQ(state.link.family, family);
         sim->SetFamily(family);
         state.flags.SetWorkerState(kWorkerStarting);
@@ -105,7 +106,7 @@ protected:
         return row;
     }
 
-    CoreState state;
+    test::FamilyRig state;
     RecordingUi ui;
     std::shared_ptr<Simulator> sim;
     std::thread worker;

@@ -2,6 +2,7 @@
 #include "UiRecorder.h"
 #include "ecu/CoreState.h"
 #include "ecu/RefreshCycle.h"
+#include "support/FamilyRig.h"
 #include "values/EnglishTexts.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +12,11 @@ namespace {
 
 class EcuTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        test::SetEnglishTexts(state.texts);
-        state.onEcuChosen = [this] { ++fills; };
-    }
+    void SetUp() override { test::SetEnglishTexts(state.texts); }
     void Choose(const char* ecuId)
     {
         state.link.ecuId = QString::fromLatin1(ecuId);
-        ChooseEcu(state);
+        state.Choose();
         ASSERT_TRUE(state.ecu);
         EXPECT_TRUE(state.ecu->hasStoredFaults());
         EXPECT_FALSE(state.ecu->hasCoTrim());
@@ -32,8 +29,7 @@ protected:
         EXPECT_FALSE(state.ecu->hasEngineStatus());
     }
 
-    CoreState state;
-    int fills = 0;
+    test::FamilyRig state;
 };
 
 TEST_F(EcuTest, IdentifierChoosesTheFamilyExactly)
@@ -56,11 +52,10 @@ TEST_F(EcuTest, IdentifierChoosesTheFamilyExactly)
         Choose(id);
         Expect11mp();
     }
-    EXPECT_EQ(fills, 8);
 
-    CoreState fresh;
+    test::FamilyRig fresh;
     fresh.link.ecuId = "MP11";
-    ChooseEcu(fresh); // no callback set: nothing to call
+    fresh.Choose();
     EXPECT_EQ(fresh.link.family, FamilyMiug4);
     ASSERT_TRUE(fresh.ecu);
     EXPECT_TRUE(fresh.ecu->hasEngineStatus());
@@ -70,7 +65,7 @@ TEST_F(EcuTest, ListsAndChoosersFollowTheFamily)
 {
     Choose("MIUG4");
     state.rows[3].valueText = "Voltage";
-    RefreshChoosers(state, false);
+    state.Refresh(false);
     EXPECT_EQ(state.valueNames[86], "Unknown 7F");
     const ActionList miug4 = state.ecu->actions();
     ASSERT_EQ(miug4.size(), 15);
@@ -84,7 +79,7 @@ TEST_F(EcuTest, ListsAndChoosersFollowTheFamily)
 
     Choose("11MP");
     state.rows[3].valueText = "TGPS position C";
-    RefreshChoosers(state, false);
+    state.Refresh(false);
     EXPECT_EQ(state.valueNames[10], "TGPS position C");
     const ActionList elevenMp = state.ecu->actions();
     ASSERT_EQ(elevenMp.size(), 13);

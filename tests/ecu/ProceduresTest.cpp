@@ -4,6 +4,7 @@
 #include "ecu/CoreState.h"
 #include "ecu/Ecu.h"
 #include "link/Clock.h"
+#include "support/FamilyRig.h"
 #include "support/ScriptedLink.h"
 
 #include <gtest/gtest.h>
@@ -101,9 +102,9 @@ TEST_F(ProceduresTest, ThrottleSelfLearningStopsEarlyWithoutLinkOrWhenInterrupte
 
 TEST_F(ProceduresTest, TheFamilysWaitPassesOnItsClockAndEndsAtADisconnect)
 {
-    CoreState state;
+    test::FamilyRig state;
     ManualClock clock(1000);
-    ctx.wait = ContextOf(state, clock).procedures.wait;
+    ctx.wait = ContextOf(state, state.channel, state.flags, clock).procedures.wait;
     link.Answer(Hex("31 01 02 21"), Hex("71 01 02 21"));
     link.Answer(Hex("31 03 02 21"), Hex("71 03 02 21 FF"));
 

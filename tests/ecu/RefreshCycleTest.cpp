@@ -1,6 +1,7 @@
 // One measurement pass, the chooser refresh, value picking and the display step of a row.
 #include "ecu/RefreshCycle.h"
 #include "ecu/CoreState.h"
+#include "support/FamilyRig.h"
 #include "support/ScriptedLink.h"
 #include "values/EnglishTexts.h"
 #include "values/MeasurementLists.h"
@@ -11,7 +12,7 @@
 namespace velmoro {
 namespace {
 
-// A core state whose family is MIUG4 over a scripted link.
+// A family of MIUG4 over a scripted link, with a view's rows and choosers.
 class RefreshCycleTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -19,14 +20,9 @@ protected:
         test::SetEnglishTexts(state.texts);
         state.ecu = MakeEcuMiug4(Context());
     }
-    EcuContext Context()
-    {
-        EcuContext ctx = ContextOf(state);
-        ctx.link = &link;
-        return ctx;
-    }
+    EcuContext Context() { return ContextOf(state, link, state.flags); }
 
-    CoreState state;
+    test::FamilyRig state;
     test::ScriptedLink link;
 };
 
@@ -84,21 +80,21 @@ TEST_F(RefreshCycleTest, StopFlagEndsThePassBeforeTheNextRow)
 
 TEST_F(RefreshCycleTest, ChoosersMatchSavedNamesOrKeepPositions)
 {
-    int actorsFilled = 0;
     state.rows[0].valueText = "Voltage";
     state.rows[1].valueText = "RPM #";
     state.rows[2].valueText = "Not a value";
     state.rows[2].valueIndex = 0;
-    RefreshChoosers(state, false, [&] { ++actorsFilled; });
-    EXPECT_EQ(actorsFilled, 1);
+    state.Refresh(false);
     EXPECT_EQ(state.rows[0].valueIndex, 13);
     EXPECT_EQ(state.rows[1].valueIndex, 2);
     EXPECT_EQ(state.rows[2].valueIndex, 0);
     EXPECT_EQ(state.choosers[2].selected, 0);
     EXPECT_EQ(state.choosers[7].entries.size(), 87);
 
+    // Other texts are another snapshot, and with it the family that names the values.
     state.texts.Set("Value_9", "Spannung");
-    RefreshChoosers(state, true);
+    state.Choose();
+    state.Refresh(true);
     EXPECT_EQ(state.rows[0].valueIndex, 13);
     EXPECT_EQ(state.choosers[0].SelectedText(), "Spannung");
     EXPECT_EQ(state.choosers[1].SelectedText(), "RPM #");
@@ -108,13 +104,6 @@ TEST_F(RefreshCycleTest, ChoosersMatchSavedNamesOrKeepPositions)
     EXPECT_EQ(state.choosers[4].selected, 31);
     EXPECT_EQ(ChooseValue(state, 4, 0), 0);
     EXPECT_EQ(ChooseValue(state, 4, 500), 0); // out of range changes nothing
-
-    // Before a family is chosen there is nothing to refresh.
-    CoreState empty;
-    empty.rows[0].valueText = "Voltage";
-    RefreshChoosers(empty, false, [&] { ++actorsFilled; });
-    EXPECT_EQ(actorsFilled, 1);
-    EXPECT_TRUE(empty.choosers[0].entries.isEmpty());
 }
 
 TEST_F(RefreshCycleTest, DisplayStepShowsTextUnitRawAndBar)

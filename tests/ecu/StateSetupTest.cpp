@@ -1,7 +1,8 @@
-// Loading the settings into the core state at start-up, first start and saved choices.
+// Loading the settings into the configuration at start-up, first start and saved choices.
 #include "ecu/StateSetup.h"
 #include "ecu/CoreState.h"
 #include "ecu/RefreshCycle.h"
+#include "support/FamilyRig.h"
 #include "values/EnglishTexts.h"
 
 #include <QFile>
@@ -19,7 +20,6 @@ protected:
         state.paths.directory = dir.path() + "/";
         state.paths.baseName = "VelmoroCanDiag";
         test::SetEnglishTexts(state.texts);
-        state.onEcuChosen = [this] { ++fills; };
     }
     void WriteSettings(const QByteArray& content)
     {
@@ -29,13 +29,12 @@ protected:
     }
 
     QTemporaryDir dir;
-    CoreState state;
-    int fills = 0;
+    test::FamilyRig state;
 };
 
 TEST_F(StateSetupTest, FirstStartPresetsFourRowsAndFillsNoFamily)
 {
-    const SettingsReadResult result = LoadSettings(state);
+    const SettingsReadResult result = LoadSettings(state, state);
     EXPECT_TRUE(result.firstStart);
     EXPECT_TRUE(state.firstStart);
     EXPECT_TRUE(QFile::exists(state.paths.SettingsFile()));
@@ -44,13 +43,12 @@ TEST_F(StateSetupTest, FirstStartPresetsFourRowsAndFillsNoFamily)
         EXPECT_EQ(state.rows[r].valueIndex, expected[r]) << r;
         EXPECT_EQ(state.rows[r].valueText, "") << r;
     }
-    EXPECT_EQ(fills, 0);
-    EXPECT_FALSE(state.ecu);
+    EXPECT_TRUE(state.link.ecuId.isEmpty());
 
     // The second start reads the written file: no presets any more.
-    CoreState again;
+    test::FamilyRig again;
     again.paths = state.paths;
-    EXPECT_FALSE(LoadSettings(again).firstStart);
+    EXPECT_FALSE(LoadSettings(again, again).firstStart);
     EXPECT_EQ(again.rows[0].valueIndex, 0);
 }
 
@@ -59,19 +57,19 @@ TEST_F(StateSetupTest, SavedModelFillsTheTableAndSavedNamesSelectTheirValues)
     WriteSettings("[Settings]\r\nModell = Bike\r\nValue1 = Voltage\r\nValue3 = RPM #\r\n"
                   "Value4 = Gone value\r\n[Modells]\r\nBike = 11MP,first\r\nOther = MIUG4\r\n"
                   "Bike = MIUG4,second\r\n");
-    const SettingsReadResult result = LoadSettings(state);
+    const SettingsReadResult result = LoadSettings(state, state);
     EXPECT_FALSE(state.firstStart);
     ASSERT_EQ(result.matchingModels.size(), 2);
-    EXPECT_EQ(fills, 2); // once per matching entry, the last one wins
+    // The last matching entry wins.
     EXPECT_EQ(state.link.ecuId, "MIUG4");
     EXPECT_EQ(state.link.ecuVariant, "second");
     EXPECT_EQ(state.link.family, FamilyMiug4);
-    ASSERT_TRUE(state.ecu);
+    state.Choose();
     EXPECT_EQ(state.ecu->family(), FamilyMiug4);
     EXPECT_EQ(state.rows[0].valueText, "Voltage");
     EXPECT_EQ(state.rows[2].valueText, "RPM #");
 
-    RefreshChoosers(state, false);
+    state.Refresh(false);
     EXPECT_EQ(state.rows[0].valueIndex, 13);
     EXPECT_EQ(state.rows[2].valueIndex, 2);
     EXPECT_EQ(state.rows[3].valueIndex, 0);

@@ -1,7 +1,10 @@
-# Fails when a program file includes a header of a layer above its own. The layers, lowest first:
+# Fails when a program file includes a header of a layer above its own, or when a file of the
+# window names the link's flags or request channel. The layers, lowest first:
 #   config -> link -> values -> ecu -> output -> session -> ui / cli -> app
 # The simulator implements the link's port interface: it may include config and link, and only
 # the session (which hands it in as the port "Simulator") and app may include it.
+# The window's files never name the link's flags or its request channel: the session owns them
+# and the window reaches the link only through the session's methods and signals.
 # Run as: cmake -DSOURCE_DIR=<tree> -P CheckIncludes.cmake
 cmake_minimum_required(VERSION 3.22)
 set(rank_config 0)
@@ -16,6 +19,9 @@ set(rank_cli 6)
 set(rank_app 7)
 set(layers config link sim values ecu output session ui cli app)
 set(may_include_sim sim session app)
+set(link_state_words quitFlag stopFlag workerState LinkFlags RequestChannel)
+list(JOIN link_state_words "|" link_state_alternatives)
+set(link_state_regex "(^|[^A-Za-z0-9_])(${link_state_alternatives})([^A-Za-z0-9_]|$)")
 
 set(violations "")
 set(checked 0)
@@ -23,6 +29,14 @@ foreach(layer IN LISTS layers)
   file(GLOB_RECURSE files ${SOURCE_DIR}/${layer}/*.h ${SOURCE_DIR}/${layer}/*.cpp)
   foreach(path IN LISTS files)
     math(EXPR checked "${checked} + 1")
+    if(layer STREQUAL "ui")
+      file(STRINGS ${path} named REGEX "${link_state_regex}")
+      foreach(line IN LISTS named)
+        file(RELATIVE_PATH relative ${SOURCE_DIR} ${path})
+        string(STRIP "${line}" line)
+        list(APPEND violations "${relative} (ui names the link's state): ${line}")
+      endforeach()
+    endif()
     file(STRINGS ${path} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z]+/")
     foreach(line IN LISTS includes)
       string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([a-z]+)/.*" "\\1" target "${line}")
@@ -52,6 +66,6 @@ if(checked EQUAL 0)
 endif()
 if(violations)
   list(JOIN violations "\n  " text)
-  message(FATAL_ERROR "includes that point up the layers:\n  ${text}")
+  message(FATAL_ERROR "includes that point up the layers, or link state named in ui/:\n  ${text}")
 endif()
 message(STATUS "${checked} files: every include points down the layers")

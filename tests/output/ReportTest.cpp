@@ -2,6 +2,7 @@
 #include "output/Report.h"
 #include "ecu/CoreState.h"
 #include "support/FakeEcu.h"
+#include "support/FamilyRig.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,7 +52,7 @@ protected:
             return 0;
         };
     }
-    CoreState state;
+    test::FamilyRig state;
     test::FakeEcu ecu;
     ReportList list;
     QList<int> dispatched;
@@ -69,7 +70,8 @@ TEST_F(ReportTest, Miug4ReportWithHeaderValuesStatusAndFaults)
         faults.AddCurrent("P0201-00");
         faults.AddStored("No stored faults");
     };
-    BuildReport(state, ecu, "IAW MIUG4\r\nABC\nDEF\n\nignored", state.choosers[0].entries, list);
+    BuildReport(state, state.flags, state.faults, ecu, "IAW MIUG4\r\nABC\nDEF\n\nignored",
+                state.choosers[0].entries, list);
 
     const Lines expected = {
         {"1", "Velmoro 800", "IAW MIUG4", "", ""},
@@ -101,7 +103,8 @@ TEST_F(ReportTest, Miug4ReportWithHeaderValuesStatusAndFaults)
 
 TEST_F(ReportTest, ElevenMpReportWithoutStatusOrFaults)
 {
-    BuildReport(state, ecu, "IAW 11MP A1\n", state.choosers[0].entries, list);
+    BuildReport(state, state.flags, state.faults, ecu, "IAW 11MP A1\n", state.choosers[0].entries,
+                list);
     const Lines all = Flatten(list);
     ASSERT_EQ(all.size(), 12);
     EXPECT_EQ(all[0], (QStringList{"1", "Velmoro 800", "IAW 11MP A1", "", ""}));
@@ -130,7 +133,8 @@ TEST_F(ReportTest, CancelSkipsValuesButKeepsStatusAndFaultsThenDiscards)
 
     ASSERT_TRUE(list.RequestRead());
     EXPECT_TRUE(list.Building());
-    BuildReport(state, ecu, "IAW MIUG4", state.choosers[0].entries, list);
+    BuildReport(state, state.flags, state.faults, ecu, "IAW MIUG4", state.choosers[0].entries,
+                list);
     EXPECT_EQ(dispatched, QList<int>{1});
     EXPECT_EQ(statusReads, 1);
     EXPECT_EQ(faultReads, 1);

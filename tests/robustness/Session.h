@@ -11,6 +11,7 @@
 #include "output/CsvLog.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
+#include "support/FamilyRig.h"
 
 #include <gtest/gtest.h>
 
@@ -200,7 +201,7 @@ public:
             family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
         state.link.ecuVariant = QStringLiteral("V1");
         state.link.port = QStringLiteral("Simulator");
-        ChooseEcu(state);
+        state.Choose();
     }
 
     // The connect menu entry: log file, worker and connect thread, as the shell starts them.
@@ -326,7 +327,7 @@ public:
 
     SessionOptions options_;
     std::shared_ptr<Simulator> sim;
-    CoreState state;
+    test::FamilyRig state;
     SessionUi ui;
     CsvLog csv;
     QTemporaryDir logDir;

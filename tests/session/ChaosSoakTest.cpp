@@ -52,9 +52,9 @@ TEST(ChaosSoakTest, NoWrongValueAndTheLinkRecoversFromEveryFault)
             ride.family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
         state.link.family = ride.family;
         state.link.port = QStringLiteral("Simulator");
-        ChooseEcu(state);
+        std::array<int, 8> indices{};
         for (int r = 0; r < kDisplayRows; ++r)
-            state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
+            indices[static_cast<std::size_t>(r)] = r + 1;
 
         // The engine stands still; every answer takes a millisecond, so the passes' times grow.
         SimulatorOptions simOptions;
@@ -82,7 +82,7 @@ TEST(ChaosSoakTest, NoWrongValueAndTheLinkRecoversFromEveryFault)
                          });
         QObject::connect(&session, &DiagSession::disconnected, &session, [&] { ++disconnects; });
 
-        ASSERT_TRUE(session.connectLink({"a", "b", "c", "d", "e", "f", "g", "h"}));
+        ASSERT_TRUE(session.connectLink({"a", "b", "c", "d", "e", "f", "g", "h"}, indices));
         // The smoothed engine speed settles within a few passes; from then on each value has
         // one true text.
         const qsizetype settled = 10;

@@ -36,9 +36,8 @@ protected:
         state.link.model = QStringLiteral("Velmoro 850");
         state.link.ecuId = QStringLiteral("MIUG4");
         state.link.port = QStringLiteral("Simulator");
-        ChooseEcu(state);
         for (int r = 0; r < kDisplayRows; ++r)
-            state.rows[static_cast<std::size_t>(r)].valueIndex = r + 1;
+            indices[static_cast<std::size_t>(r)] = r + 1;
         sim = std::make_shared<Simulator>();
         DiagSessionOptions options;
         options.simulator = sim;
@@ -55,7 +54,12 @@ protected:
                          [this] { ++disconnects; });
     }
 
-    bool Connect() { return session->connectLink({"a", "b", "c", "d", "e", "f", "g", "h"}); }
+    // The settings as the test left them go with the link.
+    bool Connect()
+    {
+        session->applySettings(state);
+        return session->connectLink({"a", "b", "c", "d", "e", "f", "g", "h"}, indices);
+    }
 
     // Every CSV log is whole: a header and lines of nine quoted fields, each ended by CR LF.
     void ExpectCompleteCsvLogs()
@@ -78,6 +82,7 @@ protected:
     // The reconnect countdown moves only when a test advances this clock.
     ManualClock retryClock;
     CoreState state;
+    std::array<int, 8> indices{};
     std::shared_ptr<Simulator> sim;
     std::unique_ptr<DiagSession> session;
     RowsSnapshot lastRows;
@@ -106,7 +111,8 @@ TEST_F(DiagSessionTest, ValuesChosenWhilePassesRunLandBetweenReadsAndTheLogStays
 
     // A report started, then the measurements shown: one after the other, never both at once.
     session->setMeasurementsShown(false);
-    ASSERT_TRUE(session->buildReport(QStringLiteral("IAW MIUG4")));
+    QVector<ChooserEntry> offered{{QString(), 0}, {QStringLiteral("RPM"), 2}};
+    ASSERT_TRUE(session->buildReport(QStringLiteral("IAW MIUG4"), offered));
     session->setMeasurementsShown(true);
     bool reportDone = false;
     QObject::connect(session.get(), &DiagSession::reportDone, session.get(),
@@ -123,6 +129,41 @@ TEST_F(DiagSessionTest, ValuesChosenWhilePassesRunLandBetweenReadsAndTheLogStays
     EXPECT_EQ(session->linkState(), LinkState::Disconnected);
     EXPECT_EQ(sim->ReceivedCommands().last(), QByteArray("ATZ"));
     ExpectCompleteCsvLogs();
+}
+
+TEST_F(DiagSessionTest, SettingsAreTheSessionsCopyAndAnotherFamilyWaitsForTheNextLink)
+{
+    int connects = 0;
+    QObject::connect(session.get(), &DiagSession::connected, session.get(), [&] { ++connects; });
+    ASSERT_TRUE(Connect());
+    ASSERT_TRUE(WaitUntil([this] { return passes >= 1; }));
+    // What the view changes afterwards reaches the session only when it is applied.
+    state.link.ecuId = QStringLiteral("11MP");
+    state.link.port = QStringLiteral("nowhere");
+    ASSERT_TRUE(session->family());
+    EXPECT_EQ(session->family()->family(), FamilyMiug4);
+
+    state.link.port = QStringLiteral("Simulator");
+    session->applySettings(state);
+    // The view learns the new family at once; the link keeps the one it was asked with.
+    EXPECT_EQ(session->family()->family(), Family11mp);
+    sim->ClearReceived();
+    const int before = passes;
+    ASSERT_TRUE(WaitUntil([&] { return passes >= before + 2; }));
+    // MIUG4's identifiers 0x10nn, still.
+    const QByteArrayList asked = sim->ReceivedCommands();
+    EXPECT_TRUE(std::any_of(asked.begin(), asked.end(),
+                            [](const QByteArray& c) { return c.startsWith("2210"); }));
+    EXPECT_EQ(sim->Family(), kSimFamilyMiug4);
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 1; }));
+
+    // The next link speaks to the family the applied settings chose.
+    ASSERT_TRUE(session->connectLink({"a", "b", "c", "d", "e", "f", "g", "h"}, indices));
+    ASSERT_TRUE(WaitUntil([&] { return connects == 2; }));
+    EXPECT_EQ(sim->Family(), kSimFamily11mp);
+    session->disconnectLink();
+    ASSERT_TRUE(WaitUntil([this] { return disconnects == 2; }));
 }
 
 TEST_F(DiagSessionTest, LinkLostDuringASurveyAndSilentEcuDuringQuitEndCleanly)
@@ -393,7 +434,7 @@ TEST_F(DiagSessionTest, SeededRandomWalkOfUserCommandsKeepsTheSessionConsistent)
             session->clearFaults();
             break;
         case 7:
-            if (session->buildReport(QStringLiteral("IAW MIUG4")))
+            if (session->buildReport(QStringLiteral("IAW MIUG4"), {}))
                 ++reportsAsked;
             break;
         case 8:

@@ -46,7 +46,6 @@ protected:
         state.link.port = QStringLiteral("Simulator");
         state.link.ecuId =
             family == kSimFamily11mp ? QStringLiteral("11MP") : QStringLiteral("MIUG4");
-        ChooseEcu(state);
         DiagSessionOptions options;
         options.simulator = sim;
         options.workerTimings = {200, 2, 60000}; // adapter time-out, pause, keep-alive idle
@@ -65,7 +64,7 @@ protected:
     {
         events.clear();
         failures.clear();
-        return session->connectLink({}) &&
+        return session->connectLink({}, {}) &&
                WaitUntil([this] { return events.contains("disconnected"); });
     }
 
@@ -86,7 +85,7 @@ TEST_P(LinkFailureTest, FailedStepIsNamedAndTheAdapterSeesTheUsualCommands)
     const QString failed = QStringLiteral("failed: ") + QString::fromUtf8(c.text);
     if (c.family == kSimFamily11mp) {
         // This family comes up without an identification; the step is named all the same.
-        ASSERT_TRUE(session->connectLink({}));
+        ASSERT_TRUE(session->connectLink({}, {}));
         ASSERT_TRUE(WaitUntil([this] { return events.size() >= 2; }));
         EXPECT_EQ(events, (QStringList{"connected", failed}));
     } else {
@@ -150,6 +149,7 @@ TEST_F(LinkFailureTest, VelmoroSimFaultsOnAPty)
             {QStringLiteral("--pty"), QStringLiteral("--fault"), QString::fromLatin1(fault)});
         ASSERT_TRUE(WaitUntil([&] { return tool.canReadLine(); }));
         state.link.port = QString::fromLatin1(tool.readLine().trimmed());
+        session->applySettings(state);
         ASSERT_TRUE(ConnectUntilDisconnected());
         EXPECT_EQ(failures, QList<LinkFailure>{failure});
         ASSERT_EQ(events.size(), 2);

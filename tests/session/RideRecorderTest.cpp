@@ -52,8 +52,6 @@ TEST(RideRecorderTest, FaultsLinkLossMarksAndANewRideLandInTheEventFile)
     state.settings.reconnect = 1;
     state.link.ecuId = QStringLiteral("MIUG4");
     state.link.port = QStringLiteral("Simulator");
-    ChooseEcu(state);
-    state.rows[0].valueIndex = 1;
     auto sim = std::make_shared<Simulator>();
     DiagSessionOptions options;
     options.simulator = sim;
@@ -65,7 +63,7 @@ TEST(RideRecorderTest, FaultsLinkLossMarksAndANewRideLandInTheEventFile)
     QObject::connect(&session, &DiagSession::rowsRead, &session, [&] { ++passes; });
     QObject::connect(&session, &DiagSession::connected, &session, [&] { ++connects; });
 
-    RideRecorder recorder(session, state.faults, {1, 0});
+    RideRecorder recorder(session, session.faults(), {1, 0});
     QStringList rides;
     QObject::connect(&recorder, &RideRecorder::rideStarted, &recorder,
                      [&](const QString& csv, const QString&) { rides << csv; });
@@ -75,7 +73,7 @@ TEST(RideRecorderTest, FaultsLinkLossMarksAndANewRideLandInTheEventFile)
     const auto seen = [&](EventKind kind) { return Kinds(noted).contains(kind); };
 
     session.setLogFileNames(dir.path() + QStringLiteral("/ride.csv"), {});
-    ASSERT_TRUE(session.connectLink({"RPM"}));
+    ASSERT_TRUE(session.connectLink({"RPM"}, {1}));
     ASSERT_TRUE(WaitUntil([&] { return passes >= 2; }));
     ASSERT_EQ(rides, QStringList{dir.path() + QStringLiteral("/ride.csv")});
     ASSERT_EQ(recorder.eventFileName(), dir.path() + QStringLiteral("/ride.events"));

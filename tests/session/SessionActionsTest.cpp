@@ -44,7 +44,6 @@ protected:
         state.link.model = QStringLiteral("Velmoro 1000");
         state.link.ecuId = QStringLiteral("11MP");
         state.link.port = QStringLiteral("Simulator");
-        ChooseEcu(state, clock);
         sim = std::make_shared<Simulator>();
         DiagSessionOptions options;
         options.simulator = sim;
@@ -58,7 +57,7 @@ protected:
 
     bool ConnectAndWait()
     {
-        return session->connectLink({}) &&
+        return session->connectLink({}, {}) &&
                WaitUntil([this] { return session->linkState() == LinkState::Connected; });
     }
 

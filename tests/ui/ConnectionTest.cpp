@@ -85,7 +85,7 @@ TEST_F(ConnectionTest, Miug4ConnectsAfterTheIgnitionPromptAndDisconnects)
     messages.clear();
     window->HandleMenu(ItemConnect);
     ASSERT_TRUE(WaitUntil([this] { return CountMessages(QStringLiteral("Ignition off")) == 1; }));
-    EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
+    EXPECT_FALSE(window->Session()->workerRunning());
     EXPECT_FALSE(window->WorkerAlive());
     EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Connect"));
     EXPECT_TRUE(window->MenuItem(ItemPreferences)->isEnabled());
@@ -316,9 +316,8 @@ TEST_F(ConnectionTest, QuitWhileConnectedWaitsForTheWorkerAndSavesSettings)
     window->StopAll();
     ASSERT_TRUE(WaitUntil([&] { return quitRequested; }));
     EXPECT_FALSE(window->WorkerAlive());
-    EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
+    EXPECT_FALSE(window->Session()->workerRunning());
     EXPECT_EQ(SharedSimulator()->ReceivedCommands().last(), QByteArray("ATZ"));
-    EXPECT_EQ(state.flags.quitFlag.load(), 1);
     EXPECT_FALSE(window->SaveOnExit());
 
     QFile file(paths.SettingsFile());

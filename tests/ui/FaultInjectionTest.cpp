@@ -97,7 +97,7 @@ protected:
         EXPECT_EQ(window->MenuItem(ItemConnect)->text(), QStringLiteral("Connect"));
         EXPECT_TRUE(window->MenuItem(ItemPreferences)->isEnabled());
         EXPECT_EQ(window->StatusText(1), QStringLiteral("Disconnected"));
-        EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
+        EXPECT_FALSE(window->Session()->workerRunning());
         EXPECT_FALSE(window->LinkActive());
         EXPECT_EQ(Value(0), QStringLiteral("----"));
         ExpectCsvComplete();
@@ -239,7 +239,7 @@ TEST_F(FaultInjectionTest, QuitDuringTheSetUpStillResetsTheAdapter)
     window->StopAll();
     window->SaveOnExit(); // the exit steps after the event loop complete the log
     EXPECT_FALSE(window->WorkerAlive());
-    EXPECT_EQ(state.flags.workerState.load(), kWorkerStopped);
+    EXPECT_FALSE(window->Session()->workerRunning());
     EXPECT_FALSE(sim->ReceivedCommands().contains("1003"));
     EXPECT_EQ(sim->ReceivedCommands().last(), QByteArray("ATZ"));
     ExpectCsvComplete();

@@ -1,6 +1,7 @@
 // The settings dialog: opening fallbacks, immediate reactions and the closing steps in order.
 #include "ui/SettingsDialog.h"
 #include "ecu/CoreState.h"
+#include "ecu/Ecu.h"
 #include "support/WaitUntil.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ protected:
             return 1.5f;
         };
         h.stopAll = [this] { calls << "stopAll"; };
-        h.refreshChoosers = [this](CoreState&) { calls << "refreshChoosers"; };
+        h.refreshChoosers = [this]() { calls << "refreshChoosers"; };
         // The search runs on another thread: it gets the list as it is now.
         h.discoverPorts = [list = ports] { return list; };
         h.chooseDirectory = [this](QWidget*, const QString& title, const QString& start) {
@@ -135,7 +136,7 @@ TEST_F(SettingsDialogTest, LanguageChangeAppliesAtOnceAndClosingChangesNothingEl
     state.link.port = "/dev/ttyUSB1";
     state.link.model = "Velmoro 850";
     state.link.ecuId = "MIUG4";
-    ChooseEcu(state);
+    ChooseFamily(state.link);
     const LinkSettings linkBefore = state.link;
     const Settings settingsBefore = state.settings;
     SettingsDialog* dialog = Open();

@@ -95,7 +95,7 @@ protected:
         window->HandleMenu(ItemConnect);
         return WaitUntil([this] {
             return window->StatusText(1) == ConnectedStatusText(state.texts, state.link.port) &&
-                   state.flags.workerState.load() == kWorkerRunning;
+                   window->Session()->workerRunning();
         });
     }
 
