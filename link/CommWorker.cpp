@@ -144,6 +144,7 @@ void CommWorker::Run()
         SetUpAdapter(*port, heard, true);
     }
 
+    ui_.AdapterFound(AdapterOf(heard));
     if (proceed() && heard.adapterSilent) {
         // Named at once: waiting out every further set-up command would only keep the user
         // looking at a link that cannot come up.
@@ -195,13 +196,24 @@ void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard, bool conne
         if (!proceed()) {
             return;
         }
-        command(text);
+        const QByteArray answer = command(text);
+        if (text == "ATZ") {
+            heard.resetAnswer = answer;
+        }
     }
     if (proceed()) {
-        if (command(QByteArrayLiteral("STMFR")).contains("OBD Solutions")) {
+        const QByteArray stn = command(QByteArrayLiteral("STMFR"));
+        if (stn.contains("OBD Solutions")) {
             heard.protocolCommand = QByteArrayLiteral("STP 33");
-        } else if (proceed() && command(QByteArrayLiteral("VTPROI")).contains("Vgate")) {
-            heard.protocolCommand = QByteArrayLiteral("VTP2 33");
+            heard.identityCommand = QByteArrayLiteral("STMFR");
+            heard.identityAnswer = stn;
+        } else if (proceed()) {
+            const QByteArray vgate = command(QByteArrayLiteral("VTPROI"));
+            if (vgate.contains("Vgate")) {
+                heard.protocolCommand = QByteArrayLiteral("VTP2 33");
+                heard.identityCommand = QByteArrayLiteral("VTPROI");
+                heard.identityAnswer = vgate;
+            }
         }
     }
     if (proceed()) {

@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStringList>
 #include <algorithm>
 
 namespace velmoro {
@@ -56,6 +57,35 @@ bool AdapterAnswered(const SetUpAnswers& answers)
 {
     return std::any_of(answers.all.begin(), answers.all.end(),
                        [](const QByteArray& a) { return !a.trimmed().isEmpty(); });
+}
+
+namespace {
+// The lines of an adapter answer without the echo of its command, the prompt and blank lines.
+QStringList AnswerLines(const QByteArray& command, const QByteArray& answer)
+{
+    QStringList lines;
+    for (const QByteArray& raw : answer.split('\r')) {
+        const QString line = QString::fromLatin1(raw).remove(QLatin1Char('>')).trimmed();
+        if (!line.isEmpty() && line != QString::fromLatin1(command))
+            lines << line;
+    }
+    return lines;
+}
+} // namespace
+
+FoundAdapter AdapterOf(const SetUpAnswers& answers)
+{
+    FoundAdapter found;
+    found.answered = AdapterAnswered(answers);
+    found.kind = QStringLiteral("ELM327");
+    found.banner = AnswerLines("ATZ", answers.resetAnswer).join(QLatin1Char(' '));
+    if (!answers.identityCommand.isEmpty()) {
+        found.kind =
+            answers.identityCommand == "STMFR" ? QStringLiteral("STN") : QStringLiteral("Vgate");
+        found.detail =
+            AnswerLines(answers.identityCommand, answers.identityAnswer).join(QLatin1Char(' '));
+    }
+    return found;
 }
 
 LinkFailureReport DiagnoseSetUp(const QString& port, const SetUpAnswers& answers)

@@ -61,7 +61,24 @@ struct SetUpAnswers {
     QByteArray sessionAnswer;
     // kSilentSetUpCommands commands in a row went unanswered: the set-up stopped there.
     bool adapterSilent = false;
+    // The answer to ATZ, and the vendor identity command that was recognised ("STMFR",
+    // "VTPROI"; empty for a plain ELM327) with its answer.
+    QByteArray resetAnswer{};
+    QByteArray identityCommand{};
+    QByteArray identityAnswer{};
 };
+
+// The adapter a set-up found, as the worker reports it.
+struct FoundAdapter {
+    bool answered = false; // any set-up answer held more than blanks
+    QString kind;          // "ELM327", "STN" or "Vgate"
+    QString banner;        // the answer to ATZ without its echo, e.g. "ELM327 v1.5"
+    QString detail;        // the STN's or Vgate's answer to its identity command
+};
+
+// {resetAnswer "ATZ\r\rELM327 v1.5\r\r"} -> ELM327, "ELM327 v1.5"; with identityCommand
+// "STMFR" -> STN and the answer's lines as the detail.
+FoundAdapter AdapterOf(const SetUpAnswers& answers);
 
 // Set-up commands in a row that bring nothing back, not even a prompt, after which the adapter
 // counts as silent: about two adapter time-outs, instead of one for every set-up command.

@@ -30,6 +30,10 @@ public:
     // worker state changes; what follows (Disconnect, Connected) is unchanged by it.
     virtual void SetUpFailed(const LinkFailureReport& report) { Q_UNUSED(report); }
 
+    // The adapter the connect's set-up found (also when it stayed silent). Called on the worker
+    // thread before SetUpFailed and before the worker state changes.
+    virtual void AdapterFound(const FoundAdapter& adapter) { Q_UNUSED(adapter); }
+
     // The adapter restarted by itself while connected and was set up again; seen is what showed
     // it ("ELM327 v1.5", "LV RESET", the echo of a request, "SEARCHING..."). Called on the worker
     // thread before the caller of the request that showed it is woken.

@@ -15,18 +15,6 @@ namespace velmoro {
 
 namespace {
 
-// The lines of an adapter answer without the echo of its command, the prompt and blank lines.
-QStringList AnswerLines(const QByteArray& command, const QByteArray& answer)
-{
-    QStringList lines;
-    for (const QByteArray& raw : answer.split('\r')) {
-        const QString line = QString::fromLatin1(raw).remove(QLatin1Char('>')).trimmed();
-        if (!line.isEmpty() && line != QString::fromLatin1(command))
-            lines << line;
-    }
-    return lines;
-}
-
 // An answer made of hex bytes (and the numbered lines of a long one) came from the ECU; "NO DATA",
 // "CAN ERROR", "?" and silence did not.
 bool FromEcu(const QByteArray& answer)
@@ -377,25 +365,9 @@ AdapterInfo DiagSession::adapterInfo() const
 void DiagSession::NoteAdapterExchange(const QByteArray& command, const QByteArray& answer)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    // What the adapter and the ECU show of themselves while the link comes up.
-    if (linkState_ != LinkState::Connecting)
-        return;
-    AdapterInfo& info = adapterInfo_;
-    const QStringList lines = AnswerLines(command, answer);
-    if (!lines.isEmpty())
-        info.answered = true;
-    if (command == "ATZ") {
-        info.banner = lines.join(QLatin1Char(' '));
-        info.kind = QStringLiteral("ELM327");
-    } else if (command == "STMFR" && answer.contains("OBD Solutions")) {
-        info.kind = QStringLiteral("STN");
-        info.detail = lines.join(QLatin1Char(' '));
-    } else if (command == "VTPROI" && answer.contains("Vgate")) {
-        info.kind = QStringLiteral("Vgate");
-        info.detail = lines.join(QLatin1Char(' '));
-    } else if (IsDiagnosticRequest(command) && FromEcu(answer)) {
-        info.ecuAnswered = true;
-    }
+    // Whether the ECU showed itself while the link came up (the worker reports the adapter).
+    if (linkState_ == LinkState::Connecting && IsDiagnosticRequest(command) && FromEcu(answer))
+        adapterInfo_.ecuAnswered = true;
 }
 
 void DiagSession::NoteConnectFailureLocked(bool workerRunning)

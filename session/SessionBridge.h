@@ -64,6 +64,15 @@ public:
         session_.adapterInfo_.setUpFailure = report.failure;
         session_.adapterInfo_.setUpFailureText = text;
     }
+    void AdapterFound(const FoundAdapter& adapter) override
+    {
+        std::lock_guard<std::mutex> lock(session_.mutex_);
+        AdapterInfo& info = session_.adapterInfo_;
+        info.answered = adapter.answered;
+        info.kind = adapter.kind;
+        info.banner = adapter.banner;
+        info.detail = adapter.detail;
+    }
     void LinkLost() override { session_.EndLink(false); }
     void AdapterRestarted(const QString& seen) override
     {

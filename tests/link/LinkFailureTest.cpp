@@ -78,5 +78,32 @@ TEST(LinkFailureTest, SetUpCommandsCountAsTheStepsTheUserSees)
     EXPECT_EQ(ConnectStepText(texts, ConnectStep::AdapterSetUp, 7), "Adapter-Einrichtung 7 von 7");
 }
 
+// The worker reports the adapter from its set-up's answers: the reset's banner without its
+// echo, and a recognised vendor's identity answer.
+TEST(LinkFailureTest, TheSetUpsAnswersNameTheAdapter)
+{
+    SetUpAnswers elm;
+    elm.all = {"", "ATZ\r\rELM327 v1.5\r\r"};
+    elm.resetAnswer = "ATZ\r\rELM327 v1.5\r\r>";
+    const FoundAdapter plain = AdapterOf(elm);
+    EXPECT_TRUE(plain.answered);
+    EXPECT_EQ(plain.kind, "ELM327");
+    EXPECT_EQ(plain.banner, "ELM327 v1.5");
+    EXPECT_TRUE(plain.detail.isEmpty());
+
+    SetUpAnswers stn = elm;
+    stn.identityCommand = "STMFR";
+    stn.identityAnswer = "OBD Solutions LLC\r\r";
+    EXPECT_EQ(AdapterOf(stn).kind, "STN");
+    EXPECT_EQ(AdapterOf(stn).detail, "OBD Solutions LLC");
+    SetUpAnswers vgate = elm;
+    vgate.identityCommand = "VTPROI";
+    vgate.identityAnswer = "VTPROI\rVgate iCar Pro\r\r";
+    EXPECT_EQ(AdapterOf(vgate).kind, "Vgate");
+    EXPECT_EQ(AdapterOf(vgate).detail, "Vgate iCar Pro");
+
+    EXPECT_FALSE(AdapterOf(SetUpAnswers{{"", ""}, {}, {}, {}, true}).answered);
+}
+
 } // namespace
 } // namespace velmoro
