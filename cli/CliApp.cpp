@@ -238,7 +238,7 @@ int CliRun::Connect()
 
     DiagSession* s = session_.get();
     connect(s, &DiagSession::question, this, &CliRun::OnQuestion);
-    connect(s, &DiagSession::ecuInfoText, this, [this](const QString& text) { ecuInfo_ = text; });
+    connect(s, &DiagSession::identified, this, [this](const EcuInfo& info) { ecuInfo_ = info; });
     connect(s, &DiagSession::connected, this, &CliRun::OnConnected);
     connect(s, &DiagSession::disconnected, this, &CliRun::OnDisconnected);
     connect(s, &DiagSession::linkFailed, this, [this](LinkFailure failure, const QString& text) {

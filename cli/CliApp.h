@@ -149,7 +149,7 @@ private:
     bool waitSaid_ = false;
     QTimer durationTimer_;
 
-    QString ecuInfo_;
+    EcuInfo ecuInfo_; // what the identification read; commands run once it did
     QString surveyFile_;
     int watchCount_ = 0;
     int passesShown_ = 0;

@@ -176,7 +176,7 @@ int CliRun::ListActions()
 void CliRun::StartInfo()
 {
     const AdapterInfo adapter = session_->adapterInfo();
-    const QStringList ecu = ecuInfo_.split(QLatin1Char('\n'));
+    const QStringList ecu = EcuInfoText(ecuInfo_).split(QLatin1Char('\n'));
     if (o_.json) {
         PrintJsonResult(QJsonObject{{QStringLiteral("adapter"),
                                      QJsonObject{{QStringLiteral("kind"), adapter.kind},
@@ -237,7 +237,7 @@ void CliRun::OnFaults(const JobResult& result)
 
 void CliRun::StartReport()
 {
-    session_->buildReport(ecuInfo_, state_.choosers[0].entries);
+    session_->buildReport(EcuInfoText(ecuInfo_), state_.choosers[0].entries);
 }
 
 void CliRun::OnReport(const JobResult& result)

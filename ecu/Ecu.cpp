@@ -1,5 +1,5 @@
-// The two ECU families behind one interface, and the choice of the family from the model's ECU
-// identifier.
+// The two ECU families behind one interface, each a table of its operations, and the choice of
+// the family from the model's ECU identifier.
 #include "ecu/Ecu.h"
 
 #include "ecu/Actuators.h"
@@ -15,95 +15,93 @@ namespace velmoro {
 
 namespace {
 
-// MIUG4 speaks UDS: identifiers 0x1000..0x10FF, ReadDTCInformation, routine control.
-class EcuMiug4 final : public Ecu {
-public:
-    using Ecu::Ecu;
-    int family() const override { return FamilyMiug4; }
-    QVector<QString> valueNames() const override
-    {
-        QVector<QString> names;
-        BuildValueNamesMiug4(*ctx_.texts, names);
-        return names;
-    }
-    int lastValueIndex() const override { return kLastIndexMiug4; }
-    ActionList actions() const override
-    {
-        return BuildActions(FamilyMiug4, *ctx_.texts, ctx_.procedures);
-    }
-    void identify(UiBridge& ui) override
-    {
-        ConnectMiug4(*ctx_.flags, *ctx_.settings, *ctx_.link, ui);
-    }
-    int readValue(MeasurementRow& row) override
-    {
-        ReaderContext reader{*ctx_.link, *ctx_.texts, rpmSmoothing_};
-        return ValueDispatcherMiug4(reader, row);
-    }
-    bool hasEngineStatus() const override { return true; }
-    int readEngineStatus(MeasurementRow& row) override
-    {
-        return ReadEngineStatusMiug4(*ctx_.link, *ctx_.texts, row);
-    }
-    bool hasStoredFaults() const override { return true; }
-    JobEnding readFaults(FaultLists& lists) override
-    {
-        return ReadFaultsMiug4(*ctx_.link, *ctx_.texts, lists);
-    }
-    JobEnding clearFaults(FaultLists& lists) override
-    {
-        return ClearFaultsMiug4(*ctx_.link, *ctx_.texts, lists);
-    }
-    bool hasRoutineResult() const override { return false; }
-    int routineResult(ProcedureRecord&) override { return 0; }
-
-private:
-    float rpmSmoothing_ = 0.0f;
+// What tells one family from the other: its tables and requests. An empty entry: the family
+// does not offer it.
+struct FamilyOps {
+    int family;
+    int lastValueIndex;
+    void (*valueNames)(LanguageTexts& texts, QVector<QString>& names);
+    std::optional<EcuInfo> (*identify)(ExchangeLink& link, const LinkSettings& settings);
+    int (*readValue)(ReaderContext& reader, MeasurementRow& row);
+    int (*readEngineStatus)(ExchangeLink& link, LanguageTexts& texts, MeasurementRow& row);
+    JobEnding (*readFaults)(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
+    JobEnding (*clearFaults)(ExchangeLink& link, LanguageTexts& texts, FaultLists& lists);
+    int (*routineResult)(ExchangeLink& link, LanguageTexts& texts, ProcedureRecord& record);
 };
 
-// 11MP speaks the local-identifier services: one-byte identifiers, fault records by status.
-class Ecu11mp final : public Ecu {
+// MIUG4 speaks UDS: identifiers 0x1000..0x10FF, ReadDTCInformation, routine control.
+constexpr FamilyOps kMiug4{
+    .family = FamilyMiug4,
+    .lastValueIndex = kLastIndexMiug4,
+    .valueNames = BuildValueNamesMiug4,
+    .identify = IdentifyMiug4,
+    .readValue = ValueDispatcherMiug4,
+    .readEngineStatus = ReadEngineStatusMiug4,
+    .readFaults = ReadFaultsMiug4,
+    .clearFaults = ClearFaultsMiug4,
+    .routineResult = nullptr,
+};
+
+// 11MP speaks the local-identifier services: one-byte identifiers, fault records by status, a
+// self-learning result to poll for.
+constexpr FamilyOps k11mp{
+    .family = Family11mp,
+    .lastValueIndex = kLastIndex11mp,
+    .valueNames = BuildValueNames11mp,
+    .identify = [](ExchangeLink& link, const LinkSettings& settings) -> std::optional<EcuInfo> {
+        return Identify11mp(link, settings);
+    },
+    .readValue = ValueDispatcher11mp,
+    .readEngineStatus = nullptr,
+    .readFaults = ReadFaults11mp,
+    .clearFaults = ClearFaults11mp,
+    .routineResult = RoutineResult11mp,
+};
+
+class FamilyEcu final : public Ecu {
 public:
-    using Ecu::Ecu;
-    int family() const override { return Family11mp; }
+    FamilyEcu(const FamilyOps& ops, EcuContext context) : Ecu(std::move(context)), ops_(ops) {}
+
+    int family() const override { return ops_.family; }
     QVector<QString> valueNames() const override
     {
         QVector<QString> names;
-        BuildValueNames11mp(*ctx_.texts, names);
+        ops_.valueNames(*ctx_.texts, names);
         return names;
     }
-    int lastValueIndex() const override { return kLastIndex11mp; }
+    int lastValueIndex() const override { return ops_.lastValueIndex; }
     ActionList actions() const override
     {
-        return BuildActions(Family11mp, *ctx_.texts, ctx_.procedures);
+        return BuildActions(ops_.family, *ctx_.texts, ctx_.procedures);
     }
-    void identify(UiBridge& ui) override
-    {
-        Connect11mp(*ctx_.flags, *ctx_.settings, *ctx_.link, ui);
-    }
+    std::optional<EcuInfo> identify() override { return ops_.identify(*ctx_.link, *ctx_.settings); }
     int readValue(MeasurementRow& row) override
     {
         ReaderContext reader{*ctx_.link, *ctx_.texts, rpmSmoothing_};
-        return ValueDispatcher11mp(reader, row);
+        return ops_.readValue(reader, row);
     }
-    bool hasEngineStatus() const override { return false; }
-    int readEngineStatus(MeasurementRow&) override { return 0; }
+    bool hasEngineStatus() const override { return ops_.readEngineStatus != nullptr; }
+    int readEngineStatus(MeasurementRow& row) override
+    {
+        return ops_.readEngineStatus ? ops_.readEngineStatus(*ctx_.link, *ctx_.texts, row) : 0;
+    }
     bool hasStoredFaults() const override { return true; }
     JobEnding readFaults(FaultLists& lists) override
     {
-        return ReadFaults11mp(*ctx_.link, *ctx_.texts, lists);
+        return ops_.readFaults(*ctx_.link, *ctx_.texts, lists);
     }
     JobEnding clearFaults(FaultLists& lists) override
     {
-        return ClearFaults11mp(*ctx_.link, *ctx_.texts, lists);
+        return ops_.clearFaults(*ctx_.link, *ctx_.texts, lists);
     }
-    bool hasRoutineResult() const override { return true; }
+    bool hasRoutineResult() const override { return ops_.routineResult != nullptr; }
     int routineResult(ProcedureRecord& record) override
     {
-        return RoutineResult11mp(*ctx_.link, *ctx_.texts, record);
+        return ops_.routineResult ? ops_.routineResult(*ctx_.link, *ctx_.texts, record) : 0;
     }
 
 private:
+    const FamilyOps& ops_;
     float rpmSmoothing_ = 0.0f;
 };
 
@@ -117,12 +115,12 @@ bool Ecu::reopenSession()
 
 std::unique_ptr<Ecu> MakeEcuMiug4(EcuContext context)
 {
-    return std::make_unique<EcuMiug4>(std::move(context));
+    return std::make_unique<FamilyEcu>(kMiug4, std::move(context));
 }
 
 std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context)
 {
-    return std::make_unique<Ecu11mp>(std::move(context));
+    return std::make_unique<FamilyEcu>(k11mp, std::move(context));
 }
 
 EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags, Clock& clock)
@@ -130,7 +128,6 @@ EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags, Cl
     EcuContext ctx;
     ctx.link = &link;
     ctx.texts = &config.texts;
-    ctx.flags = &flags;
     ctx.settings = &config.link;
     ctx.procedures.link = &link;
     ctx.procedures.texts = &config.texts;

@@ -8,11 +8,11 @@
 #include "config/LanguageTexts.h"
 #include "config/Settings.h"
 #include "ecu/FaultLists.h"
+#include "ecu/Identification.h"
 #include "ecu/Procedures.h"
 #include "link/Clock.h"
 #include "link/Exchange.h"
 #include "link/LinkFlags.h"
-#include "link/UiBridge.h"
 #include "values/ActionList.h"
 #include "values/JobEnding.h"
 #include "values/MeasurementRow.h"
@@ -20,6 +20,7 @@
 #include <QString>
 #include <QVector>
 #include <memory>
+#include <optional>
 
 namespace velmoro {
 
@@ -29,7 +30,6 @@ struct CoreState;
 struct EcuContext {
     ExchangeLink* link = nullptr;
     LanguageTexts* texts = nullptr;
-    LinkFlags* flags = nullptr;
     const LinkSettings* settings = nullptr; // ecuId and ecuVariant for the identification
     ProcedureContext procedures;
 };
@@ -53,9 +53,9 @@ public:
     // The actuator tests and procedures, each entry carrying its own switch or procedure.
     virtual ActionList actions() const = 0;
 
-    // Once the worker is up: reads the identification, then ui.SetEcuInfoText + ui.Connected(),
-    // or ui.Disconnect() when the family's identification fails.
-    virtual void identify(UiBridge& ui) = 0;
+    // Once the worker is up: reads the identification; nullopt when the family's identification
+    // fails.
+    virtual std::optional<EcuInfo> identify() = 0;
     // The value of row.valueIndex into the row; 1 = filled from a valid answer, 0 = not.
     virtual int readValue(MeasurementRow& row) = 0;
     // The engine status block of the measurement view (MIUG4 only).

@@ -1,4 +1,4 @@
-// Identification of both families and the ECU information texts it builds.
+// Identification of both families and the ECU information text of what it read.
 #include "ecu/Identification.h"
 
 #include "link/AnswerParser.h"
@@ -15,15 +15,17 @@ struct Field {
     int length;
 };
 
-void AppendLine(QString& text, const QString& field)
+// Adds the field trimmed, unless it is blank.
+void AppendField(QStringList& fields, const QString& field)
 {
     const QString trimmed = field.trimmed();
     if (!trimmed.isEmpty())
-        text += trimmed + QLatin1Char('\n');
+        fields.append(trimmed);
 }
 
-// The worker sets the state once the ignition prompt and the adapter set-up are done, which
-// takes as long as the user needs. The bounded waits only matter if a writer skips the wake-up.
+} // namespace
+
+// The bounded waits only matter if a writer skips the wake-up.
 int WaitForWorker(LinkFlags& flags)
 {
     constexpr int kRecheckMs = 100;
@@ -31,8 +33,6 @@ int WaitForWorker(LinkFlags& flags)
         flags.WaitForWorkerState([](int state) { return state >= 0; }, kRecheckMs);
     return flags.workerState.load();
 }
-
-} // namespace
 
 QString AsciiField(const QByteArray& bytes, int offset, int length)
 {
@@ -54,80 +54,74 @@ QByteArray DataBytes(const ExchangeResult& result)
     return QByteArray(reinterpret_cast<const char*>(&result.response[1]), count);
 }
 
-QString IdentificationLinesMiug4(const QByteArray& idData)
+EcuInfo EcuInfoMiug4(const QString& ecuId, const QByteArray& idData,
+                     const std::optional<QByteArray>& versionData)
 {
     QByteArray record = idData.left(kMiug4RecordSize);
     record.append(QByteArray(kMiug4RecordSize - record.size(), '\0'));
 
-    QString text;
-    AppendLine(text, AsciiField(record, 0, 11));
-    AppendLine(text, AsciiField(record, 11, 6) + QLatin1Char(' ') + AsciiField(record, 17, 5));
-    AppendLine(text, AsciiField(record, 23, 4) + QLatin1Char(' ') + AsciiField(record, 27, 7));
-    AppendLine(text, AsciiField(record, 36, 6));
-    AppendLine(text, AsciiField(record, 47, 11));
+    EcuInfo info;
+    info.family = FamilyMiug4;
+    info.ecuId = ecuId;
+    AppendField(info.fields, AsciiField(record, 0, 11));
+    AppendField(info.fields,
+                AsciiField(record, 11, 6) + QLatin1Char(' ') + AsciiField(record, 17, 5));
+    AppendField(info.fields,
+                AsciiField(record, 23, 4) + QLatin1Char(' ') + AsciiField(record, 27, 7));
+    AppendField(info.fields, AsciiField(record, 36, 6));
+    AppendField(info.fields, AsciiField(record, 47, 11));
     const auto byte = [&record](int i) { return static_cast<std::uint8_t>(record[i]); };
-    text += QString::fromLatin1(Hex2(byte(69)) + Hex2(byte(70)) + '.' + Hex2(byte(71)) + '.' +
-                                Hex2(byte(72)));
-    return text;
-}
-
-QString EcuInfoTextMiug4(const QString& ecuId, const QByteArray& idData,
-                         const std::optional<QByteArray>& versionData)
-{
-    QString text = QStringLiteral("IAW ") + ecuId + QLatin1Char('\n');
-    text += IdentificationLinesMiug4(idData);
+    info.release = QString::fromLatin1(Hex2(byte(69)) + Hex2(byte(70)) + '.' + Hex2(byte(71)) +
+                                       '.' + Hex2(byte(72)));
     if (versionData && !versionData->isEmpty())
-        text += QLatin1Char('\n') + AsciiField(*versionData, 0, versionData->size());
+        info.version = AsciiField(*versionData, 0, versionData->size());
+    return info;
+}
+
+EcuInfo EcuInfo11mp(const QString& ecuId, const QString& variant, const QByteArray& idData)
+{
+    EcuInfo info;
+    info.family = Family11mp;
+    info.ecuId = ecuId;
+    info.variant = variant;
+    if (idData.size() < k11mpMinimumBytes)
+        return info;
+    static constexpr Field kFields[] = {{0, 11}, {11, 11}, {23, 10}, {35, 6}, {52, 9}, {61, 6}};
+    for (const Field& field : kFields)
+        AppendField(info.fields, AsciiField(idData, field.offset, field.length));
+    return info;
+}
+
+QString EcuInfoText(const EcuInfo& info)
+{
+    if (info.family == Family11mp)
+        return QStringLiteral("IAW ") + info.ecuId + QLatin1Char(' ') + info.variant +
+               QLatin1Char('\n') + info.fields.join(QLatin1Char('\n'));
+    QString text = QStringLiteral("IAW ") + info.ecuId + QLatin1Char('\n');
+    for (const QString& field : info.fields)
+        text += field + QLatin1Char('\n');
+    text += info.release;
+    if (info.version)
+        text += QLatin1Char('\n') + *info.version;
     return text;
 }
 
-QString EcuInfoText11mp(const QString& ecuId, const QString& variant, const QByteArray& idData)
+std::optional<EcuInfo> IdentifyMiug4(ExchangeLink& link, const LinkSettings& settings)
 {
-    QString text = QStringLiteral("IAW ") + ecuId + QLatin1Char(' ') + variant + QLatin1Char('\n');
-    if (idData.size() < k11mpMinimumBytes)
-        return text;
-    static constexpr Field kFields[] = {{0, 11}, {11, 11}, {23, 10}, {35, 6}, {52, 9}, {61, 6}};
-    QStringList lines;
-    for (const Field& field : kFields) {
-        const QString trimmed = AsciiField(idData, field.offset, field.length).trimmed();
-        if (!trimmed.isEmpty())
-            lines.append(trimmed);
-    }
-    return text + lines.join(QLatin1Char('\n'));
-}
-
-void ConnectMiug4(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui)
-{
-    if (WaitForWorker(flags) != kWorkerRunning) {
-        ui.Disconnect();
-        return;
-    }
-    ui.ConnectProgress(ConnectStep::Identification);
     const ExchangeResult id = link.Exchange({0x22, 0x10, 0x80});
-    if (id.result <= 0) {
-        ui.Disconnect();
-        return;
-    }
+    if (id.result <= 0)
+        return std::nullopt;
     const QByteArray idData = DataBytes(id);
     std::optional<QByteArray> version;
     const ExchangeResult v = link.Exchange({0x22, 0x10, 0x9A});
     if (v.result >= 1)
         version = DataBytes(v);
-    ui.SetEcuInfoText(EcuInfoTextMiug4(settings.ecuId, idData, version));
-    ui.Connected();
+    return EcuInfoMiug4(settings.ecuId, idData, version);
 }
 
-void Connect11mp(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui)
+EcuInfo Identify11mp(ExchangeLink& link, const LinkSettings& settings)
 {
-    if (WaitForWorker(flags) != kWorkerRunning) {
-        ui.Disconnect();
-        return;
-    }
-    ui.ConnectProgress(ConnectStep::Identification);
-    // Any answer, or none, counts as connected; a short one only leaves the fields out.
-    const ExchangeResult id = link.Exchange({0x22, 0xB0});
-    ui.SetEcuInfoText(EcuInfoText11mp(settings.ecuId, settings.ecuVariant, DataBytes(id)));
-    ui.Connected();
+    return EcuInfo11mp(settings.ecuId, settings.ecuVariant, DataBytes(link.Exchange({0x22, 0xB0})));
 }
 
 } // namespace velmoro

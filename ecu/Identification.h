@@ -1,5 +1,5 @@
-// The identification of both families, run once the worker is up, and the ECU information texts
-// it builds.
+// The identification of both families, read once the worker is up, and the ECU information text
+// a view shows for it.
 #pragma once
 
 #include "config/Settings.h"
@@ -8,35 +8,56 @@
 #include "link/UiBridge.h"
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace velmoro {
 
+// What the identification read from the ECU.
+struct EcuInfo {
+    int family = FamilyMiug4;
+    QString ecuId;   // the model's ECU identifier
+    QString variant; // 11MP: the model's variant, shown after the identifier
+    // The record's text fields that are not blank, trimmed, in order (MIUG4: A, B1 B2, C1 C2,
+    // D, E; 11MP: its six fields, none when the answer was shorter than 67 bytes).
+    QStringList fields;
+    // MIUG4: record bytes 69..72 as "0102.03.04"; empty for 11MP.
+    QString release;
+    // MIUG4: the answer to 0x109A read as ASCII up to a zero byte, when it brought data.
+    std::optional<QString> version;
+};
+
+// The text of the ECU information field, lines separated by LF.
+// MIUG4: "IAW " + ecuId, then each field, then release, each on its own line, then the version
+// on a line of its own when there is one. 11MP: "IAW " + ecuId + " " + variant + LF, then the
+// fields separated by LF.
+QString EcuInfoText(const EcuInfo& info);
+
 // Bytes read as ASCII, stopping early at a zero byte.
 QString AsciiField(const QByteArray& bytes, int offset, int length);
-
-// The MIUG4 lines after "IAW <ecuId>" built from the data bytes of the 0x1080 answer (copied into
-// a zero-filled 73-byte record): the non-blank trimmed fields A, B1+" "+B2, C1+" "+C2, D, E each
-// followed by LF, then the bytes at 69..72 as "0102.03.04" (no LF).
-QString IdentificationLinesMiug4(const QByteArray& idData);
-
-// The whole MIUG4 ECU information text: "IAW " + ecuId + LF + the identification lines, and when
-// the 0x109A answer has data, LF + its bytes as ASCII (stopping at a zero byte, not trimmed).
-QString EcuInfoTextMiug4(const QString& ecuId, const QByteArray& idData,
-                         const std::optional<QByteArray>& versionData);
-
-// The whole 11MP ECU information text: "IAW " + ecuId + " " + variant + LF, then, when the 0xB0
-// answer has at least 67 data bytes, its six non-blank trimmed fields separated by LF.
-QString EcuInfoText11mp(const QString& ecuId, const QString& variant, const QByteArray& idData);
 
 // The data bytes of an exchange (elements 1..result); empty when result <= 0.
 QByteArray DataBytes(const ExchangeResult& result);
 
-// Run on the session's thread after the worker was started: wait while workerState < 0, read the
-// identification, then ui.SetEcuInfoText(text) + ui.Connected(), or on failure ui.Disconnect().
-// MIUG4 fails when 0x1080 brings no data; 11MP fails only when the worker did not come up.
-void ConnectMiug4(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui);
-void Connect11mp(LinkFlags& flags, const LinkSettings& settings, ExchangeLink& link, UiBridge& ui);
+// The MIUG4 identification from the data bytes of the 0x1080 answer (copied into a zero-filled
+// 73-byte record) and of the 0x109A answer (nullopt: it brought none).
+EcuInfo EcuInfoMiug4(const QString& ecuId, const QByteArray& idData,
+                     const std::optional<QByteArray>& versionData);
+// The 11MP identification from the data bytes of the 0xB0 answer; the fields only when it has
+// at least 67 bytes.
+EcuInfo EcuInfo11mp(const QString& ecuId, const QString& variant, const QByteArray& idData);
+
+// Read over link. MIUG4 fails (nullopt) when 0x1080 brings no data; 11MP never fails: any
+// answer, or none, identifies it, a short one without its fields.
+std::optional<EcuInfo> IdentifyMiug4(ExchangeLink& link, const LinkSettings& settings);
+EcuInfo Identify11mp(ExchangeLink& link, const LinkSettings& settings);
+
+// Waits while the worker starts (through the ignition prompt and the adapter set-up, as long as
+// the user needs) and returns the state it settled in.
+int WaitForWorker(LinkFlags& flags);
 
 } // namespace velmoro
+
+Q_DECLARE_METATYPE(velmoro::EcuInfo)

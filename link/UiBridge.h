@@ -16,9 +16,7 @@ public:
     // was closed. Called from threads other than the main thread.
     virtual void ShowMessageAndWait(const QString& text) = 0;
 
-    // The connect sequence's results: the ECU information text, then either Connected() or a
-    // request to end the link.
-    virtual void SetEcuInfoText(const QString& text) = 0;
+    // The connect sequence's results: either Connected() or a request to end the link.
     virtual void Connected() = 0;
     virtual void Disconnect() = 0;
 

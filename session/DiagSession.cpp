@@ -59,6 +59,7 @@ DiagSession::DiagSession(CoreState config, DiagSessionOptions options, QObject* 
     qRegisterMetaType<LinkFailure>();
     qRegisterMetaType<ConnectStep>();
     qRegisterMetaType<JobResult>();
+    qRegisterMetaType<EcuInfo>();
     if (!options_.portFactory) {
         std::shared_ptr<Simulator> simulator = simulator_;
         options_.portFactory = [simulator](const QString& name) -> std::unique_ptr<AdapterPort> {
@@ -301,6 +302,22 @@ void DiagSession::StartWorker(bool resume)
             emit linkStateChanged(retry ? LinkState::Reconnecting : LinkState::Disconnecting);
     }));
     worker_->start();
+}
+
+void DiagSession::Identify(Ecu& ecu)
+{
+    if (WaitForWorker(flags_) != kWorkerRunning) {
+        bridge_->Disconnect();
+        return;
+    }
+    bridge_->ConnectProgress(ConnectStep::Identification, 0);
+    const std::optional<EcuInfo> info = ecu.identify();
+    if (!info) {
+        bridge_->Disconnect();
+        return;
+    }
+    emit identified(*info);
+    bridge_->Connected();
 }
 
 void DiagSession::quit()

@@ -215,7 +215,8 @@ signals:
     void connected();
     // The link has ended: the moment for the ignition-off message.
     void disconnected();
-    void ecuInfoText(const QString& text);
+    // What the identification read, just before connected().
+    void identified(const velmoro::EcuInfo& info);
     // A pass has ended with the view still shown: what the rows show now.
     void rowsRead(const velmoro::RowsSnapshot& rows);
     // A box for the user (the ignition prompt); answerQuestion() lets the worker go on.
@@ -280,6 +281,10 @@ private:
     bool RetryWantedLocked() const;
     // On the loop thread: collects the last worker and starts one for port_.
     void StartWorker(bool resume);
+    // On the loop thread, once the worker was started: waits until it is up, identifies the ECU
+    // and says connected, or ends the link when the worker did not come up or the family's
+    // identification failed.
+    void Identify(Ecu& ecu);
     void RunPass();
     // On the loop thread: startNewRide() takes effect.
     void RollRide();

@@ -27,7 +27,6 @@ public:
         emit session_.question(text);
         gate->acquire();
     }
-    void SetEcuInfoText(const QString& text) override { emit session_.ecuInfoText(text); }
     void Connected() override
     {
         LinkFailureReport failure;

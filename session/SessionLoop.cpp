@@ -100,7 +100,7 @@ void DiagSession::LoopMain()
             connectPending_ = false;
             const std::shared_ptr<Ecu> ecu = ecu_;
             lock.unlock();
-            ecu->identify(*bridge_);
+            Identify(*ecu);
             lock.lock();
             continue;
         }

@@ -119,7 +119,8 @@ void MainWindow::WireSession()
             ShowMessage(kWindowTitle, text);
         session_->answerQuestion();
     });
-    connect(s, &DiagSession::ecuInfoText, this, &MainWindow::SetEcuInfoText);
+    connect(s, &DiagSession::identified, this,
+            [this](const EcuInfo& info) { SetEcuInfoText(EcuInfoText(info)); });
     connect(s, &DiagSession::connected, this, &MainWindow::OnConnected);
     connect(s, &DiagSession::linkStateChanged, this, [this](LinkState link) {
         if (link == LinkState::Disconnecting)

@@ -11,7 +11,6 @@
 #include "values/EnglishTexts.h"
 #include "values/ValueCatalog.h"
 
-#include <QMutex>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -23,11 +22,6 @@ namespace {
 class RecordingUi : public UiBridge {
 public:
     void ShowMessageAndWait(const QString&) override { ++prompts; }
-    void SetEcuInfoText(const QString& text) override
-    {
-        QMutexLocker lock(&mutex);
-        info = text;
-    }
     void Connected() override { ++connected; }
     void Disconnect() override { ++disconnects; }
     void LinkLost() override { ++lost; }
@@ -36,8 +30,6 @@ public:
     std::atomic<int> connected{0};
     std::atomic<int> disconnects{0};
     std::atomic<int> lost{0};
-    QMutex mutex;
-    QString info;
 };
 
 class EcuOpsSimulatorTest : public ::testing::Test {
@@ -59,8 +51,9 @@ protected:
                                   [this](const QString&) { return OpenSimulatorPort(sim); });
             commWorker.Run();
         });
-        state.ecu->identify(ui);
-        ASSERT_EQ(ui.connected.load(), 1) << "the simulated link did not come up";
+        ASSERT_EQ(WaitForWorker(state.flags), kWorkerRunning)
+            << "the simulated link did not come up";
+        ASSERT_TRUE(state.ecu->identify());
         sim->SetEngineTimeMs(4000); // the same answers for the pass and its replay
         sim->ClearReceived();
     }

@@ -1,6 +1,5 @@
-// The connection sequences of both families and their ECU information texts.
+// The identification of both families and their ECU information texts.
 #include "ecu/Identification.h"
-#include "UiRecorder.h"
 #include "support/ScriptedLink.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +9,6 @@ namespace {
 
 using test::Hex;
 using test::ScriptedLink;
-
-using RecordingUi = test::UiRecorder;
 
 QByteArray Padded(QByteArray text, int length)
 {
@@ -34,10 +31,16 @@ TEST(ConnectionTextTest, Miug4FullRecordAndVersion)
     record += Hex("FF FF"); // beyond the record
     ASSERT_EQ(record.size(), 75);
 
-    EXPECT_EQ(EcuInfoTextMiug4("MIUG4", record, Hex("56 31 2E 30 00 41")),
-              "IAW MIUG4\nABC123\nB1     B2\nC1    C2\nEEE\n0102.03.04\nV1.0");
-    EXPECT_EQ(EcuInfoTextMiug4("MIUG4", record, std::nullopt),
+    const EcuInfo info = EcuInfoMiug4("MIUG4", record, Hex("56 31 2E 30 00 41"));
+    EXPECT_EQ(info.fields, (QStringList{"ABC123", "B1     B2", "C1    C2", "EEE"}));
+    EXPECT_EQ(info.release, "0102.03.04");
+    EXPECT_EQ(info.version, "V1.0");
+    EXPECT_EQ(EcuInfoText(info), "IAW MIUG4\nABC123\nB1     B2\nC1    C2\nEEE\n0102.03.04\nV1.0");
+    EXPECT_EQ(EcuInfoText(EcuInfoMiug4("MIUG4", record, std::nullopt)),
               "IAW MIUG4\nABC123\nB1     B2\nC1    C2\nEEE\n0102.03.04");
+    // A version answer of zero bytes still makes its own, empty line.
+    EXPECT_EQ(EcuInfoText(EcuInfoMiug4("MIUG4", record, Hex("00"))),
+              "IAW MIUG4\nABC123\nB1     B2\nC1    C2\nEEE\n0102.03.04\n");
 }
 
 TEST(ConnectionTextTest, Miug4ShortIdentification)
@@ -45,7 +48,8 @@ TEST(ConnectionTextTest, Miug4ShortIdentification)
     // 20 data bytes: field A and the start of B1; the rest reads as zero.
     const QByteArray id = "SW12345678 HW98765 9";
     ASSERT_EQ(id.size(), 20);
-    EXPECT_EQ(IdentificationLinesMiug4(id), "SW12345678\nHW9876 5 9\n0000.00.00");
+    EXPECT_EQ(EcuInfoText(EcuInfoMiug4("MIUG4", id, std::nullopt)),
+              "IAW MIUG4\nSW12345678\nHW9876 5 9\n0000.00.00");
 }
 
 TEST(ConnectionTextTest, ElevenMpFieldsOnlyFromSixtySevenBytes)
@@ -56,45 +60,24 @@ TEST(ConnectionTextTest, ElevenMpFieldsOnlyFromSixtySevenBytes)
     id.replace(35, 6, " 12 3 ");
     id.replace(52, 9, QByteArray("V\0VVVVVVV", 9));
     id.replace(61, 6, "  END ");
-    EXPECT_EQ(EcuInfoText11mp("11MP", "A1", id), "IAW 11MP A1\nABCDE\nXYZ\n12 3\nV\nEND");
-    EXPECT_EQ(EcuInfoText11mp("11MP", "A1", id.left(66)), "IAW 11MP A1\n");
+    EXPECT_EQ(EcuInfoText(EcuInfo11mp("11MP", "A1", id)), "IAW 11MP A1\nABCDE\nXYZ\n12 3\nV\nEND");
+    EXPECT_EQ(EcuInfoText(EcuInfo11mp("11MP", "A1", id.left(66))), "IAW 11MP A1\n");
 }
 
-TEST(IdentificationTest, FailuresDisconnect)
+TEST(IdentificationTest, Miug4NeedsDataElevenMpAnyAnswer)
 {
     LinkSettings settings;
     settings.ecuId = "MIUG4";
     ScriptedLink link;
-
-    // The worker never came up: nothing is requested.
-    LinkFlags stopped;
-    RecordingUi ui1;
-    ConnectMiug4(stopped, settings, link, ui1);
-    Connect11mp(stopped, settings, link, ui1);
-    EXPECT_EQ(ui1.Calls(), (QStringList{"disconnect", "disconnect"}));
-    EXPECT_TRUE(link.Requests().isEmpty());
-
-    // MIUG4 identification refused while the worker runs.
-    LinkFlags running;
-    running.workerState = kWorkerRunning;
-    RecordingUi ui2;
     link.Answer(Hex("22 10 80"), Hex("7F 22 31"));
-    ConnectMiug4(running, settings, link, ui2);
-    EXPECT_EQ(ui2.Calls(), QStringList{"disconnect"});
-}
+    EXPECT_FALSE(IdentifyMiug4(link, settings));
+    EXPECT_EQ(link.Requests(), QByteArrayList{Hex("22 10 80")});
 
-TEST(IdentificationTest, ElevenMpConnectsWithoutAnswer)
-{
-    LinkFlags flags;
-    flags.workerState = kWorkerRunning;
-    LinkSettings settings;
     settings.ecuId = "11MP";
     settings.ecuVariant = "B0";
-    ScriptedLink link;
-    RecordingUi ui;
-    Connect11mp(flags, settings, link, ui);
-    EXPECT_EQ(ui.Calls(), (QStringList{"info IAW 11MP B0\n", "connected"}));
-    EXPECT_EQ(link.Requests(), QByteArrayList{Hex("22 B0")});
+    ScriptedLink silent;
+    EXPECT_EQ(EcuInfoText(Identify11mp(silent, settings)), "IAW 11MP B0\n");
+    EXPECT_EQ(silent.Requests(), QByteArrayList{Hex("22 B0")});
 }
 
 } // namespace

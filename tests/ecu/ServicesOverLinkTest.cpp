@@ -1,5 +1,4 @@
 // The ECU services end to end: the real worker and request channel against the simulated ECUs.
-#include "UiRecorder.h"
 #include "ecu/Actuators.h"
 #include "ecu/Faults.h"
 #include "ecu/Identification.h"
@@ -53,7 +52,6 @@ protected:
     ProcedureContext ctx;
     ActionList actions;
     FaultLists lists;
-    test::UiRecorder ui;
 };
 
 TEST_F(ServicesOverLinkTest, Miug4ConnectFaultsActuatorsAndProcedures)
@@ -67,10 +65,10 @@ TEST_F(ServicesOverLinkTest, Miug4ConnectFaultsActuatorsAndProcedures)
 
     LinkSettings settings;
     settings.ecuId = "MIUG4";
-    ConnectMiug4(harness->flags, settings, harness->channel, ui);
-    EXPECT_EQ(ui.Calls(), (QStringList{"info IAW MIUG4\nSIM-MIUG4\nSW0412 V0102\n2026 1207-01\n"
-                                       "VELMOR\nSIMULATOR\n0102.03.04\nHW 1.0 SIMULATED ECU",
-                                       "connected"}));
+    const std::optional<EcuInfo> info = IdentifyMiug4(harness->channel, settings);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(EcuInfoText(*info), "IAW MIUG4\nSIM-MIUG4\nSW0412 V0102\n2026 1207-01\n"
+                                  "VELMOR\nSIMULATOR\n0102.03.04\nHW 1.0 SIMULATED ECU");
 
     ReadFaultsMiug4(harness->channel, texts, lists);
     EXPECT_EQ(lists.Current(), QStringList{"P0105-1C"});
@@ -106,10 +104,8 @@ TEST_F(ServicesOverLinkTest, ElevenMpConnectFaultsAndSelfLearning)
     LinkSettings settings;
     settings.ecuId = "11MP";
     settings.ecuVariant = "V1";
-    Connect11mp(harness->flags, settings, harness->channel, ui);
-    EXPECT_EQ(ui.Calls(), (QStringList{"info IAW 11MP V1\nSIM-11MP\nSW 11MP 0.5\nHW 2.1\nVELMOR\n"
-                                       "SIMULATOR\n2026",
-                                       "connected"}));
+    EXPECT_EQ(EcuInfoText(Identify11mp(harness->channel, settings)),
+              "IAW 11MP V1\nSIM-11MP\nSW 11MP 0.5\nHW 2.1\nVELMOR\nSIMULATOR\n2026");
 
     ReadFaults11mp(harness->channel, texts, lists);
     EXPECT_EQ(lists.Current(), QStringList{"P0105 : to high"});
@@ -135,15 +131,15 @@ TEST_F(ServicesOverLinkTest, ElevenMpConnectFaultsAndSelfLearning)
     EXPECT_EQ(learning.ending, JobEnding::Done);
 }
 
-TEST_F(ServicesOverLinkTest, ConnectFailsWhenThePortCannotBeOpened)
+TEST_F(ServicesOverLinkTest, NoIdentificationWhenThePortCannotBeOpened)
 {
     WorkerHarness h;
     h.openFails = true;
     ASSERT_FALSE(h.Start());
+    EXPECT_EQ(WaitForWorker(h.flags), kWorkerStopped);
     LinkSettings settings;
     settings.ecuId = "MIUG4";
-    ConnectMiug4(h.flags, settings, h.channel, ui);
-    EXPECT_EQ(ui.Calls(), QStringList{"disconnect"});
+    EXPECT_FALSE(IdentifyMiug4(h.channel, settings));
 }
 
 } // namespace

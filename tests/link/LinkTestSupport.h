@@ -105,7 +105,6 @@ public:
         changed_.notify_all();
         changed_.wait_for(lock, std::chrono::milliseconds(kHangMs), [this] { return !hold_; });
     }
-    void SetEcuInfoText(const QString&) override {}
     void Connected() override {}
     void Disconnect() override {}
     void LinkLost() override

@@ -90,7 +90,7 @@ public:
         changed_.notify_all();
         changed_.wait_for(lock, std::chrono::milliseconds(kHangMs), [this] { return !hold_; });
     }
-    void SetEcuInfoText(const QString& text) override
+    void SetEcuInfoText(const QString& text)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ecuInfo_ = text;
@@ -236,10 +236,15 @@ public:
             worker.Run();
         });
         connect_.Start([this] {
-            if (state.link.family == kSimFamily11mp) {
-                Connect11mp(state.flags, state.link, state.channel, ui);
+            // As the session does: the identification once the worker is up.
+            std::optional<EcuInfo> info;
+            if (WaitForWorker(state.flags) == kWorkerRunning)
+                info = state.ecu->identify();
+            if (info) {
+                ui.SetEcuInfoText(EcuInfoText(*info));
+                ui.Connected();
             } else {
-                ConnectMiug4(state.flags, state.link, state.channel, ui);
+                ui.Disconnect();
             }
         });
     }

@@ -19,7 +19,7 @@ public:
     QVector<QString> valueNames() const override { return {}; }
     int lastValueIndex() const override { return 0; }
     ActionList actions() const override { return {}; }
-    void identify(UiBridge& ui) override { ui.Connected(); }
+    std::optional<EcuInfo> identify() override { return EcuInfo{}; }
     int readValue(MeasurementRow& row) override { return value ? value(row) : 0; }
     bool hasEngineStatus() const override { return static_cast<bool>(engineStatus); }
     int readEngineStatus(MeasurementRow& row) override
