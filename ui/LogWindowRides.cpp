@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QThread>
 
@@ -25,6 +26,42 @@ constexpr int kBusyAfterMs = 400; // a read this long shows a busy dialog
 QString EventKindText(LanguageTexts& texts, EventKind kind)
 {
     return LogWindowText(texts, QStringLiteral("Ride_%1").arg(12 + int(kind)));
+}
+
+// A log and its event file, read together.
+struct LogAndEvents {
+    LogReadResult log;
+    EventLogRead events;
+};
+
+// Reads the log (and, when it is readable, its event file) on a worker thread, so that the
+// windows keep painting; a read that takes long shows a busy dialog over `parent`. Input waits
+// until the log is read, so nothing else starts meanwhile. The busy dialog belongs to `parent`,
+// so a parent that goes away meanwhile takes it along and nothing is deleted twice.
+LogAndEvents ReadLogInBackground(QWidget* parent, const QString& path, LanguageTexts& texts)
+{
+    LogAndEvents read;
+    QEventLoop loop;
+    QThread* reader = QThread::create([&read, path] {
+        read.log = ReadLogFile(path);
+        if (read.log.Ok())
+            read.events = ReadEventFileOf(path);
+    });
+    QObject::connect(reader, &QThread::finished, &loop, &QEventLoop::quit);
+    QPointer<QProgressDialog> busy = new QProgressDialog(
+        LogWindowText(texts, QStringLiteral("Ride_22")).arg(QFileInfo(path).fileName()), QString(),
+        0, 0, parent);
+    busy->setWindowTitle(kWindowTitle);
+    busy->setWindowModality(Qt::WindowModal);
+    busy->setMinimumDuration(kBusyAfterMs);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    reader->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    reader->wait();
+    delete reader;
+    QApplication::restoreOverrideCursor();
+    delete busy.data();
+    return read;
 }
 
 } // namespace
@@ -141,51 +178,31 @@ bool LogWindow::ChooseCompareLog()
                                            QStringLiteral("CSV (*.csv);;* (*)"));
     if (path.isEmpty())
         return false;
-    LogReadResult read = ReadLogFile(path);
-    if (!read.Ok()) {
-        QMessageBox::warning(this, kWindowTitle, LogErrorMessage(read, path, texts_));
+    // The window stays open while the read runs, but is gone if it was closed meanwhile.
+    const QPointer<LogWindow> self(this);
+    LogAndEvents read = ReadLogInBackground(this, path, texts_);
+    if (!self)
+        return false;
+    if (!read.log.Ok()) {
+        QMessageBox::warning(this, kWindowTitle, LogErrorMessage(read.log, path, texts_));
         return false;
     }
-    SetCompareLog(std::move(read.log), ReadEventFileOf(path).events, path);
+    SetCompareLog(std::move(read.log.log), std::move(read.events.events), path);
     return true;
 }
 
 LogWindow* OpenLogWindow(QWidget* parent, const QString& csvPath, LanguageTexts& texts,
                          QString* error)
 {
-    // Read on a worker thread, so that the windows keep painting; a long read shows that it is
-    // busy. Input waits until the log is read, so nothing else starts meanwhile.
-    LogReadResult result;
-    EventLogRead events;
-    QEventLoop loop;
-    QThread* reader = QThread::create([&] {
-        result = ReadLogFile(csvPath);
-        if (result.Ok())
-            events = ReadEventFileOf(csvPath);
-    });
-    QObject::connect(reader, &QThread::finished, &loop, &QEventLoop::quit);
-    QProgressDialog busy(
-        LogWindowText(texts, QStringLiteral("Ride_22")).arg(QFileInfo(csvPath).fileName()),
-        QString(), 0, 0, parent);
-    busy.setWindowTitle(kWindowTitle);
-    busy.setWindowModality(Qt::WindowModal);
-    busy.setMinimumDuration(kBusyAfterMs);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    reader->start();
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    reader->wait();
-    delete reader;
-    QApplication::restoreOverrideCursor();
-    busy.reset();
-
-    if (!result.Ok()) {
+    LogAndEvents read = ReadLogInBackground(parent, csvPath, texts);
+    if (!read.log.Ok()) {
         if (error)
-            *error = LogErrorMessage(result, csvPath, texts);
+            *error = LogErrorMessage(read.log, csvPath, texts);
         return nullptr;
     }
-    auto* window = new LogWindow(std::move(result.log), csvPath, texts, parent, nullptr,
-                                 std::move(events.events));
-    window->NoteEventProblems(int(events.problems.size()));
+    auto* window = new LogWindow(std::move(read.log.log), csvPath, texts, parent, nullptr,
+                                 std::move(read.events.events));
+    window->NoteEventProblems(int(read.events.problems.size()));
     window->show();
     return window;
 }

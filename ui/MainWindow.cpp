@@ -310,40 +310,60 @@ void MainWindow::OpenSettings()
         settings_->raise();
         return;
     }
-    SettingsHooks hooks;
-    hooks.applyLanguage = [this](const QString& name) { ApplyLanguage(name); };
-    hooks.setEcuInfoText = [this](const QString& text) { SetEcuInfoText(text); };
-    hooks.updateCoTrimMenu = [this] {
-        menu_->Item(ItemCoTrim)->setEnabled(HasCoTrim() && session_->workerRunning());
-    };
-    hooks.familyChosen = [this] {
-        session_->applySettings(state_);
-        if (const std::shared_ptr<const Ecu> family = session_->family())
-            state_.valueNames = family->valueNames();
-        menu_->SetToolsEnabled(false);
-    };
-    hooks.refreshChoosers = [this] { FillChoosers(true); };
-    hooks.setStatusModel = [this](const QString& model) {
-        menu_->Status(StatusModel)->setText(model);
-    };
-    hooks.setStatusLog = [this](const QString& text) { menu_->SetLogField(text); };
-    hooks.debugChanged = [this] {
-        if (state_.viewMode == ViewMeasurements)
-            ShowMeasurements(true);
-    };
-    hooks.choosersRefreshed = [this] {
-        measurementsPanel_->MirrorChoosers();
-        if (state_.viewMode == ViewMeasurements)
-            ShowMeasurements(true);
-    };
-    hooks.enableConnect = [this] { SetLinkMenuState(true); };
-    hooks.askWindowScale = [this] { return AskWindowScale(state_.texts, this, state_.bigFont); };
-    hooks.stopAll = [this] { StopAll(); };
+    SettingsServices services;
+    services.askWindowScale = [this] { return AskWindowScale(state_.texts, this, state_.bigFont); };
     if (options_.discoverPorts)
-        hooks.discoverPorts = options_.discoverPorts;
-    hooks.languageNames = [this] { return state_.languages; };
+        services.discoverPorts = options_.discoverPorts;
+    services.languageNames = [this] { return state_.languages; };
     settings_ = OpenSettingsDialog(state_, state_.restartPending, state_.setupPending,
-                                   std::move(hooks), this);
+                                   std::move(services), this);
+    connect(settings_, &SettingsDialog::languageChosen, this, &MainWindow::ApplyLanguage);
+    connect(settings_, &SettingsDialog::modelChosen, this, &MainWindow::SettingsModelChosen);
+    connect(settings_, &SettingsDialog::debugChanged, this, [this] {
+        if (state_.viewMode == ViewMeasurements)
+            ShowMeasurements(true);
+    });
+    connect(settings_, &SettingsDialog::loggingChanged, this,
+            [this](const QString& text) { menu_->SetLogField(text); });
+    connect(settings_, &SettingsDialog::settingsTaken, this, &MainWindow::SettingsTaken);
+    // Quitting so that the exit saves the settings and starts the program again.
+    connect(settings_, &SettingsDialog::closed, this, [this] {
+        if (state_.restartPending == 1)
+            StopAll();
+    });
+}
+
+void MainWindow::TakeSettingsFamily()
+{
+    session_->applySettings(state_);
+    if (const std::shared_ptr<const Ecu> family = session_->family())
+        state_.valueNames = family->valueNames();
+    menu_->SetToolsEnabled(false);
+}
+
+void MainWindow::SettingsModelChosen()
+{
+    TakeSettingsFamily();
+    SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QLatin1Char(' ') +
+                   state_.link.ecuVariant);
+    menu_->Item(ItemCoTrim)->setEnabled(HasCoTrim() && session_->workerRunning());
+    menu_->Status(StatusModel)->setText(state_.link.model);
+}
+
+void MainWindow::SettingsTaken(bool firstSetUp)
+{
+    TakeSettingsFamily();
+    menu_->Status(StatusModel)->setText(state_.link.model);
+    if (state_.link.ecuId.isEmpty())
+        return;
+    FillChoosers(true);
+    measurementsPanel_->MirrorChoosers();
+    if (state_.viewMode == ViewMeasurements)
+        ShowMeasurements(true);
+    if (firstSetUp)
+        SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QLatin1Char(' ') +
+                       state_.link.ecuVariant);
+    SetLinkMenuState(true);
 }
 
 void MainWindow::OpenLog(const QString& path)

@@ -80,7 +80,7 @@ public:
     void ShowQuickMenu();
     void QuickMenuPressed(int id);
 
-    // Read-only access for tests and the settings hooks.
+    // Read-only access for tests.
     QAction* MenuItem(int id) const;
     QMenu* MenuTitle(int index) const;
     QString StatusText(int field) const;
@@ -119,6 +119,12 @@ private:
     void OnDisconnecting();
     void OnReconnecting();
     void OpenSettings();
+    // The window's part when the settings dialog has chosen a model, and when its closing has
+    // taken the settings: the session gets them, with the family's value names, and the
+    // external-tool items are greyed out until the next connection.
+    void TakeSettingsFamily();
+    void SettingsModelChosen();
+    void SettingsTaken(bool firstSetUp);
     // Every text of the window and its views in the language of state_.texts.
     void ShowTexts();
 

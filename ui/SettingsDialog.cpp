@@ -27,11 +27,6 @@ namespace velmoro {
 
 namespace {
 
-QString EcuInfoText(const LinkSettings& link)
-{
-    return QStringLiteral("IAW ") + link.ecuId + QLatin1Char(' ') + link.ecuVariant;
-}
-
 // The second column of the port list: the port's own description, or what the program knows.
 QString PortDescription(LanguageTexts& texts, const PortEntry& entry)
 {
@@ -55,11 +50,11 @@ struct PortSearch {
 } // namespace
 
 SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setupPending,
-                               SettingsHooks hooks, QWidget* owner)
+                               SettingsServices services, QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
       state_(state), restartPending_(restartPending), setupPending_(setupPending),
-      hooks_(std::move(hooks))
+      services_(std::move(services))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
@@ -119,7 +114,7 @@ SettingsDialog::SettingsDialog(CoreState& state, int& restartPending, int& setup
 
     // Content and opening rules, before any reaction is connected.
     const QStringList languages =
-        hooks_.languageNames ? hooks_.languageNames() : LanguageSectionNames(state_.paths);
+        services_.languageNames ? services_.languageNames() : LanguageSectionNames(state_.paths);
     languageList_->addItems(languages);
     languageList_->setCurrentIndex(
         std::max(0, static_cast<int>(languages.indexOf(state_.settings.language))));
@@ -195,7 +190,7 @@ void SettingsDialog::SearchPorts()
     // Discovery opens every port to see whether it opens, and placing the saved port may open
     // that one too: both run on a pool thread. The search gets copies only, and its watcher goes
     // with the dialog, so a dialog closed meanwhile leaves the search nothing to touch.
-    std::function<QList<PortEntry>()> discover = hooks_.discoverPorts;
+    std::function<QList<PortEntry>()> discover = services_.discoverPorts;
     if (!discover)
         discover = [] { return DiscoverPorts(); };
     const QString saved = state_.link.port;
@@ -318,11 +313,7 @@ void SettingsDialog::OnLanguageChanged(int index)
         return;
     const QString name = languageList_->itemText(index);
     state_.settings.language = name;
-    if (hooks_.applyLanguage) {
-        hooks_.applyLanguage(name);
-    } else if (LoadLanguage(state_.paths, name, state_.texts)) {
-        ApplyTexts();
-    }
+    emit languageChosen(name);
 }
 
 void SettingsDialog::TakeModel(int index)
@@ -339,30 +330,21 @@ void SettingsDialog::OnModelChanged(int index)
         return;
     TakeModel(index);
     ChooseFamily(state_.link);
-    if (hooks_.familyChosen)
-        hooks_.familyChosen();
-    if (hooks_.setEcuInfoText)
-        hooks_.setEcuInfoText(EcuInfoText(state_.link));
-    if (hooks_.updateCoTrimMenu)
-        hooks_.updateCoTrimMenu();
-    if (hooks_.setStatusModel)
-        hooks_.setStatusModel(state_.link.model);
+    emit modelChosen();
 }
 
 void SettingsDialog::OnDebugToggled(bool on)
 {
     state_.settings.debug = on ? 1 : 0;
-    if (hooks_.debugChanged)
-        hooks_.debugChanged();
+    emit debugChanged();
 }
 
 void SettingsDialog::OnLoggingToggled(bool on)
 {
     state_.settings.logging = on ? 1 : 0;
-    if (hooks_.setStatusLog)
-        hooks_.setStatusLog(on ? state_.settings.loggingDirectory + state_.paths.baseName +
-                                     QStringLiteral("_xxx.log")
-                               : QString());
+    emit loggingChanged(on ? state_.settings.loggingDirectory + state_.paths.baseName +
+                                 QStringLiteral("_xxx.log")
+                           : QString());
 }
 
 void SettingsDialog::OnCsvToggled(bool on)
@@ -374,8 +356,8 @@ void SettingsDialog::OnDirectoryButton()
 {
     const QString title = state_.texts.Text(QStringLiteral("Settings_12"));
     QString chosen =
-        hooks_.chooseDirectory
-            ? hooks_.chooseDirectory(this, title, state_.settings.loggingDirectory)
+        services_.chooseDirectory
+            ? services_.chooseDirectory(this, title, state_.settings.loggingDirectory)
             : QFileDialog::getExistingDirectory(this, title, state_.settings.loggingDirectory);
     if (chosen.isEmpty())
         return;
@@ -409,36 +391,24 @@ void SettingsDialog::closeEvent(QCloseEvent* event)
         TakeModel(modelIndex);
     link.slowInit = 0;
     ChooseFamily(link);
-    if (hooks_.familyChosen)
-        hooks_.familyChosen();
-    if (hooks_.setStatusModel)
-        hooks_.setStatusModel(link.model);
-    if (!link.ecuId.isEmpty()) {
-        if (hooks_.refreshChoosers)
-            hooks_.refreshChoosers();
-        if (hooks_.choosersRefreshed)
-            hooks_.choosersRefreshed();
-        if (setupPending_ == 1) {
-            setupPending_ = 0;
-            if (hooks_.setEcuInfoText)
-                hooks_.setEcuInfoText(EcuInfoText(link));
-            if (languageList_->currentIndex() >= 0)
-                settings.language = languageList_->currentText();
-        }
-        if (hooks_.enableConnect)
-            hooks_.enableConnect();
+    // A model chosen on the first start ends the set-up, and the language shown is taken.
+    bool firstSetUp = false;
+    if (!link.ecuId.isEmpty() && setupPending_ == 1) {
+        setupPending_ = 0;
+        firstSetUp = true;
+        if (languageList_->currentIndex() >= 0)
+            settings.language = languageList_->currentText();
     }
+    emit settingsTaken(firstSetUp);
     hide();
 
     if (settings.maxWindow == 1) {
-        if (settings.windowScale <= 1.0f && hooks_.askWindowScale)
-            settings.windowScale = hooks_.askWindowScale();
+        if (settings.windowScale <= 1.0f && services_.askWindowScale)
+            settings.windowScale = services_.askWindowScale();
     } else {
         settings.windowScale = 1.0f;
     }
     emit closed();
-    if (restartPending_ == 1 && hooks_.stopAll)
-        hooks_.stopAll();
     event->accept();
 }
 
@@ -449,9 +419,10 @@ int SettingsDialog::Scaled(int designUnits) const
 }
 
 SettingsDialog* OpenSettingsDialog(CoreState& state, int& restartPending, int& setupPending,
-                                   SettingsHooks hooks, QWidget* owner)
+                                   SettingsServices services, QWidget* owner)
 {
-    auto* dialog = new SettingsDialog(state, restartPending, setupPending, std::move(hooks), owner);
+    auto* dialog =
+        new SettingsDialog(state, restartPending, setupPending, std::move(services), owner);
     if (owner) {
         const QRect area = owner->frameGeometry();
         dialog->move(area.center() - QPoint(dialog->width() / 2, dialog->height() / 2));

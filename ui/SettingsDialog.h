@@ -20,38 +20,9 @@ namespace velmoro {
 
 struct CoreState;
 
-// What the dialog needs from the shell. Every hook may be left empty; an empty hook is skipped
-// unless a default is named.
-struct SettingsHooks {
-    // ApplyLanguage(name): load the section, rewrite every text of the program including this
-    // dialog's (SettingsDialog::ApplyTexts), write [Settings] Language.
-    std::function<void(const QString& name)> applyLanguage;
-    // The ECU information text of the measurements view ("IAW " + ecuId + " " + ecuVariant).
-    std::function<void(const QString& text)> setEcuInfoText;
-    // The CO Trim menu item: enabled only if the family offers it and the worker runs.
-    std::function<void()> updateCoTrimMenu;
-    // Status field 0 := model, centred.
-    std::function<void(const QString& model)> setStatusModel;
-    // Status field 2: the debug-log indication, or empty when debug logging is off.
-    std::function<void(const QString& text)> setStatusLog;
-    // The Debug option changed: if the measurements view is shown, show it again so the raw
-    // texts appear or disappear.
-    std::function<void()> debugChanged;
-    // RefreshChoosers keeping positions has just run on closing: mirror the choosers into the
-    // widgets, rebuild the actors list (FillActorsList) and, if the measurements view is shown,
-    // show it again.
-    std::function<void()> choosersRefreshed;
-    // Enable the Connect menu item after the first-start set-up (SetLinkMenuState).
-    std::function<void()> enableConnect;
-    // The window-size procedure; returns the factor. Default: none (WindowScale unchanged).
-    std::function<float()> askWindowScale;
-    // StopAll: quit so that the exit saves and restarts the program.
-    std::function<void()> stopAll;
-    // RefreshChoosers keeping positions, with the family the closing chose. Default: none.
-    std::function<void()> refreshChoosers;
-    // The model, and with it link.family, changed: the window hands the settings to the session,
-    // takes the family's value names and actions and disables the external-tool items.
-    std::function<void()> familyChosen;
+// What the dialog asks the shell for, and what tests replace. Every service may be left empty;
+// an empty one falls back to the default named.
+struct SettingsServices {
     // The languages offered. Default: the sections of the settings file.
     std::function<QStringList()> languageNames;
     // The port list. Default: DiscoverPorts(). Called off the window's thread, so it must not
@@ -60,20 +31,24 @@ struct SettingsHooks {
     // The directory chooser: parent, title, start directory; empty when cancelled.
     // Default: QFileDialog::getExistingDirectory.
     std::function<QString(QWidget*, const QString&, const QString&)> chooseDirectory;
+    // The window-size procedure; returns the factor. Default: none (WindowScale unchanged).
+    std::function<float()> askWindowScale;
 };
 
 // Built by OpenSettingsDialog each time the user opens the settings. Works directly on the
-// window's configuration, which the window hands to the session (familyChosen); restartPending and
-// setupPending are the shell's flags of the same names and must outlive the dialog. The ports are
-// searched off the window's thread: meanwhile the port list is greyed out and says so, and closing
-// keeps the saved port. The title-bar close is the only way out and runs the closing steps; the
-// dialog then deletes itself. It is window-modal for its owner, so no connection can start while it
-// is open.
+// window's configuration and says what changed through its signals, each sent after the
+// configuration holds the change; the window reacts to them (hands the settings to the session,
+// updates menus, status fields and views). restartPending and setupPending are the shell's flags
+// of the same names and must outlive the dialog. The ports are searched off the window's thread:
+// meanwhile the port list is greyed out and says so, and closing keeps the saved port. The
+// title-bar close is the only way out and runs the closing steps (settingsTaken, the window-size
+// question, closed); the dialog then deletes itself. It is window-modal for its owner, so no
+// connection can start while it is open.
 class SettingsDialog : public QWidget {
     Q_OBJECT
 public:
-    SettingsDialog(CoreState& state, int& restartPending, int& setupPending, SettingsHooks hooks,
-                   QWidget* owner);
+    SettingsDialog(CoreState& state, int& restartPending, int& setupPending,
+                   SettingsServices services, QWidget* owner);
 
     // Tab titles, labels and check box texts in the current language.
     void ApplyTexts();
@@ -96,7 +71,21 @@ public:
     QTabWidget* Tabs() const { return tabs_; }
 
 signals:
-    // After the closing steps, just before a requested StopAll.
+    // The user chose a language; [Settings] Language already names it. The receiver loads its
+    // texts and shows them everywhere, this dialog included (ApplyTexts).
+    void languageChosen(const QString& name);
+    // The user chose a model: the model, its ECU and link.family are set.
+    void modelChosen();
+    // The Debug option changed.
+    void debugChanged();
+    // The Logging option changed: the status bar's log indication, empty when logging is off.
+    void loggingChanged(const QString& statusText);
+    // Closing has taken the port, the model and its family into the configuration.
+    // firstSetUp: this closing ended the first-start set-up (a model is chosen, and
+    // setupPending was 1 and is now 0).
+    void settingsTaken(bool firstSetUp);
+    // The last closing step, after the window-size question; restartPending says whether the
+    // program must now quit and start again.
     void closed();
 
 protected:
@@ -122,7 +111,7 @@ private:
     CoreState& state_;
     int& restartPending_;
     int& setupPending_;
-    SettingsHooks hooks_;
+    SettingsServices services_;
     bool closing_ = false;
 
     QTabWidget* tabs_ = nullptr;
@@ -149,8 +138,9 @@ private:
 // Builds the dialog, starts the port search, applies the opening rules and shows it centred on
 // the owner. Once the search has ended, a saved port stays chosen, also when it is not present
 // now, and with none saved the first port other than the simulator is taken; the model falls
-// back to the first entry at once. Returns the dialog (deleted on close).
+// back to the first entry at once. Returns the dialog (deleted on close); it sends no signal
+// before the event loop runs again, so the caller connects them after this returns.
 SettingsDialog* OpenSettingsDialog(CoreState& state, int& restartPending, int& setupPending,
-                                   SettingsHooks hooks, QWidget* owner);
+                                   SettingsServices services, QWidget* owner);
 
 } // namespace velmoro

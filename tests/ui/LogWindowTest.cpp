@@ -364,6 +364,35 @@ TEST(LogWindowRideTest, EventsMarkTheLanesAndASecondRideIsOverlaidAlignedAtAFaul
     EXPECT_DOUBLE_EQ(window->CompareOffsetMs(), 0);
 }
 
+TEST(LogWindowRideTest, TheRideToCompareIsReadWhileTheWindowKeepsRunning)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    LanguageTexts texts;
+    LoadDefaultEnglish(texts);
+    const RideLog first =
+        WriteSimulatedRideLog(dir.path() + "/a_", kSimFamilyMiug4, 1000, {1, 5, 0, 0, 0, 0, 0, 0});
+    const RideLog second =
+        WriteSimulatedRideLog(dir.path() + "/b_", kSimFamilyMiug4, 1000, {1, 5, 0, 0, 0, 0, 0, 0});
+    QString error;
+    std::unique_ptr<LogWindow> window(OpenLogWindow(nullptr, first.fileName, texts, &error));
+    ASSERT_NE(window, nullptr) << error.toStdString();
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+
+    // Something the window's thread has queued runs while the second ride is read, not after.
+    bool reading = false;
+    bool ranWhileReading = false;
+    QMetaObject::invokeMethod(
+        qApp, [&] { ranWhileReading = reading; }, Qt::QueuedConnection);
+    window->askCompareFileName = [&] { return second.fileName; };
+    reading = true;
+    const bool chosen = window->ChooseCompareLog();
+    reading = false;
+    EXPECT_TRUE(chosen);
+    EXPECT_TRUE(window->HasCompareLog());
+    EXPECT_TRUE(ranWhileReading);
+}
+
 TEST(LogWindowOpenTest, UnreadableFileGivesOneMessageAndEnglishStandsInForMissingKeys)
 {
     QTemporaryDir dir;

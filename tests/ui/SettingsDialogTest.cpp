@@ -52,37 +52,58 @@ protected:
         state.texts.Set("Settings_3", "COM Port:");
     }
 
-    // Every hook records its call, so the order of the closing steps can be checked.
-    SettingsHooks Recording()
+    // What the dialog asks for; the window-size question is recorded among the signals.
+    SettingsServices Services()
     {
-        SettingsHooks h;
-        h.applyLanguage = [this](const QString& n) { calls << "language " + n; };
-        h.setEcuInfoText = [this](const QString& t) { calls << "ecuInfo " + t; };
-        h.updateCoTrimMenu = [this] { calls << "coTrim"; };
-        h.setStatusModel = [this](const QString& m) { calls << "status0 " + m; };
-        h.setStatusLog = [this](const QString& t) { calls << "status2 " + t; };
-        h.debugChanged = [this] { calls << "debug"; };
-        h.choosersRefreshed = [this] { calls << "choosersShown"; };
-        h.enableConnect = [this] { calls << "enableConnect"; };
-        h.askWindowScale = [this] {
+        SettingsServices services;
+        services.askWindowScale = [this] {
             calls << "askWindowScale";
             return 1.5f;
         };
-        h.stopAll = [this] { calls << "stopAll"; };
-        h.refreshChoosers = [this]() { calls << "refreshChoosers"; };
         // The search runs on another thread: it gets the list as it is now.
-        h.discoverPorts = [list = ports] { return list; };
-        h.chooseDirectory = [this](QWidget*, const QString& title, const QString& start) {
+        services.discoverPorts = [list = ports] { return list; };
+        services.chooseDirectory = [this](QWidget*, const QString& title, const QString& start) {
             calls << "chooser " + title + " " + start;
             return chosenDirectory;
         };
-        return h;
+        return services;
+    }
+
+    // Every signal records what the configuration holds when it arrives, so that both the
+    // order of the steps and that each one comes after its change are checked.
+    void Record(SettingsDialog* dialog)
+    {
+        QObject::connect(dialog, &SettingsDialog::languageChosen, [this](const QString& name) {
+            calls << "language " + name + " saved " + state.settings.language;
+        });
+        QObject::connect(dialog, &SettingsDialog::modelChosen, [this] {
+            calls << "model " + state.link.model + " IAW " + state.link.ecuId + " " +
+                         state.link.ecuVariant + " family " + QString::number(state.link.family);
+        });
+        QObject::connect(dialog, &SettingsDialog::debugChanged,
+                         [this] { calls << "debug " + QString::number(state.settings.debug); });
+        QObject::connect(dialog, &SettingsDialog::loggingChanged,
+                         [this](const QString& text) { calls << "status2 " + text; });
+        QObject::connect(dialog, &SettingsDialog::settingsTaken, [this](bool firstSetUp) {
+            calls << "taken " + state.link.model + " " + state.link.port + " slowInit " +
+                         QString::number(state.link.slowInit) + " setup " + QString::number(setup) +
+                         (firstSetUp ? " first" : "");
+        });
+        QObject::connect(dialog, &SettingsDialog::closed,
+                         [this] { calls << (restart == 1 ? "closed restart" : "closed"); });
+    }
+
+    SettingsDialog* OpenRecorded(const SettingsServices& services)
+    {
+        SettingsDialog* dialog = OpenSettingsDialog(state, restart, setup, services, nullptr);
+        Record(dialog);
+        return dialog;
     }
 
     // Opens the dialog and lets its port search end.
     SettingsDialog* Open()
     {
-        SettingsDialog* dialog = OpenSettingsDialog(state, restart, setup, Recording(), nullptr);
+        SettingsDialog* dialog = OpenRecorded(Services());
         EXPECT_TRUE(velmoro::test::WaitUntil([dialog] { return !dialog->SearchingPorts(); }));
         return dialog;
     }
@@ -113,15 +134,16 @@ TEST_F(SettingsDialogTest, FirstStartChoosingModelAndClosingFillsEcuTextAndEnabl
     dialog->ModelList()->setCurrentIndex(1);
     EXPECT_EQ(state.link.ecuId, "11MP");
     EXPECT_EQ(state.link.family, Family11mp);
-    EXPECT_EQ(calls, (QStringList{"ecuInfo IAW 11MP B", "coTrim", "status0 Velmoro 1000"}));
+    EXPECT_EQ(calls,
+              QStringList{"model Velmoro 1000 IAW 11MP B family " + QString::number(Family11mp)});
     calls.clear();
 
     dialog->PortList()->setCurrentIndex(1);
     state.link.slowInit = 3;
     dialog->close();
     QApplication::processEvents();
-    EXPECT_EQ(calls, (QStringList{"status0 Velmoro 1000", "refreshChoosers", "choosersShown",
-                                  "ecuInfo IAW 11MP B", "enableConnect"}));
+    EXPECT_EQ(calls,
+              (QStringList{"taken Velmoro 1000 /dev/ttyUSB1 slowInit 0 setup 0 first", "closed"}));
     EXPECT_EQ(setup, 0);
     EXPECT_EQ(restart, 0);
     EXPECT_EQ(state.link.port, "/dev/ttyUSB1");
@@ -143,13 +165,12 @@ TEST_F(SettingsDialogTest, LanguageChangeAppliesAtOnceAndClosingChangesNothingEl
     ASSERT_EQ(dialog->LanguageList()->count(), 2);
 
     dialog->LanguageList()->setCurrentIndex(1);
-    EXPECT_EQ(calls, QStringList{"language English"});
+    EXPECT_EQ(calls, QStringList{"language English saved English"});
     EXPECT_EQ(state.settings.language, "English");
     calls.clear();
 
     dialog->close();
-    EXPECT_EQ(calls, (QStringList{"status0 Velmoro 850", "refreshChoosers", "choosersShown",
-                                  "enableConnect"}));
+    EXPECT_EQ(calls, (QStringList{"taken Velmoro 850 /dev/ttyUSB1 slowInit 0 setup 0", "closed"}));
     EXPECT_EQ(std::tie(state.link.port, state.link.model, state.link.ecuId, state.link.family),
               std::tie(linkBefore.port, linkBefore.model, linkBefore.ecuId, linkBefore.family));
     EXPECT_EQ(std::tie(state.settings.maxWindow, state.settings.windowScale),
@@ -166,14 +187,14 @@ TEST_F(SettingsDialogTest, TogglingMaxWindowAsksForTheSizeThenRequestsRestart)
     EXPECT_EQ(state.settings.maxWindow, 1);
     EXPECT_FLOAT_EQ(state.settings.windowScale, 1.5f);
     ASSERT_GE(calls.size(), 2);
-    EXPECT_EQ(calls.mid(calls.size() - 2), (QStringList{"askWindowScale", "stopAll"}));
+    EXPECT_EQ(calls.mid(calls.size() - 2), (QStringList{"askWindowScale", "closed restart"}));
 
     // Still checked with a factor above 1.0: nothing is asked, nothing restarts.
     restart = 0;
     calls.clear();
     Open()->close();
     EXPECT_FALSE(calls.contains("askWindowScale"));
-    EXPECT_FALSE(calls.contains("stopAll"));
+    EXPECT_EQ(calls.last(), "closed");
     EXPECT_FLOAT_EQ(state.settings.windowScale, 1.5f);
 
     // Unchecking returns to 1.0 and restarts.
@@ -183,7 +204,7 @@ TEST_F(SettingsDialogTest, TogglingMaxWindowAsksForTheSizeThenRequestsRestart)
     EXPECT_FLOAT_EQ(state.settings.windowScale, 1.0f);
     EXPECT_EQ(state.settings.maxWindow, 0);
     EXPECT_EQ(restart, 1);
-    EXPECT_EQ(calls.last(), "stopAll");
+    EXPECT_EQ(calls.last(), "closed restart");
 }
 
 TEST_F(SettingsDialogTest, PortFallbacksAndImmediateOptions)
@@ -216,7 +237,7 @@ TEST_F(SettingsDialogTest, PortFallbacksAndImmediateOptions)
     dialog->DebugBox()->setChecked(true);
     dialog->CsvBox()->setChecked(true);
     EXPECT_EQ(calls, (QStringList{"status2 " + state.paths.directory + "VelmoroCanDiag_xxx.log",
-                                  "debug"}));
+                                  "debug 1"}));
     EXPECT_EQ(std::tie(state.settings.logging, state.settings.debug, state.settings.csv),
               std::make_tuple(1, 1, 1));
     calls.clear();
@@ -287,12 +308,12 @@ TEST_F(SettingsDialogTest, PortSearchLeavesTheWindowFreeAndMayOutliveTheDialog)
     // The search waits until the test lets it go (bounded, so that a search on the window's
     // thread fails the test instead of hanging it).
     auto gate = std::make_shared<QSemaphore>();
-    SettingsHooks hooks = Recording();
-    hooks.discoverPorts = [gate, list = ports] {
+    SettingsServices services = Services();
+    services.discoverPorts = [gate, list = ports] {
         gate->tryAcquire(1, 30000);
         return list;
     };
-    QPointer<SettingsDialog> dialog = OpenSettingsDialog(state, restart, setup, hooks, nullptr);
+    QPointer<SettingsDialog> dialog = OpenRecorded(services);
     EXPECT_TRUE(dialog->SearchingPorts());
     EXPECT_FALSE(dialog->PortList()->isEnabled());
     EXPECT_EQ(dialog->PortList()->currentText(), "Searching for ports…");
@@ -309,7 +330,7 @@ TEST_F(SettingsDialogTest, PortSearchLeavesTheWindowFreeAndMayOutliveTheDialog)
     for (const bool resultFirst : {true, false}) {
         for (const QString& saved : {QString("/dev/ttyUSB1"), QString()}) {
             state.link.port = saved;
-            dialog = OpenSettingsDialog(state, restart, setup, hooks, nullptr);
+            dialog = OpenRecorded(services);
             if (resultFirst) {
                 gate->release();
                 QThreadPool::globalInstance()->waitForDone();

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -185,6 +187,47 @@ TEST_F(StartupTest, ModelWithoutPortKeepsConnectAndToolsDisabled)
     window->SetLinkMenuState(true);
     EXPECT_TRUE(window->MenuItem(ItemEcuRead)->isEnabled());
     EXPECT_FALSE(window->MenuItem(ItemFaults)->isEnabled());
+}
+
+// What the user does in the settings dialog reaches the window at once, and closing it with a
+// model ends the first-start set-up: choosers filled, Connect enabled, no restart.
+TEST_F(StartupTest, SettingsDialogChoicesReachTheWindowAndClosingEndsTheSetUp)
+{
+    WriteSettings({{"Port", "Simulator"}, {"Language", "English"}});
+    Start();
+    QPointer<SettingsDialog> dialog = window->SettingsWindow();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return !dialog->SearchingPorts(); }));
+    EXPECT_EQ(state.setupPending, 1);
+    EXPECT_FALSE(window->MenuItem(ItemConnect)->isEnabled());
+
+    dialog->ModelList()->setCurrentIndex(dialog->ModelList()->findText("Velmoro 1000"));
+    EXPECT_EQ(window->Measurements()->ecuInfoText->toPlainText(), QStringLiteral("IAW 11MP "));
+    EXPECT_EQ(window->StatusText(StatusModel), QStringLiteral("Velmoro 1000"));
+    ASSERT_NE(window->Session()->family(), nullptr);
+    EXPECT_EQ(window->Session()->family()->family(), Family11mp);
+    EXPECT_FALSE(window->MenuItem(ItemCoTrim)->isEnabled());
+
+    const QString idleLogField = window->StatusText(StatusLog);
+    dialog->LoggingBox()->setChecked(true);
+    EXPECT_TRUE(window->StatusText(StatusLog).endsWith(QStringLiteral("VelmoroCanDiag_xxx.log")));
+    dialog->LoggingBox()->setChecked(false);
+    EXPECT_EQ(window->StatusText(StatusLog), idleLogField);
+
+    // A language rewrites every text, the dialog's own included.
+    const int german = dialog->LanguageList()->findText(QStringLiteral("Deutsch"));
+    ASSERT_GE(german, 0);
+    dialog->LanguageList()->setCurrentIndex(german);
+    EXPECT_EQ(window->MenuTitle(0)->title(), QStringLiteral("Datei"));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Velmoro Diag Einstellungen"));
+
+    dialog->close();
+    EXPECT_EQ(state.setupPending, 0);
+    EXPECT_EQ(state.settings.language, QStringLiteral("Deutsch"));
+    EXPECT_TRUE(window->MenuItem(ItemConnect)->isEnabled());
+    EXPECT_GT(window->Measurements()->choosers[0]->count(), 80);
+    EXPECT_FALSE(window->Stopped());
+    ASSERT_TRUE(WaitUntil([&] { return dialog.isNull(); }));
 }
 
 // A settings file that is empty, or lists no models, is named once with its fault instead of a
