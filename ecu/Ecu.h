@@ -1,8 +1,8 @@
-// ecu/ holds what the engine control units can do: one class per ECU family behind the interface
-// below (identification, value reading, engine status, fault memory, the actuator tests and
-// procedures), the tables behind them, and the refresh pass that reads the chosen values through
-// them. Nothing here knows a window or a thread of its own; every operation runs on the thread
-// that calls it and reaches the adapter through an ExchangeLink.
+// ecu/ holds what the engine control units can do: the ECU families behind the interface below
+// (identification, value reading, engine status, fault memory, the actuator tests and
+// procedures), each a table of its operations, the tables behind them, and the refresh pass that
+// reads the chosen values through them. Nothing here knows a window or a thread of its own; every
+// operation runs on the thread that calls it and reaches the adapter through an ExchangeLink.
 #pragma once
 
 #include "config/LanguageTexts.h"

@@ -106,6 +106,11 @@ QString EcuInfoText(const EcuInfo& info)
     return text;
 }
 
+QString ModelEcuText(const LinkSettings& link)
+{
+    return QStringLiteral("IAW ") + link.ecuId + QLatin1Char(' ') + link.ecuVariant;
+}
+
 std::optional<EcuInfo> IdentifyMiug4(ExchangeLink& link, const LinkSettings& settings)
 {
     const ExchangeResult id = link.Exchange({0x22, 0x10, 0x80});

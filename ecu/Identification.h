@@ -35,6 +35,10 @@ struct EcuInfo {
 // fields separated by LF.
 QString EcuInfoText(const EcuInfo& info);
 
+// Before a link has identified the ECU: the model's ECU as the settings name it, "IAW " + ecuId +
+// " " + ecuVariant.
+QString ModelEcuText(const LinkSettings& link);
+
 // Bytes read as ASCII, stopping early at a zero byte.
 QString AsciiField(const QByteArray& bytes, int offset, int length);
 

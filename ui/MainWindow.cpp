@@ -192,8 +192,7 @@ void MainWindow::FinishStartup(const QString& settingsProblem)
         state_.setupPending = 1;
         OpenSettings();
     } else {
-        SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QStringLiteral(" ") +
-                       state_.link.ecuVariant);
+        SetEcuInfoText(ModelEcuText(state_.link));
         menu_->SetToolsEnabled(true);
     }
 }
@@ -344,8 +343,7 @@ void MainWindow::TakeSettingsFamily()
 void MainWindow::SettingsModelChosen()
 {
     TakeSettingsFamily();
-    SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QLatin1Char(' ') +
-                   state_.link.ecuVariant);
+    SetEcuInfoText(ModelEcuText(state_.link));
     menu_->Item(ItemCoTrim)->setEnabled(HasCoTrim() && session_->workerRunning());
     menu_->Status(StatusModel)->setText(state_.link.model);
 }
@@ -361,8 +359,7 @@ void MainWindow::SettingsTaken(bool firstSetUp)
     if (state_.viewMode == ViewMeasurements)
         ShowMeasurements(true);
     if (firstSetUp)
-        SetEcuInfoText(QStringLiteral("IAW ") + state_.link.ecuId + QLatin1Char(' ') +
-                       state_.link.ecuVariant);
+        SetEcuInfoText(ModelEcuText(state_.link));
     SetLinkMenuState(true);
 }
 
