@@ -232,6 +232,9 @@ void CommWorker::SetUpAdapter(AdapterPort& port, SetUpAnswers& heard, bool conne
         }
         heard.sessionAnswer = Request(port, session, 2);
         heard.all << heard.sessionAnswer;
+        ResponseBuffer scratch{};
+        if (!ParseAnswer(heard.sessionAnswer, scratch, session, 2).answerBytes.isEmpty())
+            channel_.NoteEcuAnswer();
     }
     if (pace_.Fast() && proceed()) {
         bool prompted = false;

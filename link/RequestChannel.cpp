@@ -81,6 +81,8 @@ void RequestChannel::Complete(int result, const ResponseBuffer& response,
     }
     result_ = result;
     answerBytes_ = answerBytes;
+    if (!answerBytes.isEmpty())
+        ++ecuAnswers_;
     requestLength_ = 0;
     inFlight_ = false;
     completedSequence_ = takenSequence_;

@@ -13,6 +13,7 @@
 #include "link/Exchange.h"
 #include "link/LinkFlags.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -30,6 +31,10 @@ public:
     // copies it out. The worker then calls Complete with the parsed result.
     bool WaitForRequest(int timeoutMs, RequestBuffer& request, int& length);
     void Complete(int result, const ResponseBuffer& response, const QByteArray& answerBytes);
+    // How many exchanges so far brought an answer from the ECU, negative ones included; the
+    // worker's own requests (the set-up's session request) count through NoteEcuAnswer.
+    std::uint64_t EcuAnswers() const { return ecuAnswers_.load(); }
+    void NoteEcuAnswer() { ++ecuAnswers_; }
 
     // A copy of the response buffer as the last exchange left it (the worker parses into a copy
     // and hands it back through Complete).
@@ -61,6 +66,7 @@ private:
     std::uint64_t sequence_ = 0; // number of the latest request
     std::uint64_t takenSequence_ = 0;
     std::uint64_t completedSequence_ = 0;
+    std::atomic<std::uint64_t> ecuAnswers_{0};
 };
 
 } // namespace velmoro

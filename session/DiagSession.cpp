@@ -9,43 +9,8 @@
 #include "sim/SimulatorPort.h"
 
 #include <QDateTime>
-#include <cctype>
 
 namespace velmoro {
-
-namespace {
-
-// An answer made of hex bytes (and the numbered lines of a long one) came from the ECU; "NO DATA",
-// "CAN ERROR", "?" and silence did not.
-bool FromEcu(const QByteArray& answer)
-{
-    const QList<QByteArray> words = answer.simplified().replace('>', ' ').split(' ');
-    bool any = false;
-    for (const QByteArray& word : words) {
-        if (word.isEmpty())
-            continue;
-        QByteArray digits = word.endsWith(':') ? word.chopped(1) : word;
-        if (digits.isEmpty() || digits.size() > 3)
-            return false;
-        for (const char c : digits)
-            if (!std::isxdigit(static_cast<unsigned char>(c)))
-                return false;
-        any = true;
-    }
-    return any;
-}
-
-bool IsDiagnosticRequest(const QByteArray& command)
-{
-    if (command.isEmpty())
-        return false;
-    for (const char c : command)
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return false;
-    return true;
-}
-
-} // namespace
 
 DiagSession::DiagSession(CoreState config, DiagSessionOptions options, QObject* parent)
     : QObject(parent), options_(std::move(options)),
@@ -263,14 +228,14 @@ void DiagSession::StartWorker(bool resume)
         config = config_;
     }
     silentPasses_ = 0;
+    answersAtWorkerStart_ = channel_.EcuAnswers();
     worker_.reset(QThread::create([this, port, resume, fast, config] {
         const bool debugLogOpen = debugLog_.IsOpen();
-        ExchangeLogger logger = [this, debugLogOpen](qint64 ms, QByteArray command,
-                                                     QByteArray answer) {
-            NoteAdapterExchange(command, answer);
-            if (debugLogOpen)
+        ExchangeLogger logger;
+        if (debugLogOpen)
+            logger = [this](qint64 ms, QByteArray command, QByteArray answer) {
                 debugLog_.Log(ms, command, answer);
-        };
+            };
         AdapterPortFactory factory = [this](const QString& name) {
             std::unique_ptr<AdapterPort> opened = options_.portFactory(name);
             std::lock_guard<std::mutex> lock(mutex_);
@@ -312,6 +277,10 @@ void DiagSession::Identify(Ecu& ecu)
     }
     bridge_->ConnectProgress(ConnectStep::Identification, 0);
     const std::optional<EcuInfo> info = ecu.identify();
+    if (channel_.EcuAnswers() > answersAtWorkerStart_) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        adapterInfo_.ecuAnswered = true;
+    }
     if (!info) {
         bridge_->Disconnect();
         return;
@@ -377,14 +346,6 @@ AdapterInfo DiagSession::adapterInfo() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return adapterInfo_;
-}
-
-void DiagSession::NoteAdapterExchange(const QByteArray& command, const QByteArray& answer)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Whether the ECU showed itself while the link came up (the worker reports the adapter).
-    if (linkState_ == LinkState::Connecting && IsDiagnosticRequest(command) && FromEcu(answer))
-        adapterInfo_.ecuAnswered = true;
 }
 
 void DiagSession::NoteConnectFailureLocked(bool workerRunning)

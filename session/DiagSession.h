@@ -74,12 +74,13 @@ QString JobResultText(LanguageTexts& texts, const JobResult& result);
 
 // What the last connect learned about the adapter, for a view that explains a failed link.
 struct AdapterInfo {
-    bool portOpened = false;  // the port could be opened
-    bool answered = false;    // the adapter answered anything during its set-up
-    QString kind;             // "ELM327", "STN" or "Vgate", as the set-up recognised it
-    QString banner;           // the answer to ATZ without its echo, e.g. "ELM327 v1.5"
-    QString detail;           // the STN's or Vgate's answer to its identity command
-    bool ecuAnswered = false; // a diagnostic request was answered by the ECU, even negatively
+    bool portOpened = false; // the port could be opened
+    bool answered = false;   // the adapter answered anything during its set-up
+    QString kind;            // "ELM327", "STN" or "Vgate", as the set-up recognised it
+    QString banner;          // the answer to ATZ without its echo, e.g. "ELM327 v1.5"
+    QString detail;          // the STN's or Vgate's answer to its identity command
+    // The ECU answered the set-up's session request or the identification, even negatively.
+    bool ecuAnswered = false;
     // What the set-up found wrong even when the link came up all the same (CAN refused).
     LinkFailure setUpFailure = LinkFailure::None;
     QString setUpFailureText;
@@ -293,7 +294,6 @@ private:
     // A survey still running when its link ends is cut short at nn (-1: the next identifier).
     void CutSurveyShort(int nn = -1);
     void FinishDisconnect();
-    void NoteAdapterExchange(const QByteArray& command, const QByteArray& answer);
     // Under mutex_: connecting has failed; the set-up's finding names why, else the worker state.
     void NoteConnectFailureLocked(bool workerRunning);
     void ReportFailure(const LinkFailureReport& report);
@@ -385,6 +385,8 @@ private:
     // Owned by the loop thread.
     RowsSnapshot rows_;
     int silentPasses_ = 0;
+    // The channel's count of ECU answers when the worker was started (loop thread only).
+    std::uint64_t answersAtWorkerStart_ = 0;
     CsvLog csvLog_;
     DebugLog debugLog_;
     SurveyState survey_;
