@@ -35,6 +35,14 @@ const char* ActionKindName(int kind)
     return kind == KindSwitch ? "switch" : kind == KindProcedure ? "procedure" : "self-learning";
 }
 
+// Moves a written file to where the user asked for it, replacing what was there; a copy where
+// the two lie on different file systems.
+bool MoveFile(const QString& from, const QString& to)
+{
+    QFile::remove(to);
+    return QFile::rename(from, to) || (QFile::copy(from, to) && QFile::remove(from));
+}
+
 } // namespace
 
 const QVector<CliCommand>& CliCommands()
@@ -418,6 +426,15 @@ void CliRun::OnActionFinished(const ActionResult& result)
     }
     if (result.ending != JobEnding::Done) {
         Fail(result.text);
+        // A download the link cut short keeps what arrived, beside the file asked for.
+        if (Is("download") && !result.fileName.isEmpty()) {
+            QString kept = result.fileName;
+            if (!o_.outputFile.isEmpty() && MoveFile(kept, o_.outputFile + QStringLiteral(".part")))
+                kept = o_.outputFile + QStringLiteral(".part");
+            json.insert(QStringLiteral("file"), kept);
+            if (!o_.json)
+                PrintOut(T("Job_11").arg(kept));
+        }
         if (o_.json)
             PrintJsonResult(json, ExitStatusOf(result.ending));
         End(ExitStatusOf(result.ending));
@@ -444,9 +461,7 @@ void CliRun::OnActionFinished(const ActionResult& result)
     }
     QString file = result.fileName;
     if (!o_.outputFile.isEmpty()) {
-        QFile::remove(o_.outputFile);
-        if (!QFile::rename(file, o_.outputFile) &&
-            !(QFile::copy(file, o_.outputFile) && QFile::remove(file))) {
+        if (!MoveFile(file, o_.outputFile)) {
             Fail(T("Cli_22").arg(o_.outputFile));
             End(ExitFailed);
             return;

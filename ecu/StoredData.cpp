@@ -24,13 +24,16 @@ QDateTime Now(const ProcedureContext& ctx)
 }
 
 // A download the link cut short keeps what arrived, under a name that says it is not complete.
-void SetAsideIncomplete(QFile& file)
+// Returns that name; empty when the file could not be renamed and was removed.
+QString SetAsideIncomplete(QFile& file)
 {
     file.close();
     const QString part = file.fileName() + QStringLiteral(".part");
     QFile::remove(part);
-    if (!file.rename(part))
-        file.remove();
+    if (file.rename(part))
+        return part;
+    file.remove();
+    return {};
 }
 
 // Appends data bytes first..last (inclusive) of an answer.
@@ -85,7 +88,7 @@ int Download(const ProcedureContext& ctx, ProcedureRecord& record, const Downloa
     for (int i = 1; i <= blocks; ++i) {
         const ExchangeResult b = steps.block(static_cast<std::uint8_t>(i));
         if (b.result < 0) {
-            SetAsideIncomplete(file);
+            record.fileName = SetAsideIncomplete(file);
             record.ending = JobEnding::CutShort;
             return 0;
         }

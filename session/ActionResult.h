@@ -17,7 +17,8 @@ struct ActionResult {
     int kind = KindSwitch;   // ActionKind of the entry
     bool switchedOn = false; // a switch: its on request (true) or its off request
     JobEnding ending = JobEnding::Done;
-    // A stored-data download that completed: the file it wrote (directory and name).
+    // A stored-data download that completed: the file it wrote (directory and name). One the
+    // link cut short: the file that keeps what arrived (its name ends in ".part"), if any.
     QString fileName;
     // What the view shows: a procedure's result line, a switch request the ECU did not take in
     // words; empty when there is nothing to say (a switch request taken or cut short).

@@ -17,7 +17,8 @@ struct ProcedureRecord {
     int pollsLeft = 0;
     // How the procedure ended; the text above says it in words.
     JobEnding ending = JobEnding::Done;
-    // A stored-data download that completed: the file it wrote (directory and name).
+    // A stored-data download that completed: the file it wrote (directory and name). One the
+    // link cut short: the file that keeps what arrived (its name ends in ".part"), if any.
     QString fileName;
 };
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -531,8 +532,12 @@ TEST(CliTest, NoJobThatFailedEndsAsDone)
         else if (QByteArray(cut.command) == "report")
             EXPECT_EQ(LastLine(written), "Report incomplete: the link ended before everything "
                                          "was read.");
-        else
+        else {
             EXPECT_TRUE(written.isEmpty()) << "a download cut short is never the finished file";
+            // What arrived is kept beside the file asked for, and named.
+            EXPECT_TRUE(QFileInfo::exists(cli.Path("stored.bin.part")));
+            EXPECT_EQ(cli.Out().trimmed(), "Incomplete, written: stored.bin.part");
+        }
         EXPECT_FALSE(cli.Out().startsWith("Written:")) << cli.Out().constData();
     }
 
