@@ -123,7 +123,7 @@ std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context)
     return std::make_unique<FamilyEcu>(k11mp, std::move(context));
 }
 
-EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags, Clock& clock)
+EcuContext ContextOf(CoreState& config, ExchangeLink& link)
 {
     EcuContext ctx;
     ctx.link = &link;
@@ -132,17 +132,6 @@ EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags, Cl
     ctx.procedures.link = &link;
     ctx.procedures.texts = &config.texts;
     ctx.procedures.paths = config.paths;
-    LinkFlags* stop = &flags;
-    // Sliced so that a disconnect or quit cuts the wait short.
-    ctx.procedures.wait = [stop, &clock](int ms) {
-        constexpr int kSliceMs = 10;
-        for (int waited = 0; waited < ms; waited += kSliceMs) {
-            if (stop->stopFlag.load() || stop->quitFlag.load())
-                return false;
-            clock.SleepMs(std::min(kSliceMs, ms - waited));
-        }
-        return !stop->stopFlag.load() && !stop->quitFlag.load();
-    };
     ctx.procedures.now = [] { return QDateTime::currentDateTime(); };
     return ctx;
 }
@@ -157,11 +146,10 @@ void ChooseFamily(LinkSettings& link)
 }
 
 std::shared_ptr<Ecu> MakeEcu(std::shared_ptr<CoreState> config, ExchangeLink& link,
-                             LinkFlags& flags, std::function<bool(int ms)> wait)
+                             std::function<bool(int ms)> wait)
 {
-    EcuContext ctx = ContextOf(*config, link, flags, SteadyClockInstance());
-    if (wait)
-        ctx.procedures.wait = std::move(wait);
+    EcuContext ctx = ContextOf(*config, link);
+    ctx.procedures.wait = std::move(wait);
     // The context points into the snapshot: the family and its procedures keep it alive.
     ctx.procedures.owner = config;
     const bool elevenMp = config->link.family == Family11mp;

@@ -10,9 +10,7 @@
 #include "ecu/FaultLists.h"
 #include "ecu/Identification.h"
 #include "ecu/Procedures.h"
-#include "link/Clock.h"
 #include "link/Exchange.h"
-#include "link/LinkFlags.h"
 #include "values/ActionList.h"
 #include "values/JobEnding.h"
 #include "values/MeasurementRow.h"
@@ -83,19 +81,18 @@ protected:
 std::unique_ptr<Ecu> MakeEcuMiug4(EcuContext context);
 std::unique_ptr<Ecu> MakeEcu11mp(EcuContext context);
 
-// The context over a channel and its flags, with the snapshot's texts, link settings and paths;
-// procedure waits pass on clock and are cut short by a disconnect or quit.
-EcuContext ContextOf(CoreState& config, ExchangeLink& link, LinkFlags& flags,
-                     Clock& clock = SteadyClockInstance());
+// The context over a link, with the snapshot's texts, link settings and paths; the procedures'
+// wait is left to the caller.
+EcuContext ContextOf(CoreState& config, ExchangeLink& link);
 
 // Sets link.family from link.ecuId ("MIUG4" or "11MP", compared exactly); an unknown id keeps
 // the previous family.
 void ChooseFamily(LinkSettings& link);
 
 // The family of config.link.family speaking over link; it and the procedures of its actions list
-// keep config alive. The family's procedures wait with `wait` (false: the wait was cut short),
-// by default on the steady clock in slices that look at the link's stop flags.
+// keep config alive. The family's procedures wait with `wait` (false: the wait was cut short by a
+// disconnect or quit).
 std::shared_ptr<Ecu> MakeEcu(std::shared_ptr<CoreState> config, ExchangeLink& link,
-                             LinkFlags& flags, std::function<bool(int ms)> wait = {});
+                             std::function<bool(int ms)> wait);
 
 } // namespace velmoro

@@ -58,7 +58,7 @@ void DiagSession::applySettings(CoreState config)
     std::shared_ptr<Ecu> family;
     if (!applied->link.ecuId.isEmpty())
         // The procedures wait on the session's clock, woken by a disconnect or a quit.
-        family = MakeEcu(applied, channel_, flags_, [this](int ms) { return WaitOnClock(ms); });
+        family = MakeEcu(applied, channel_, [this](int ms) { return WaitOnClock(ms); });
     {
         std::lock_guard<std::mutex> lock(mutex_);
         applied_ = std::move(applied);

@@ -1,10 +1,6 @@
 // Learning and reset procedures and the 11MP routine result.
 #include "ecu/Procedures.h"
 #include "ecu/Actuators.h"
-#include "ecu/CoreState.h"
-#include "ecu/Ecu.h"
-#include "link/Clock.h"
-#include "support/FamilyRig.h"
 #include "support/ScriptedLink.h"
 
 #include <gtest/gtest.h>
@@ -98,28 +94,6 @@ TEST_F(ProceduresTest, ThrottleSelfLearningStopsEarlyWithoutLinkOrWhenInterrupte
     ThrottleSelfLearningMiug4(ctx, record);
     EXPECT_EQ(record.resultText, "Throttle self-learning: Error");
     EXPECT_TRUE(waits.empty());
-}
-
-TEST_F(ProceduresTest, TheFamilysWaitPassesOnItsClockAndEndsAtADisconnect)
-{
-    test::FamilyRig state;
-    ManualClock clock(1000);
-    ctx.wait = ContextOf(state, state.channel, state.flags, clock).procedures.wait;
-    link.Answer(Hex("31 01 02 21"), Hex("71 01 02 21"));
-    link.Answer(Hex("31 03 02 21"), Hex("71 03 02 21 FF"));
-
-    ThrottleSelfLearningMiug4(ctx, record);
-    EXPECT_EQ(record.resultText, "Throttle self-learning: Ok");
-    EXPECT_EQ(clock.NowMs(), 1500);
-
-    // A disconnect asked for: the wait ends before any time passes and no result is asked for.
-    link.ClearRequests();
-    state.flags.stopFlag = 1;
-    ThrottleSelfLearningMiug4(ctx, record);
-    EXPECT_EQ(record.resultText, "Throttle self-learning: Error");
-    EXPECT_EQ(record.ending, JobEnding::CutShort);
-    EXPECT_EQ(clock.NowMs(), 1500);
-    EXPECT_EQ(link.Requests(), QByteArrayList{Hex("31 01 02 21")});
 }
 
 TEST_F(ProceduresTest, ElevenMpSelfLearningStartAndResult)

@@ -20,7 +20,7 @@ protected:
         test::SetEnglishTexts(state.texts);
         state.ecu = MakeEcuMiug4(Context());
     }
-    EcuContext Context() { return ContextOf(state, link, state.flags); }
+    EcuContext Context() { return ContextOf(state, link); }
 
     test::FamilyRig state;
     test::ScriptedLink link;

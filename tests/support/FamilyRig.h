@@ -6,6 +6,7 @@
 #include "ecu/Ecu.h"
 #include "ecu/FaultLists.h"
 #include "ecu/RefreshCycle.h"
+#include "link/Clock.h"
 #include "link/LinkFlags.h"
 #include "link/RequestChannel.h"
 
@@ -21,13 +22,19 @@ struct FamilyRig : CoreState, ValueChoices {
     std::shared_ptr<Ecu> ecu;
 
     // Chooses link.family from link.ecuId and makes that family over this channel, with a copy
-    // of the configuration as it is now.
-    void Choose(Clock& clock = SteadyClockInstance())
+    // of the configuration as it is now. Its procedures wait on the steady clock; a disconnect
+    // or quit asked for before the wait ends it.
+    void Choose()
     {
         ChooseFamily(link);
         auto config = std::make_shared<CoreState>(static_cast<const CoreState&>(*this));
-        ecu = MakeEcu(config, channel, flags,
-                      ContextOf(*config, channel, flags, clock).procedures.wait);
+        ecu = MakeEcu(config, channel, [this](int ms) {
+            const auto stopped = [this] { return flags.stopFlag.load() || flags.quitFlag.load(); };
+            if (stopped())
+                return false;
+            SteadyClockInstance().SleepMs(ms);
+            return !stopped();
+        });
     }
     // The choosers of the chosen family, as a view fills them.
     void Refresh(bool keepPositions) { RefreshChoosers(*this, *ecu, keepPositions); }
