@@ -3,6 +3,7 @@
 
 #include "ui/Layout.h"
 
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -163,7 +164,12 @@ void ActorsPanel::OnActionFinished(const ActionResult& result)
             quit_();
         return;
     }
-    Show(result.text);
+    QString text = result.text;
+    // A download the link cut short kept what arrived: the user learns where.
+    if (result.ending == JobEnding::CutShort && !result.fileName.isEmpty())
+        text += QLatin1Char('\n') + TextOrEnglish(state_.texts, QStringLiteral("Job_11"))
+                                        .arg(QFileInfo(result.fileName).fileName());
+    Show(text);
     EnableControls();
 }
 

@@ -159,10 +159,12 @@ TEST_F(ServicesViewTest, DownloadCutByDisconnectKeepsTheControlsOffUntilTheLinkI
         WaitUntil([this] { return window->ActorsLogic()->ButtonState() == ActorsIdle; }, 60000));
     sim->SetLatencyMs(0);
 
-    // The download says how it ended and leaves no file that looks finished; without a link
-    // the controls stay off.
-    EXPECT_EQ(CountMessages(QStringLiteral("Stored data download: Error")), 1);
+    // The download says how it ended and where what arrived is kept, and leaves no file that
+    // looks finished; without a link the controls stay off.
     EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*StoredData.bin")}).isEmpty());
+    const QStringList kept = QDir(dir.path()).entryList({QStringLiteral("*StoredData.bin.part")});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(CountMessages("Stored data download: Error\nIncomplete, written: " + kept[0]), 1);
     EXPECT_FALSE(list->isEnabled());
     EXPECT_FALSE(start->isEnabled());
     EXPECT_EQ(start->text(), QStringLiteral("Start"));
