@@ -3,7 +3,7 @@
 #include "ecu/CoreState.h"
 #include "ecu/RefreshCycle.h"
 #include "link/CommWorker.h"
-#include "link/UiBridge.h"
+#include "link/LinkTestSupport.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
 #include "support/FamilyRig.h"
@@ -11,31 +11,16 @@
 #include "values/EnglishTexts.h"
 #include "values/ValueCatalog.h"
 
-#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 
 namespace velmoro {
 namespace {
 
-// Answers the ignition prompt at once and records what the connect sequence reports.
-class RecordingUi : public UiBridge {
-public:
-    void ShowMessageAndWait(const QString&) override { ++prompts; }
-    void Connected() override { ++connected; }
-    void Disconnect() override { ++disconnects; }
-    void LinkLost() override { ++lost; }
-
-    std::atomic<int> prompts{0};
-    std::atomic<int> connected{0};
-    std::atomic<int> disconnects{0};
-    std::atomic<int> lost{0};
-};
-
 class EcuOpsSimulatorTest : public ::testing::Test {
 protected:
     // Connects like the session does: the worker on its own thread with the simulator handed in
-    // as the port "Simulator", then the family's connect sequence on this thread.
+    // as the port "Simulator", then the family's identification on this thread.
     void Connect(const char* ecuId, int family)
     {
         sim = std::make_shared<Simulator>();
@@ -100,7 +85,7 @@ protected:
     }
 
     test::FamilyRig state;
-    RecordingUi ui;
+    test::RecordingUi ui; // confirms the ignition prompt at once
     std::shared_ptr<Simulator> sim;
     std::thread worker;
 };
@@ -108,7 +93,7 @@ protected:
 TEST_F(EcuOpsSimulatorTest, Miug4PassReadsEveryChosenRowAndTheEngineStatus)
 {
     Connect("MIUG4", FamilyMiug4);
-    EXPECT_EQ(ui.prompts.load(), 1);
+    EXPECT_EQ(ui.Messages().size(), 1);
     const int chosen[kDisplayRows] = {1, 5, 13, 0, 32, 45, 80, 86};
     for (int r = 0; r < kDisplayRows; ++r) {
         state.rows[r].valueIndex = chosen[r];
