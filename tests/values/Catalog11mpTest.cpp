@@ -1,38 +1,14 @@
 // Decoding of the 11MP values against hand-computed answers, grouped by width and format.
-#include "support/ScriptedLink.h"
-#include "values/EnglishTexts.h"
-#include "values/RowDisplay.h"
-#include "values/ValueCatalog.h"
+#include "CatalogReading.h"
 
 #include <gtest/gtest.h>
 
 namespace velmoro {
 namespace {
 
-class Catalog11mpTest : public ::testing::Test {
+class Catalog11mpTest : public test::CatalogReading {
 protected:
-    // Dispatches `index` on `row` with one scripted answer (hex data bytes, "" = no data).
-    int Read(MeasurementRow& row, int index, const char* hex)
-    {
-        if (*hex == '\0') {
-            link.Fail();
-        } else {
-            link.Queue(hex);
-        }
-        row.valueIndex = index;
-        return ValueDispatcher11mp(ctx, row);
-    }
-    QString Shown(int index, const char* hex)
-    {
-        MeasurementRow row;
-        Read(row, index, hex);
-        return DisplayRow(row).valueText;
-    }
-
-    test::ScriptedLink link;
-    LanguageTexts texts;
-    float smoothing = 0.0f;
-    ReaderContext ctx{link, texts, smoothing};
+    Catalog11mpTest() : CatalogReading(ValueDispatcher11mp) {}
 };
 
 TEST_F(Catalog11mpTest, TemperaturesAndPressuresDecodeSignedAndUnsigned)

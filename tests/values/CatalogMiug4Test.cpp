@@ -1,39 +1,15 @@
 // Decoding of the MIUG4 values and the engine status block against hand-computed answers.
-#include "support/ScriptedLink.h"
-#include "values/EnglishTexts.h"
-#include "values/RowDisplay.h"
-#include "values/ValueCatalog.h"
+#include "CatalogReading.h"
 
 #include <gtest/gtest.h>
 
 namespace velmoro {
 namespace {
 
-class CatalogMiug4Test : public ::testing::Test {
+class CatalogMiug4Test : public test::CatalogReading {
 protected:
+    CatalogMiug4Test() : CatalogReading(ValueDispatcherMiug4) {}
     void SetUp() override { test::SetEnglishTexts(texts); }
-
-    int Read(MeasurementRow& row, int index, const char* hex)
-    {
-        if (*hex == '\0') {
-            link.Fail();
-        } else {
-            link.Queue(hex);
-        }
-        row.valueIndex = index;
-        return ValueDispatcherMiug4(ctx, row);
-    }
-    QString Shown(int index, const char* hex)
-    {
-        MeasurementRow row;
-        Read(row, index, hex);
-        return DisplayRow(row).valueText;
-    }
-
-    test::ScriptedLink link;
-    LanguageTexts texts;
-    float smoothing = 0.0f;
-    ReaderContext ctx{link, texts, smoothing};
 };
 
 TEST_F(CatalogMiug4Test, TemperaturesTestTheirOwnMarkers)
