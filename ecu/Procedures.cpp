@@ -3,6 +3,9 @@
 
 #include "ecu/Actuators.h"
 
+#include <QDir>
+#include <algorithm>
+
 namespace velmoro {
 
 namespace {
@@ -20,6 +23,26 @@ QString SelfLearningKey(int routineId)
 QString FileTimeStamp(const QDateTime& time)
 {
     return time.toString(QStringLiteral("yyyyMMdd_HHmmss"));
+}
+
+bool OpenNewFile(QFile& file, const QString& wanted)
+{
+    constexpr int kMostTries = 99;
+    const qsizetype folder =
+        std::max(wanted.lastIndexOf(QLatin1Char('/')), wanted.lastIndexOf(QDir::separator()));
+    qsizetype dot = wanted.lastIndexOf(QLatin1Char('.'));
+    if (dot <= folder)
+        dot = wanted.size();
+    for (int n = 1; n <= kMostTries; ++n) {
+        file.setFileName(n == 1 ? wanted
+                                : wanted.left(dot) + QLatin1Char('_') + QString::number(n) +
+                                      wanted.mid(dot));
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!file.exists())
+            return false;
+    }
+    return false;
 }
 
 QString ProcedureResultText(LanguageTexts& texts, const QString& key, bool ok)

@@ -82,8 +82,8 @@ int Download(const ProcedureContext& ctx, ProcedureRecord& record, const Downloa
     // A file that cannot be made or written counts as refused: the job did not do what it should.
     record.ending = JobEnding::Refused;
     const int blocks = steps.blocks(start);
-    QFile file(StoredDataFileName(ctx.paths, Now(ctx), steps.family));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QFile file;
+    if (!OpenNewFile(file, StoredDataFileName(ctx.paths, Now(ctx), steps.family)))
         return 0;
     for (int i = 1; i <= blocks; ++i) {
         const ExchangeResult b = steps.block(static_cast<std::uint8_t>(i));

@@ -52,6 +52,14 @@ TEST_F(StoredDataTest, Miug4ThreeBlocksOneSkipped)
                                                Hex("31 03 02 24 02"), Hex("31 03 02 24 03")}));
     EXPECT_EQ(FileBytes(name), Hex("11 12 13 31"));
     EXPECT_EQ(record.resultText, "Stored data download: Ok\n" + name);
+
+    // Another download in the same second (a second run beside this one) keeps both files.
+    link.Answer(Hex("31 03 02 24 01"), Hex("71 03 02 24 01 00 41"));
+    DownloadStoredDataMiug4(ctx, record);
+    const QString second = "VelmoroCanDiag_20261207_021500_MIUG4_StoredData_2.bin";
+    EXPECT_EQ(record.fileName, dir.filePath(second));
+    EXPECT_EQ(FileBytes(second), Hex("41 31"));
+    EXPECT_EQ(FileBytes(name), Hex("11 12 13 31"));
 }
 
 TEST_F(StoredDataTest, Miug4NoBlocksGivesAnEmptyFileAndRefusalGivesNone)
