@@ -3,9 +3,6 @@
 
 #include "ecu/Actuators.h"
 
-#include <QDir>
-#include <algorithm>
-
 namespace velmoro {
 
 namespace {
@@ -25,18 +22,12 @@ QString FileTimeStamp(const QDateTime& time)
     return time.toString(QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
-bool OpenNewFile(QFile& file, const QString& wanted)
+bool OpenNewFile(QFile& file, const QString& head, const QString& tail)
 {
     constexpr int kMostTries = 99;
-    const qsizetype folder =
-        std::max(wanted.lastIndexOf(QLatin1Char('/')), wanted.lastIndexOf(QDir::separator()));
-    qsizetype dot = wanted.lastIndexOf(QLatin1Char('.'));
-    if (dot <= folder)
-        dot = wanted.size();
     for (int n = 1; n <= kMostTries; ++n) {
-        file.setFileName(n == 1 ? wanted
-                                : wanted.left(dot) + QLatin1Char('_') + QString::number(n) +
-                                      wanted.mid(dot));
+        file.setFileName(n == 1 ? head + tail
+                                : head + QLatin1Char('_') + QString::number(n) + tail);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return true;
         if (!file.exists())

@@ -31,10 +31,10 @@ struct ProcedureContext {
 // "%yyyy%mm%dd_%hh%ii%ss" of the given local time, e.g. 20261207_021500.
 QString FileTimeStamp(const QDateTime& time);
 
-// Opens a file of the name wanted for writing, never over one that is there already: when
-// another run wrote one of that name in the same second, the name gets _2, _3 ... before its
-// extension. The file's name is the one opened; false when none could be made.
-bool OpenNewFile(QFile& file, const QString& wanted);
+// Opens the file head + tail for writing, never over one that is there already: when another run
+// wrote one of that name in the same second, the name becomes head + "_2" + tail, then "_3" ...
+// The file's name is the one opened; false when none could be made.
+bool OpenNewFile(QFile& file, const QString& head, const QString& tail);
 
 // Key text, ": " and View_102 ("Ok") or View_103 ("Error").
 QString ProcedureResultText(LanguageTexts& texts, const QString& key, bool ok);

@@ -49,14 +49,16 @@ bool AppendData(QFile& file, const ExchangeResult& r, int first, int last)
 
 } // namespace
 
-QString StoredDataFileName(const ProgramPaths& paths, const QDateTime& now, int family)
-{
-    return paths.directory + paths.baseName + QLatin1Char('_') + FileTimeStamp(now) +
-           (family == Family11mp ? QStringLiteral("_11MP_StoredData.bin")
-                                 : QStringLiteral("_MIUG4_StoredData.bin"));
-}
-
 namespace {
+
+// Opens a new file <directory><base name>_<stamp>, then the family's ending.
+bool OpenStoredDataFile(QFile& file, const ProcedureContext& ctx, int family)
+{
+    return OpenNewFile(
+        file, ctx.paths.directory + ctx.paths.baseName + QLatin1Char('_') + FileTimeStamp(Now(ctx)),
+        family == Family11mp ? QStringLiteral("_11MP_StoredData.bin")
+                             : QStringLiteral("_MIUG4_StoredData.bin"));
+}
 
 // How a family hands out its stored data: the answer to the start request tells how many
 // blocks follow, each block is asked for by its number, and its data lies between two indexes
@@ -83,7 +85,7 @@ int Download(const ProcedureContext& ctx, ProcedureRecord& record, const Downloa
     record.ending = JobEnding::Refused;
     const int blocks = steps.blocks(start);
     QFile file;
-    if (!OpenNewFile(file, StoredDataFileName(ctx.paths, Now(ctx), steps.family)))
+    if (!OpenStoredDataFile(file, ctx, steps.family))
         return 0;
     for (int i = 1; i <= blocks; ++i) {
         const ExchangeResult b = steps.block(static_cast<std::uint8_t>(i));

@@ -8,8 +8,8 @@
 
 namespace velmoro {
 
-// <directory><base name>_<stamp>_MIUG4_StoredData.bin or ..._11MP_StoredData.bin.
-QString StoredDataFileName(const ProgramPaths& paths, const QDateTime& now, int family);
+// The files are named <directory><base name>_<stamp>_MIUG4_StoredData.bin or
+// ..._11MP_StoredData.bin; a second download in the same second adds _2 after the stamp.
 
 // MIUG4: start 31 01 02 24 (result >= 1), block count in data byte 1, blocks 31 03 02 24 i;
 // a block whose data byte 2 is 0xAA is skipped, otherwise data bytes 3..result-1 are written.

@@ -56,7 +56,7 @@ TEST_F(StoredDataTest, Miug4ThreeBlocksOneSkipped)
     // Another download in the same second (a second run beside this one) keeps both files.
     link.Answer(Hex("31 03 02 24 01"), Hex("71 03 02 24 01 00 41"));
     DownloadStoredDataMiug4(ctx, record);
-    const QString second = "VelmoroCanDiag_20261207_021500_MIUG4_StoredData_2.bin";
+    const QString second = "VelmoroCanDiag_20261207_021500_2_MIUG4_StoredData.bin";
     EXPECT_EQ(record.fileName, dir.filePath(second));
     EXPECT_EQ(FileBytes(second), Hex("41 31"));
     EXPECT_EQ(FileBytes(name), Hex("11 12 13 31"));
