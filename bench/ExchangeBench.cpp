@@ -29,7 +29,6 @@ constexpr int kAnswerLatencyMs = 20;
 class SilentUi : public UiBridge {
 public:
     void ShowMessageAndWait(const QString&) override {}
-    void SetEcuInfoText(const QString&) override {}
     void Connected() override {}
     void Disconnect() override {}
     void LinkLost() override {}

@@ -6,6 +6,7 @@
 #include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
+#include "link/UiBridge.h"
 #include "output/CsvLog.h"
 #include "output/Survey.h"
 #include "sim/Simulator.h"
@@ -71,7 +72,6 @@ private:
     class NoUi : public UiBridge {
     public:
         void ShowMessageAndWait(const QString&) override {}
-        void SetEcuInfoText(const QString&) override {}
         void Connected() override {}
         void Disconnect() override {}
         void LinkLost() override {}

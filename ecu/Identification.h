@@ -5,7 +5,6 @@
 #include "config/Settings.h"
 #include "link/Exchange.h"
 #include "link/LinkFlags.h"
-#include "link/UiBridge.h"
 
 #include <QByteArray>
 #include <QMetaType>

@@ -8,6 +8,7 @@
 #include "ecu/RefreshCycle.h"
 #include "link/AdapterPort.h"
 #include "link/CommWorker.h"
+#include "link/UiBridge.h"
 #include "output/CsvLog.h"
 #include "sim/Simulator.h"
 #include "sim/SimulatorPort.h"
