@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
-# and runs every test; then builds the core (no widgets) with ThreadSanitizer and runs its suites;
-# then runs the fuzz targets for a bounded time.
+# (the benchmarks too, so that they keep building) and runs every test; then builds the core (no
+# widgets) with ThreadSanitizer and runs its suites; then runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
