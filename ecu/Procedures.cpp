@@ -22,20 +22,6 @@ QString FileTimeStamp(const QDateTime& time)
     return time.toString(QStringLiteral("yyyyMMdd_HHmmss"));
 }
 
-bool OpenNewFile(QFile& file, const QString& head, const QString& tail)
-{
-    constexpr int kMostTries = 99;
-    for (int n = 1; n <= kMostTries; ++n) {
-        file.setFileName(n == 1 ? head + tail
-                                : head + QLatin1Char('_') + QString::number(n) + tail);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return true;
-        if (!file.exists())
-            return false;
-    }
-    return false;
-}
-
 QString ProcedureResultText(LanguageTexts& texts, const QString& key, bool ok)
 {
     return texts.Text(key) + QStringLiteral(": ") +

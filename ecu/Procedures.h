@@ -7,7 +7,6 @@
 #include "values/ActionList.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -30,11 +29,6 @@ struct ProcedureContext {
 
 // "%yyyy%mm%dd_%hh%ii%ss" of the given local time, e.g. 20261207_021500.
 QString FileTimeStamp(const QDateTime& time);
-
-// Opens the file head + tail for writing, never over one that is there already: when another run
-// wrote one of that name in the same second, the name becomes head + "_2" + tail, then "_3" ...
-// The file's name is the one opened; false when none could be made.
-bool OpenNewFile(QFile& file, const QString& head, const QString& tail);
 
 // Key text, ": " and View_102 ("Ok") or View_103 ("Error").
 QString ProcedureResultText(LanguageTexts& texts, const QString& key, bool ok);

@@ -47,17 +47,25 @@ bool AppendData(QFile& file, const ExchangeResult& r, int first, int last)
     return file.write(data, size) == size;
 }
 
-} // namespace
-
-namespace {
-
-// Opens a new file <directory><base name>_<stamp>, then the family's ending.
+// Opens a new file <directory><base name>_<stamp>, then the family's ending, never over one that
+// is there already: when another run wrote one of that name in the same second, "_2", "_3" ...
+// follows the stamp. The file's name is the one opened; false when none could be made.
 bool OpenStoredDataFile(QFile& file, const ProcedureContext& ctx, int family)
 {
-    return OpenNewFile(
-        file, ctx.paths.directory + ctx.paths.baseName + QLatin1Char('_') + FileTimeStamp(Now(ctx)),
-        family == Family11mp ? QStringLiteral("_11MP_StoredData.bin")
-                             : QStringLiteral("_MIUG4_StoredData.bin"));
+    constexpr int kMostTries = 99;
+    const QString head =
+        ctx.paths.directory + ctx.paths.baseName + QLatin1Char('_') + FileTimeStamp(Now(ctx));
+    const QString tail = family == Family11mp ? QStringLiteral("_11MP_StoredData.bin")
+                                              : QStringLiteral("_MIUG4_StoredData.bin");
+    for (int n = 1; n <= kMostTries; ++n) {
+        file.setFileName(n == 1 ? head + tail
+                                : head + QLatin1Char('_') + QString::number(n) + tail);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!file.exists())
+            return false;
+    }
+    return false;
 }
 
 // How a family hands out its stored data: the answer to the start request tells how many

@@ -8,9 +8,9 @@
 
 namespace velmoro {
 
-// The files are named <directory><base name>_<stamp>_MIUG4_StoredData.bin or
-// ..._11MP_StoredData.bin; a second download in the same second adds _2 after the stamp.
-
+// Both write <directory><base name>_<stamp>_MIUG4_StoredData.bin (..._11MP_StoredData.bin); a
+// second download in the same second adds _2 after the stamp.
+//
 // MIUG4: start 31 01 02 24 (result >= 1), block count in data byte 1, blocks 31 03 02 24 i;
 // a block whose data byte 2 is 0xAA is skipped, otherwise data bytes 3..result-1 are written.
 // resultText: "View_68: Error", or on success "View_68: Ok" + LF + the file name; fileName: the
