@@ -251,7 +251,6 @@ void DiagSession::StartWorker(bool resume)
         bool retry = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            workerAlive_ = false;
             // The worker ended by itself (the port failed or could not be opened): the link
             // ends as if asked to, or is tried again.
             if (linkState_ == LinkState::Connecting || linkState_ == LinkState::Connected) {
@@ -262,9 +261,15 @@ void DiagSession::StartWorker(bool resume)
                 lost = true;
             }
         }
-        wake_.notify_all();
+        // The loop finishes the disconnect only once the worker counts as ended, so the view
+        // hears that the link is ending before it hears that it is down, never the other way.
         if (lost)
             emit linkStateChanged(retry ? LinkState::Reconnecting : LinkState::Disconnecting);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            workerAlive_ = false;
+        }
+        wake_.notify_all();
     }));
     worker_->start();
 }
